@@ -1,0 +1,19 @@
+// RC4 stream cipher.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+/// RC4 state after the key schedule.
+struct Rc4State {
+  uint8_t s[256];
+  uint8_t i = 0;
+  uint8_t j = 0;
+};
+
+/// Runs the key schedule over `key` (1 to 256 bytes; the key index wraps at
+/// the key length).
+void Rc4Init(Rc4State* state, const uint8_t* key, size_t key_len);
+
+/// XORs `len` bytes of key stream into `data`, in place.
+void Rc4Crypt(Rc4State* state, uint8_t* data, size_t len);

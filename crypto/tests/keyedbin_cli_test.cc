@@ -1,0 +1,3 @@
+#include "rc4.h"
+#include <gtest/gtest.h>
+TEST(KeyedbinCli, Placeholder) {}

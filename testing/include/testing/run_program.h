@@ -1,0 +1,65 @@
+// Test-only helpers for end-to-end tests of the command-line programs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace testing_support {
+
+/// A fresh directory under the system's temporary folder, removed with all it
+/// holds when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  /// `path()/name`.
+  std::string File(const std::string& name) const;
+  /// Writes `bytes` to `path()/name` (folders on the way are created).
+  void Write(const std::string& name, const std::string& bytes) const;
+  void Write(const std::string& name, const std::vector<uint8_t>& bytes) const;
+  /// Reads `path()/name` whole; fails the test when it does not exist.
+  std::string Read(const std::string& name) const;
+  bool Exists(const std::string& name) const;
+  /// Names of the entries in the folder, sorted.
+  std::vector<std::string> List() const;
+
+ private:
+  std::string path_;
+};
+
+/// What a finished program left behind.
+struct RunResult {
+  std::string out;
+  std::string err;
+  /// The exit status (0..255), or 128 + the signal number when a signal ended it.
+  int status = -1;
+  bool signaled = false;
+};
+
+/// Options for RunProgram.
+struct RunOptions {
+  std::string stdin_data;
+  /// Extra environment entries "NAME=value"; the child gets a minimal
+  /// environment (PATH, HOME, LANG=C) plus these.
+  std::vector<std::string> env;
+  /// argv[0] as the program sees it; empty means the program path.
+  std::string argv0;
+  /// Seconds after which the program is killed (the test then fails).
+  int timeout_seconds = 60;
+};
+
+/// Runs `program` with `args` in the working directory `cwd`, feeding
+/// `options.stdin_data` on standard input, and captures both output streams.
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& cwd, const RunOptions& options = {});
+
+/// Reads a file whole (empty string when it is missing).
+std::string ReadFileOrEmpty(const std::string& path);
+
+}  // namespace testing_support
