@@ -1,3 +1,224 @@
-#include "rc4.h"
+// End-to-end tests of keyedbin: arguments, exact messages, statuses and bytes.
 #include <gtest/gtest.h>
-TEST(KeyedbinCli, Placeholder) {}
+
+#include <string>
+#include <vector>
+
+#include "testing/run_program.h"
+
+namespace {
+
+using testing_support::RunOptions;
+using testing_support::RunProgram;
+using testing_support::RunResult;
+using testing_support::TempDir;
+
+const std::string kKey40("\x01\x02\x03\x04\x05", 5);
+// The first 32 key-stream bytes of the key 01 02 03 04 05, so that encrypting
+// zero bytes gives known output.
+const std::string kStream40(
+    "\xb2\x39\x63\x05\xf0\x3d\xc0\x27\xcc\xc3\x52\x4a\x0a\x11\x18\xa8"
+    "\x69\x82\x94\x4f\x18\xfc\x82\xd5\x89\xc4\x03\xa4\x7a\x0d\x09\x19",
+    32);
+
+const char kUsage[] =
+    "Usage: keyedbin [-s] [-t[width]] [-A4] [-o outputFile] <inputFile> <keyFile>\n"
+    "\t-s                   Print no message if conversion has been success.\n"
+    "\t-t[TypeWidth(1|2|4)] output C format text. We able to specify the type(1=u8,2=u16,4=u32).\n"
+    "\t-A4                  Align 4byte for filesize\n"
+    "\t-o outputFile        Specify the output file name.\n";
+
+RunResult Keyedbin(const TempDir& dir, const std::vector<std::string>& args) {
+  RunOptions options;
+  options.argv0 = "/opt/sdk/bin/keyedbin.exe";
+  return RunProgram(KEYEDBIN_PATH, args, dir.path(), options);
+}
+
+TEST(KeyedbinCli, RawOutputRoundTrips) {
+  TempDir dir;
+  std::string plain;
+  for (int i = 0; i < 1000; ++i) plain += static_cast<char>(i * 7 + 3);
+  dir.Write("a.dat", plain);
+  dir.Write("k.key", std::string("sixteen-byte-key"));
+  RunResult r = Keyedbin(dir, {"a.dat", "k.key"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "convert a.dat to a_rc4.bin (1000byte)\n");
+  EXPECT_EQ(r.err, "");
+  std::string cipher = dir.Read("a_rc4.bin");
+  ASSERT_EQ(cipher.size(), plain.size());
+  EXPECT_NE(cipher, plain);
+
+  r = Keyedbin(dir, {"-s", "a_rc4.bin", "k.key", "-o", "back.dat"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(dir.Read("back.dat"), plain);
+}
+
+TEST(KeyedbinCli, EncryptsWithPlainRc4) {
+  TempDir dir;
+  dir.Write("zero.bin", std::string(32, '\0'));
+  dir.Write("k", kKey40);
+  RunResult r = Keyedbin(dir, {"zero.bin", "k", "-s"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(dir.Read("zero_rc4.bin"), kStream40);
+}
+
+TEST(KeyedbinCli, WritesTwentyBytesAsU8Text) {
+  TempDir dir;
+  dir.Write("a.dat", std::string(20, '\0'));
+  dir.Write("k", kKey40);
+  RunResult r = Keyedbin(dir, {"-t1", "a.dat", "k"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "convert a.dat to a_rc4.c (20byte)\n");
+  EXPECT_EQ(dir.Read("a_rc4.c"),
+            "#include <dravo.h>\n\n"
+            "const u8 a_rc4[0x14] = {\n"
+            "0xB2,0x39,0x63,0x05,0xF0,0x3D,0xC0,0x27,0xCC,0xC3,0x52,0x4A,0x0A,0x11,0x18,0xA8,\n"
+            "0x69,0x82,0x94,0x4F,\n"
+            "};\n");
+  // "-t" alone means width 1.
+  r = Keyedbin(dir, {"-t", "a.dat", "k", "-o", "b.c"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(dir.Read("b.c"), "#include <dravo.h>\n\n"
+                             "const u8 b[0x14] = {\n"
+                             "0xB2,0x39,0x63,0x05,0xF0,0x3D,0xC0,0x27,0xCC,0xC3,0x52,0x4A,0x0A,0x11,0x18,0xA8,\n"
+                             "0x69,0x82,0x94,0x4F,\n"
+                             "};\n");
+}
+
+TEST(KeyedbinCli, PacksWideElementsLittleEndianAndPads) {
+  TempDir dir;
+  dir.Write("k", kKey40);
+  dir.Write("five", std::string(5, '\0'));
+  RunResult r = Keyedbin(dir, {"-s", "-t2", "five", "k", "-o", "five.c"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(dir.Read("five.c"), "#include <dravo.h>\n\nconst u16 five[0x3] = {\n0x39B2,0x0563,0x00F0,\n};\n");
+
+  dir.Write("ten", std::string(10, '\0'));
+  r = Keyedbin(dir, {"-s", "-t4", "ten", "k", "-o", "ten.c"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(dir.Read("ten.c"),
+            "#include <dravo.h>\n\nconst u32 ten[0x3] = {\n0x056339B2,0x27C03DF0,0x0000C3CC,\n};\n");
+
+  // Nine u32 elements break after eight; seventeen u16 elements likewise.
+  dir.Write("n32", std::string(32, '\0'));
+  r = Keyedbin(dir, {"-s", "-t4", "-A4", "n32", "k", "-o", "n.c"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(dir.Read("n.c"),
+            "#include <dravo.h>\n\nconst u32 n[0x8] = {\n"
+            "0x056339B2,0x27C03DF0,0x4A52C3CC,0xA818110A,0x4F948269,0xD582FC18,0xA403C489,0x19090D7A,\n"
+            "};\n");
+  dir.Write("n34", std::string(34, '\0'));
+  r = Keyedbin(dir, {"-s", "-t4", "n34", "k", "-o", "m.c"});
+  EXPECT_EQ(r.status, 0);
+  std::string text = dir.Read("m.c");
+  EXPECT_NE(text.find("const u32 m[0x9] = {\n0x056339B2,"), std::string::npos);
+  EXPECT_NE(text.find(",0x19090D7A,\n0x0000"), std::string::npos) << text;
+  EXPECT_EQ(text.substr(text.size() - 5), ",\n};\n");
+}
+
+TEST(KeyedbinCli, AlignsToFourWithZeros) {
+  TempDir dir;
+  dir.Write("k", kKey40);
+  dir.Write("five", std::string(5, '\0'));
+  RunResult r = Keyedbin(dir, {"five", "k", "-A4"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "convert five to five_rc4.bin (5byte)\n");
+  EXPECT_EQ(dir.Read("five_rc4.bin"), kStream40.substr(0, 5) + std::string(3, '\0'));
+  r = Keyedbin(dir, {"five", "k", "-o", "plain.bin", "-s"});
+  EXPECT_EQ(dir.Read("plain.bin"), kStream40.substr(0, 5));
+}
+
+TEST(KeyedbinCli, DerivesDefaultNames) {
+  TempDir dir;
+  dir.Write("k", kKey40);
+  dir.Write("sub.d/a.b.c", std::string("xyz"));
+  RunResult r = Keyedbin(dir, {"sub.d/a.b.c", "k"});
+  EXPECT_EQ(r.out, "convert sub.d/a.b.c to sub.d/a.b_rc4.bin (3byte)\n");
+  EXPECT_TRUE(dir.Exists("sub.d/a.b_rc4.bin"));
+  r = Keyedbin(dir, {"-t", "sub.d/a.b.c", "k"});
+  EXPECT_EQ(r.out, "convert sub.d/a.b.c to sub.d/a.b_rc4.c (3byte)\n");
+  EXPECT_NE(dir.Read("sub.d/a.b_rc4.c").find("const u8 a.b_rc4[0x3] = {"), std::string::npos);
+  // A dot in a folder name is not an extension.
+  dir.Write("sub.d/noext", std::string("q"));
+  r = Keyedbin(dir, {"sub.d/noext", "k"});
+  EXPECT_EQ(r.out, "convert sub.d/noext to sub.d/noext_rc4.bin (1byte)\n");
+}
+
+TEST(KeyedbinCli, RefusesBadCommandLines) {
+  TempDir dir;
+  dir.Write("a", std::string("abc"));
+  dir.Write("k", kKey40);
+  const std::vector<std::vector<std::string>> bad = {
+      {},
+      {"a"},
+      {"a", "k", "extra"},
+      {"-t3", "a", "k"},
+      {"-t0", "a", "k"},
+      {"-tx", "a", "k"},
+      {"-A8", "a", "k"},
+      {"-ss", "a", "k"},
+      {"-s", "-s", "a", "k"},
+      {"-t1", "-t2", "a", "k"},
+      {"-A4", "-A4", "a", "k"},
+      {"-o", "x", "-o", "y", "a", "k"},
+      {"a", "k", "-o"},
+      {"-t", "2", "a", "k"},  // the width must be attached: "2" is an operand
+      {"-", "a", "k"},
+  };
+  for (const auto& args : bad) {
+    RunResult r = Keyedbin(dir, args);
+    EXPECT_EQ(r.status, 1) << testing::PrintToString(args);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, kUsage) << testing::PrintToString(args);
+  }
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"a", "k"}));
+}
+
+TEST(KeyedbinCli, ReportsFileErrors) {
+  TempDir dir;
+  dir.Write("x.bin", std::string("abc"));
+  dir.Write("k16", std::string(16, 'k'));
+  dir.Write("k17", std::string(17, 'k'));
+  dir.Write("empty", std::string());
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{"x.bin", "k16", "-o", "x.bin"}, "ERR: output file x.bin is same as input file\n"},
+      {{"nope", "nokey"}, "ERR: could not open file: nope\n"},
+      {{"x.bin", "nokey"}, "ERR: could not open file: nokey\n"},
+      {{"x.bin", "k17"}, "ERR: the key is too long\n"},
+      {{"x.bin", "empty"}, "ERR: the key is empty\n"},
+      {{"empty", "k16"}, "ERR: convert error\n"},
+      {{"x.bin", "k16", "-o", "missing/out.bin"}, "ERR: could not open file: missing/out.bin\n"},
+      {{".", "k16", "-o", "o"}, "ERR: could not open file: .\n"},
+  };
+  for (const auto& c : cases) {
+    RunResult r = Keyedbin(dir, c.args);
+    EXPECT_EQ(r.status, 1) << c.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, c.err);
+  }
+  EXPECT_EQ(dir.Read("x.bin"), "abc");
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"empty", "k16", "k17", "x.bin"}));
+
+  // A sixteen-byte key is fine; "./x.bin" is a different string from "x.bin".
+  RunResult r = Keyedbin(dir, {"./x.bin", "k16", "-o", "x.bin.out", "-s"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+}
+
+TEST(KeyedbinCli, FailedWriteKeepsExistingOutput) {
+  TempDir dir;
+  dir.Write("in", std::string("abc"));
+  dir.Write("k", kKey40);
+  dir.Write("out.d/keep", std::string("x"));
+  // An output path that names a folder cannot be written; nothing is lost.
+  RunResult r = Keyedbin(dir, {"in", "k", "-o", "out.d"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "ERR: could not open file: out.d\n");
+  EXPECT_EQ(dir.Read("out.d/keep"), "x");
+}
+
+}  // namespace
