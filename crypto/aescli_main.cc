@@ -455,7 +455,7 @@ class StderrTracer : public aes::CcmTracer {
 int WriteOutput(const char* path, const uint8_t* data, size_t size) {
   if (path == nullptr) {
     // Standard output carries raw bytes (binary mode is the only mode here).
-    if (size != 0 && std::fwrite(data, 1, size, stdout) != size) {
+    if ((size != 0 && std::fwrite(data, 1, size, stdout) != size) || std::fflush(stdout) != 0) {
       std::fprintf(stderr, "cant write to file: %s\n", "stdout");
       return kExitFailure;
     }
