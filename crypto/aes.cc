@@ -22,9 +22,7 @@ constexpr uint8_t GfMul(uint8_t a, uint8_t b) {
   return product;
 }
 
-constexpr uint8_t Rotl8(uint8_t x, int n) {
-  return static_cast<uint8_t>((x << n) | (x >> (8 - n)));
-}
+constexpr uint8_t Rotl8(uint8_t x, int n) { return static_cast<uint8_t>((x << n) | (x >> (8 - n))); }
 
 // S-box: multiplicative inverse (0 maps to 0) followed by the affine map.
 // The inverse is found through powers of the generator 3.

@@ -136,8 +136,8 @@ void ComputeTag(const uint8_t key[kKeySize], const uint8_t nonce[kNonceSize], co
   Trace(tracer, CcmTracePoint::kFormattedBegin, nullptr, 0);
   CbcMac mac(key, tracer);
   uint8_t b0[kBlockSize];
-  b0[0] = static_cast<uint8_t>((adata_size != 0 ? 0x40 : 0) | ((tag_size - 2) / 2) << 3 |
-                               (kLengthFieldSize - 1));
+  b0[0] =
+      static_cast<uint8_t>((adata_size != 0 ? 0x40 : 0) | ((tag_size - 2) / 2) << 3 | (kLengthFieldSize - 1));
   std::memcpy(b0 + 1, nonce, kNonceSize);
   b0[13] = static_cast<uint8_t>(payload_size >> 16);
   b0[14] = static_cast<uint8_t>(payload_size >> 8);
@@ -225,8 +225,8 @@ void IncrementCounter(uint8_t block[kBlockSize]) {
   }
 }
 
-void CtrCrypt(const uint8_t key[kKeySize], const uint8_t counter[kBlockSize], const uint8_t* in,
-              size_t size, uint8_t* out) {
+void CtrCrypt(const uint8_t key[kKeySize], const uint8_t counter[kBlockSize], const uint8_t* in, size_t size,
+              uint8_t* out) {
   Context ctx;
   KeySetup(&ctx, key, kKeySize, counter, &kCtrOps);
   CtrRun(&ctx, in, size, out);
@@ -251,9 +251,7 @@ bool CbcDecrypt(const uint8_t key[kKeySize], const uint8_t iv[kBlockSize], const
   return ok;
 }
 
-bool IsValidCcmTagLength(size_t tag_size) {
-  return tag_size >= 4 && tag_size <= 16 && tag_size % 2 == 0;
-}
+bool IsValidCcmTagLength(size_t tag_size) { return tag_size >= 4 && tag_size <= 16 && tag_size % 2 == 0; }
 
 CcmStatus CcmEncrypt(const uint8_t key[kKeySize], const uint8_t nonce[kNonceSize], const uint8_t* adata,
                      size_t adata_size, const uint8_t* payload, size_t payload_size, size_t tag_size,
@@ -267,8 +265,7 @@ CcmStatus CcmEncrypt(const uint8_t key[kKeySize], const uint8_t nonce[kNonceSize
   Trace(tracer, CcmTracePoint::kTagLength, nullptr, tag_size);
 
   uint8_t tag[kBlockSize];
-  ComputeTag(key, nonce, adata, adata_size, payload, payload_size, tag_size, omit_length_prefix, tracer,
-             tag);
+  ComputeTag(key, nonce, adata, adata_size, payload, payload_size, tag_size, omit_length_prefix, tracer, tag);
   // T zero-padded to a block; the padding bytes of the result are unused.
   std::memset(tag + tag_size, 0, kBlockSize - tag_size);
   CcmCtrPass(key, nonce, tag, payload, payload_size, out);
@@ -293,8 +290,7 @@ CcmStatus CcmDecrypt(const uint8_t key[kKeySize], const uint8_t nonce[kNonceSize
   CcmCtrPass(key, nonce, received, cipher, cipher_size, out);
 
   uint8_t expected[kBlockSize];
-  ComputeTag(key, nonce, adata, adata_size, out, cipher_size, tag_size, omit_length_prefix, tracer,
-             expected);
+  ComputeTag(key, nonce, adata, adata_size, out, cipher_size, tag_size, omit_length_prefix, tracer, expected);
   Trace(tracer, CcmTracePoint::kDecryptedTag, received, tag_size);
   Trace(tracer, CcmTracePoint::kComputedTag, expected, tag_size);
   const bool match = EqualInConstantTime(received, expected, tag_size);
@@ -415,8 +411,8 @@ CcmStatus CcmDecryptReversed(const uint8_t key[kKeySize], const uint8_t nonce[kN
   ReverseBlocks(adata, padded_adata);
   ReverseBlocks(data, padded_cipher);
 
-  const CcmStatus status = CcmDecrypt(rkey, rnonce, adata, padded_adata, data, padded_cipher, rtag,
-                                      tag_size, data, true, tracer);
+  const CcmStatus status =
+      CcmDecrypt(rkey, rnonce, adata, padded_adata, data, padded_cipher, rtag, tag_size, data, true, tracer);
   ReverseBlocks(data, padded_cipher);
   SecureWipe(rkey, sizeof(rkey));
   SecureWipe(rtag, sizeof(rtag));

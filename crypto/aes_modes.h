@@ -42,8 +42,8 @@ void IncrementCounter(uint8_t block[kBlockSize]);
 
 /// CTR with the counter block `counter` as the first counter. A final
 /// partial block is XORed with the start of its keystream block.
-void CtrCrypt(const uint8_t key[kKeySize], const uint8_t counter[kBlockSize], const uint8_t* in,
-              size_t size, uint8_t* out);
+void CtrCrypt(const uint8_t key[kKeySize], const uint8_t counter[kBlockSize], const uint8_t* in, size_t size,
+              uint8_t* out);
 
 /// CBC without padding. Return false (nothing written) when `size` is not a
 /// multiple of 16.
@@ -91,9 +91,9 @@ bool IsValidCcmTagLength(size_t tag_size);
 
 enum class CcmStatus {
   kOk,
-  kTagMismatch,    // decryption: the plaintext is written all the same
-  kBadTagLength,   // nothing written
-  kTooLong,        // payload or associated data too long; nothing written
+  kTagMismatch,   // decryption: the plaintext is written all the same
+  kBadTagLength,  // nothing written
+  kTooLong,       // payload or associated data too long; nothing written
 };
 
 /// Writes `payload_size` ciphertext bytes followed by the `tag_size`-byte

@@ -109,9 +109,7 @@ void DecodeHex(const char* digits, size_t byte_count, uint8_t* out) {
 
 // A decimal number as the C library reads it: leading text that is not a
 // number gives 0; out-of-range values are clamped.
-long long ParseDecimal(const char* text) {
-  return std::strtoll(text, nullptr, 10);
-}
+long long ParseDecimal(const char* text) { return std::strtoll(text, nullptr, 10); }
 
 int ClampToInt(long long value) {
   if (value > INT_MAX) return INT_MAX;
@@ -576,7 +574,8 @@ int RunCcm(Settings* s, bool encrypt) {
                  aes::kCcmMaxPayload);
     return kExitFailure;
   }
-  if (aes::Pad16(s->adata.size) > aes::kCcmMaxAdata) {
+  const size_t counted_adata = s->reversed ? aes::Pad16(s->adata.size) : s->adata.size;
+  if (counted_adata > aes::kCcmMaxAdata) {
     std::fprintf(stderr, "associated data too long for ccm: %zu bytes\n", s->adata.size);
     return kExitFailure;
   }
@@ -586,17 +585,16 @@ int RunCcm(Settings* s, bool encrypt) {
   aes::CcmStatus result;
   size_t out_size;
   if (encrypt) {
-    result = s->reversed ? aes::CcmEncryptReversed(s->key.bytes, s->nonce.bytes, s->adata.data,
-                                                   s->adata.size, data, data_size, tag_size, tracer)
+    result = s->reversed ? aes::CcmEncryptReversed(s->key.bytes, s->nonce.bytes, s->adata.data, s->adata.size,
+                                                   data, data_size, tag_size, tracer)
                          : aes::CcmEncrypt(s->key.bytes, s->nonce.bytes, s->adata.data, s->adata.size, data,
                                            data_size, tag_size, data, false, tracer);
     out_size = data_size + tag_size;
   } else {
-    result = s->reversed
-                 ? aes::CcmDecryptReversed(s->key.bytes, s->nonce.bytes, s->adata.data, s->adata.size, data,
-                                           data_size, tag, tag_size, tracer)
-                 : aes::CcmDecrypt(s->key.bytes, s->nonce.bytes, s->adata.data, s->adata.size, data,
-                                   data_size, tag, tag_size, data, false, tracer);
+    result = s->reversed ? aes::CcmDecryptReversed(s->key.bytes, s->nonce.bytes, s->adata.data, s->adata.size,
+                                                   data, data_size, tag, tag_size, tracer)
+                         : aes::CcmDecrypt(s->key.bytes, s->nonce.bytes, s->adata.data, s->adata.size, data,
+                                           data_size, tag, tag_size, data, false, tracer);
     out_size = data_size;
   }
   if (result != aes::CcmStatus::kOk && result != aes::CcmStatus::kTagMismatch) {

@@ -1,6 +1,8 @@
 // Known-answer vectors from FIPS-197 and NIST SP 800-38A/38C, and randomized
 // comparisons with a literal byte-oriented AES and a literal CCM that builds
 // the whole formatted MAC input the way the format describes it.
+#include "aes.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "aes.h"
 #include "aes_modes.h"
 
 namespace {
@@ -72,7 +73,8 @@ struct RefTables {
       uint8_t s = 0x63;
       for (int bit = 0; bit < 8; ++bit) {
         int v = ((inverse >> bit) ^ (inverse >> ((bit + 4) % 8)) ^ (inverse >> ((bit + 5) % 8)) ^
-                 (inverse >> ((bit + 6) % 8)) ^ (inverse >> ((bit + 7) % 8))) & 1;
+                 (inverse >> ((bit + 6) % 8)) ^ (inverse >> ((bit + 7) % 8))) &
+                1;
         s = static_cast<uint8_t>(s ^ (v << bit));
       }
       sbox[x] = s;
@@ -223,8 +225,12 @@ Bytes RefFormatted(const Bytes& nonce, const Bytes& adata, const Bytes& payload,
     if (la < 0xFF00) {
       a = {static_cast<uint8_t>(la >> 8), static_cast<uint8_t>(la)};
     } else {
-      a = {0xFF, 0xFE, static_cast<uint8_t>(la >> 24), static_cast<uint8_t>(la >> 16),
-           static_cast<uint8_t>(la >> 8), static_cast<uint8_t>(la)};
+      a = {0xFF,
+           0xFE,
+           static_cast<uint8_t>(la >> 24),
+           static_cast<uint8_t>(la >> 16),
+           static_cast<uint8_t>(la >> 8),
+           static_cast<uint8_t>(la)};
     }
   }
   a.insert(a.end(), adata.begin(), adata.end());
@@ -548,8 +554,8 @@ TEST(AesCcm, MatchesLiteralCcmOnRandomInputs) {
     ASSERT_EQ(Encrypt(key, nonce, adata, payload, t, omit), out);
 
     Bytes plain(payload.size());
-    ASSERT_EQ(aes::CcmDecrypt(key.data(), nonce.data(), adata.data(), adata.size(), out.data(), payload.size(),
-                              out.data() + payload.size(), t, plain.data(), omit, nullptr),
+    ASSERT_EQ(aes::CcmDecrypt(key.data(), nonce.data(), adata.data(), adata.size(), out.data(),
+                              payload.size(), out.data() + payload.size(), t, plain.data(), omit, nullptr),
               aes::CcmStatus::kOk);
     ASSERT_EQ(plain, payload);
   }
@@ -575,9 +581,9 @@ TEST(AesCcm, TraceOrder) {
   for (P p : dec.points) {
     if (p != P::kFormattedBytes) points.push_back(p);
   }
-  EXPECT_EQ(points, (std::vector<P>{P::kKey, P::kNonce, P::kAdata, P::kCdata, P::kReceivedTag,
-                                    P::kFormattedBegin, P::kFormattedEnd, P::kTag, P::kDecryptedTag,
-                                    P::kComputedTag}));
+  EXPECT_EQ(points,
+            (std::vector<P>{P::kKey, P::kNonce, P::kAdata, P::kCdata, P::kReceivedTag, P::kFormattedBegin,
+                            P::kFormattedEnd, P::kTag, P::kDecryptedTag, P::kComputedTag}));
 }
 
 TEST(AesCcm, RefusesBadTagLengthsAndOverlongPayloads) {
@@ -585,9 +591,9 @@ TEST(AesCcm, RefusesBadTagLengthsAndOverlongPayloads) {
   const Bytes nonce(12, 2);
   Bytes out(64, 0xAA);
   for (size_t t : {0, 2, 3, 5, 15, 17, 18}) {
-    EXPECT_EQ(aes::CcmEncrypt(key.data(), nonce.data(), nullptr, 0, out.data(), 16, t, out.data(), false,
-                              nullptr),
-              aes::CcmStatus::kBadTagLength)
+    EXPECT_EQ(
+        aes::CcmEncrypt(key.data(), nonce.data(), nullptr, 0, out.data(), 16, t, out.data(), false, nullptr),
+        aes::CcmStatus::kBadTagLength)
         << t;
   }
   EXPECT_EQ(aes::CcmEncrypt(key.data(), nonce.data(), nullptr, 0, out.data(), aes::kCcmMaxPayload + 1, 8,
@@ -648,8 +654,8 @@ TEST(AesReversed, CcmRoundTripsForEveryTagLength) {
         buffer.resize(aes::Pad16(size) + t);
         Bytes adata_room = adata;
         adata_room.resize(aes::Pad16(la));
-        ASSERT_EQ(aes::CcmEncryptReversed(key.data(), nonce.data(), adata_room.data(), la, buffer.data(), size,
-                                          t, nullptr),
+        ASSERT_EQ(aes::CcmEncryptReversed(key.data(), nonce.data(), adata_room.data(), la, buffer.data(),
+                                          size, t, nullptr),
                   aes::CcmStatus::kOk);
         buffer.resize(size + t);
         ASSERT_EQ(buffer, RefCcmEncryptReversed(key, nonce, adata, payload, t)) << size << " " << t;
@@ -659,8 +665,8 @@ TEST(AesReversed, CcmRoundTripsForEveryTagLength) {
         decrypted.resize(aes::Pad16(size + t));
         adata_room = adata;
         adata_room.resize(aes::Pad16(la));
-        ASSERT_EQ(aes::CcmDecryptReversed(key.data(), nonce.data(), adata_room.data(), la, decrypted.data(), size,
-                                          decrypted.data() + size, t, nullptr),
+        ASSERT_EQ(aes::CcmDecryptReversed(key.data(), nonce.data(), adata_room.data(), la, decrypted.data(),
+                                          size, decrypted.data() + size, t, nullptr),
                   aes::CcmStatus::kOk)
             << size << " " << t << " " << la;
         ASSERT_EQ(Bytes(decrypted.begin(), decrypted.begin() + static_cast<long>(size)), payload);

@@ -373,8 +373,7 @@ TEST_F(AescliCli, HexLengthMessagesLetTheRunGoOn) {
   // Odd -t hex length: the MAC length stays 0.
   args = CcmArgs("ccm_decrypt");
   args.back() = "hex:484";
-  ExpectFailure(Run(args, ""),
-                "'hex' length must be multiple of 2: received=3\nrequire MAC length(-t)\n");
+  ExpectFailure(Run(args, ""), "'hex' length must be multiple of 2: received=3\nrequire MAC length(-t)\n");
 }
 
 TEST_F(AescliCli, ChecksInTheirOrder) {
@@ -422,8 +421,8 @@ TEST_F(AescliCli, FileErrorsComeInCommandLineOrder) {
 
 TEST_F(AescliCli, UnwritableOutputIsReported) {
   dir_.Write("plain", kPlain);
-  RunResult r = Run({"-m", "ctr", "-k", "hex:" + kKey, "-c", "hex:" + kCounter, "-p", "plain", "-o",
-                     "nodir/out"});
+  RunResult r =
+      Run({"-m", "ctr", "-k", "hex:" + kKey, "-c", "hex:" + kCounter, "-p", "plain", "-o", "nodir/out"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "cant open file: nodir/out\n");
   EXPECT_EQ(dir_.List(), std::vector<std::string>{"plain"});
