@@ -1,0 +1,438 @@
+// End-to-end tests of aescli: arguments, standard input, exact standard
+// output and error text, exit status and written files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "aes_modes.h"
+#include "testing/run_program.h"
+
+namespace {
+
+using testing_support::RunOptions;
+using testing_support::RunProgram;
+using testing_support::RunResult;
+using testing_support::TempDir;
+
+std::string FromHex(const std::string& hex) {
+  std::string out;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+    out.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  }
+  return out;
+}
+
+std::string ToHex(const std::string& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char b : bytes) {
+    out.push_back(kDigits[b >> 4]);
+    out.push_back(kDigits[b & 15]);
+  }
+  return out;
+}
+
+std::string ReverseEachBlock(std::string s) {
+  aes::ReverseBlocks(reinterpret_cast<uint8_t*>(s.data()), s.size());
+  return s;
+}
+
+std::string Reversed(std::string s) {
+  std::reverse(s.begin(), s.end());
+  return s;
+}
+
+// NIST SP 800-38A, F.2 and F.5.
+const std::string kKey = "2b7e151628aed2a6abf7158809cf4f3c";
+const std::string kIv = "000102030405060708090a0b0c0d0e0f";
+const std::string kCounter = "f0f1f2f3f4f5f6f7f8f9fafbfcfdfeff";
+const std::string kPlain = FromHex(
+    "6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
+    "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710");
+const std::string kCbcCipher =
+    "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2"
+    "73bed6b8e3c1743b7116e69e222295163ff1caa1681fac09120eca307586e1a7";
+const std::string kCtrCipher =
+    "874d6191b620e3261bef6864990db6ce9806f66b7970fdff8617187bb9fffdff"
+    "5ae4df3edbd5d35e5b4f09020db03eab1e031dda2fbe03d1792170a0f3009cee";
+
+// NIST SP 800-38C, Example 3.
+const std::string kCcmKey = "404142434445464748494a4b4c4d4e4f";
+const std::string kCcmNonce = "101112131415161718191a1b";
+const std::string kCcmAdata = FromHex("000102030405060708090a0b0c0d0e0f10111213");
+const std::string kCcmPlain = FromHex("202122232425262728292a2b2c2d2e2f3031323334353637");
+const std::string kCcmCipher = "e3b201a9f5b71a7a9b1ceaeccd97e70b6176aad9a4428aa5";
+const std::string kCcmTag = "484392fbc1b09951";
+
+class AescliCli : public ::testing::Test {
+ protected:
+  RunResult Run(const std::vector<std::string>& args, const std::string& stdin_data = "") {
+    RunOptions options;
+    options.stdin_data = stdin_data;
+    return RunProgram(AESCLI_PATH, args, dir_.path(), options);
+  }
+  void ExpectFailure(const RunResult& r, const std::string& err) {
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, err);
+    EXPECT_FALSE(dir_.Exists("out"));
+  }
+  std::vector<std::string> CcmArgs(const std::string& mode) {
+    dir_.Write("adata", kCcmAdata);
+    return {"-m", mode, "-k", "hex:" + kCcmKey, "-n", "hex:" + kCcmNonce, "-a", "adata", "-t", "8"};
+  }
+
+  TempDir dir_;
+};
+
+TEST_F(AescliCli, CtrFromFileToStdout) {
+  dir_.Write("plain", kPlain);
+  RunResult r = Run({"-m", "ctr", "-k", "hex:" + kKey, "-c", "hex:" + kCounter, "-p", "plain"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(ToHex(r.out), kCtrCipher);
+}
+
+TEST_F(AescliCli, CtrFromStdinToFileAndBack) {
+  RunResult r = Run({"-m", "ctr", "-k", "hex:" + kKey, "-c", "hex:" + kCounter, "-o", "out"}, kPlain);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(ToHex(dir_.Read("out")), kCtrCipher);
+  // Decryption is the same operation; upper-case digits and key files work.
+  dir_.Write("key", FromHex(kKey) + "trailing bytes are ignored");
+  std::string upper = kCounter;
+  std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+  r = Run({"-m", "ctr", "-k", "key", "-c", "hex:" + upper, "-p", "out"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kPlain);
+}
+
+TEST_F(AescliCli, CtrKeepsAPartialFinalBlock) {
+  dir_.Write("plain", kPlain.substr(0, 20));
+  RunResult r = Run({"-m", "ctr", "-k", "hex:" + kKey, "-c", "hex:" + kCounter, "-p", "plain"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(ToHex(r.out), kCtrCipher.substr(0, 40));
+  r = Run({"-m", "ctr", "-k", "hex:" + kKey, "-c", "hex:" + kCounter}, "");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+}
+
+TEST_F(AescliCli, CbcEncryptAndDecrypt) {
+  dir_.Write("plain", kPlain);
+  for (const char* mode : {"cbc", "cbc_encrypt"}) {
+    RunResult r = Run({"-m", mode, "-k", "hex:" + kKey, "-i", "hex:" + kIv, "-p", "plain"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(ToHex(r.out), kCbcCipher) << mode;
+  }
+  RunResult r = Run({"-m", "cbc_decrypt", "-k", "hex:" + kKey, "-i", "hex:" + kIv}, FromHex(kCbcCipher));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kPlain);
+}
+
+TEST_F(AescliCli, CbcRefusesPartialBlocksAndKeepsAnExistingOutput) {
+  dir_.Write("plain", kPlain.substr(0, 20));
+  dir_.Write("old", "previous contents");
+  RunResult r = Run({"-m", "cbc", "-k", "hex:" + kKey, "-i", "hex:" + kIv, "-p", "plain", "-o", "old"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "input text length must be multiple of 16\n");
+  EXPECT_EQ(dir_.Read("old"), "previous contents");
+  dir_.Write("plain", kPlain.substr(0, 32));
+  r = Run({"-m", "cbc", "-k", "hex:" + kKey, "-i", "hex:" + kIv, "-p", "plain", "-o", "old"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(ToHex(dir_.Read("old")), kCbcCipher.substr(0, 64));
+}
+
+TEST_F(AescliCli, ReversedCbcReversesKeyIvAndEachBlock) {
+  dir_.Write("plain", ReverseEachBlock(kPlain));
+  RunResult r = Run({"-r", "-m", "cbc", "-k", "hex:" + ToHex(Reversed(FromHex(kKey))), "-i",
+                     "hex:" + ToHex(Reversed(FromHex(kIv))), "-p", "plain"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, ReverseEachBlock(FromHex(kCbcCipher)));
+  r = Run({"-m", "cbc_decrypt", "-k", "hex:" + ToHex(Reversed(FromHex(kKey))), "-i",
+           "hex:" + ToHex(Reversed(FromHex(kIv))), "-r"},
+          r.out);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, ReverseEachBlock(kPlain));
+}
+
+TEST_F(AescliCli, ReversedCtrReversesTheTailAsOneUnit) {
+  const std::string plain = kPlain.substr(0, 20);
+  dir_.Write("plain", ReverseEachBlock(plain));
+  RunResult r = Run({"-m", "ctr", "-r", "-k", "hex:" + ToHex(Reversed(FromHex(kKey))), "-c",
+                     "hex:" + ToHex(Reversed(FromHex(kCounter))), "-p", "plain"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, ReverseEachBlock(FromHex(kCtrCipher.substr(0, 40))));
+}
+
+TEST_F(AescliCli, CcmEncryptMatchesStandardExample) {
+  dir_.Write("plain", kCcmPlain);
+  std::vector<std::string> args = CcmArgs("ccm");
+  args.insert(args.end(), {"-p", "plain", "-o", "out"});
+  RunResult r = Run(args);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(ToHex(dir_.Read("out")), kCcmCipher + kCcmTag);
+}
+
+TEST_F(AescliCli, CcmDecryptWithTagAtTheEndOrFromHex) {
+  std::vector<std::string> args = CcmArgs("ccm_decrypt");
+  RunResult r = Run(args, FromHex(kCcmCipher + kCcmTag));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, kCcmPlain);
+  // With "-t hex:" the whole input is ciphertext and the tag length is the
+  // byte count.
+  args.back() = "hex:" + kCcmTag;
+  r = Run(args, FromHex(kCcmCipher));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, kCcmPlain);
+  // An empty "hex:" tag is no MAC length.
+  args.back() = "hex:";
+  ExpectFailure(Run(args, FromHex(kCcmCipher)), "require MAC length(-t)\n");
+}
+
+TEST_F(AescliCli, CcmTamperedInputStillWritesThePlaintext) {
+  std::string input = FromHex(kCcmCipher + kCcmTag);
+  input[2] ^= 0x04;
+  dir_.Write("in", input);
+  std::vector<std::string> args = CcmArgs("ccm_decrypt");
+  args.insert(args.end(), {"-p", "in", "-o", "out"});
+  RunResult r = Run(args);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "ccm decrypt verification failed\n");
+  std::string expected = kCcmPlain;
+  expected[2] ^= 0x04;
+  EXPECT_EQ(dir_.Read("out"), expected);
+}
+
+TEST_F(AescliCli, CcmAdataFromStdinWithoutInputFile) {
+  std::vector<std::string> args = CcmArgs("ccm");
+  args[7] = "stdin:20";
+  RunResult r = Run(args, kCcmAdata + kCcmPlain);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(ToHex(r.out), kCcmCipher + kCcmTag);
+  // Fewer bytes than the count.
+  args[7] = "stdin:30";
+  ExpectFailure(Run(args, kCcmAdata), "cant read from stdin\n");
+}
+
+TEST_F(AescliCli, CcmAdataOfFourBytesFromStdin) {
+  std::vector<std::string> args = CcmArgs("ccm");
+  args[7] = "stdin:4";
+  RunResult r = Run(args, "ADATpayload");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  std::string expected(7 + 8, '\0');
+  aes::CcmEncrypt(reinterpret_cast<const uint8_t*>(FromHex(kCcmKey).data()),
+                  reinterpret_cast<const uint8_t*>(FromHex(kCcmNonce).data()),
+                  reinterpret_cast<const uint8_t*>("ADAT"), 4, reinterpret_cast<const uint8_t*>("payload"), 7,
+                  8, reinterpret_cast<uint8_t*>(expected.data()), false, nullptr);
+  EXPECT_EQ(r.out, expected);
+  args[7] = "stdin:-4";
+  ExpectFailure(Run(args, "ADATpayload"), "invalid stdin count: -4\n");
+}
+
+TEST_F(AescliCli, CcmRefusesPayloadsBeyondTheLengthField) {
+  dir_.Write("big", std::string(size_t{1} << 24, 'b'));
+  std::vector<std::string> args = CcmArgs("ccm");
+  args.insert(args.end(), {"-p", "big", "-o", "out"});
+  ExpectFailure(Run(args), "input text too long for ccm: 16777216 bytes (at most 16777215)\n");
+  // With -r the payload counts padded to whole blocks.
+  dir_.Write("big", std::string((size_t{1} << 24) - 1, 'b'));
+  args.push_back("-r");
+  ExpectFailure(Run(args), "input text too long for ccm: 16777215 bytes (at most 16777215)\n");
+}
+
+TEST_F(AescliCli, CcmEmptyInputGivesTheTagOnly) {
+  std::vector<std::string> args = CcmArgs("ccm");
+  RunResult r = Run(args, "");
+  EXPECT_EQ(r.status, 0);
+  ASSERT_EQ(r.out.size(), 8u);
+  std::string expected(8, '\0');
+  aes::CcmEncrypt(reinterpret_cast<const uint8_t*>(FromHex(kCcmKey).data()),
+                  reinterpret_cast<const uint8_t*>(FromHex(kCcmNonce).data()),
+                  reinterpret_cast<const uint8_t*>(kCcmAdata.data()), kCcmAdata.size(), nullptr, 0, 8,
+                  reinterpret_cast<uint8_t*>(expected.data()), false, nullptr);
+  EXPECT_EQ(r.out, expected);
+  r = Run(CcmArgs("ccm_decrypt"), r.out);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+}
+
+TEST_F(AescliCli, CcmDecryptRefusesInputShorterThanTheTag) {
+  ExpectFailure(Run(CcmArgs("ccm_decrypt"), "1234567"), "input text shorter than MAC length(-t=8)\n");
+}
+
+TEST_F(AescliCli, ReversedCcmRoundTrips) {
+  for (int size : {0, 1, 15, 16, 17, 20, 33}) {
+    for (int t : {4, 10, 16}) {
+      const std::string plain = kPlain.substr(0, static_cast<size_t>(size));
+      std::vector<std::string> args = CcmArgs("ccm");
+      args.back() = std::to_string(t);
+      args.push_back("-r");
+      RunResult enc = Run(args, plain);
+      ASSERT_EQ(enc.status, 0);
+      ASSERT_EQ(enc.out.size(), static_cast<size_t>(size + t));
+      args[1] = "ccm_decrypt";
+      RunResult dec = Run(args, enc.out);
+      ASSERT_EQ(dec.status, 0) << dec.err;
+      EXPECT_EQ(dec.out, plain) << size << " " << t;
+      std::string tampered = enc.out;
+      tampered.back() = static_cast<char>(tampered.back() ^ 1);
+      dec = Run(args, tampered);
+      EXPECT_EQ(dec.status, 1);
+      EXPECT_EQ(dec.err, "ccm decrypt verification failed\n");
+      EXPECT_EQ(dec.out, plain);
+    }
+  }
+}
+
+TEST_F(AescliCli, VerboseTraceOfEncryptionAndDecryption) {
+  dir_.Write("plain", kCcmPlain);
+  std::vector<std::string> args = CcmArgs("ccm_encrypt");
+  args.insert(args.end(), {"--verbose", "-p", "plain"});
+  const std::string head =
+      "key     40 41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F \n"
+      "nonce   10 11 12 13 14 15 16 17 18 19 1A 1B \n"
+      "adata   00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F \n"
+      "10 11 12 13 \n";
+  const std::string tag_computation =
+      "formatted 5A 10 11 12 13 14 15 16 17 18 19 1A 1B 00 00 18 \n"
+      "00 14 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D \n"
+      "0E 0F 10 11 12 13 00 00 00 00 00 00 00 00 00 00 \n"
+      "20 21 22 23 24 25 26 27 28 29 2A 2B 2C 2D 2E 2F \n"
+      "30 31 32 33 34 35 36 37 00 00 00 00 00 00 00 00 \n"
+      "tag       67 C9 92 40 C7 D5 10 48 \n";
+  RunResult r = Run(args);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(ToHex(r.out), kCcmCipher + kCcmTag);
+  EXPECT_EQ(r.err, head +
+                       "pdata   20 21 22 23 24 25 26 27 28 29 2A 2B 2C 2D 2E 2F \n"
+                       "30 31 32 33 34 35 36 37 \n"
+                       "tag_len 8\n" +
+                       tag_computation);
+
+  args[1] = "ccm_decrypt";
+  r = Run({args.begin(), args.end() - 2}, FromHex(kCcmCipher + kCcmTag));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kCcmPlain);
+  EXPECT_EQ(r.err, head +
+                       "cdata   E3 B2 01 A9 F5 B7 1A 7A 9B 1C EA EC CD 97 E7 0B \n"
+                       "61 76 AA D9 A4 42 8A A5 \n"
+                       "tag     48 43 92 FB C1 B0 99 51 \n" +
+                       tag_computation +
+                       "dec_tag 67 C9 92 40 C7 D5 10 48 \n"
+                       "cmp_tag 67 C9 92 40 C7 D5 10 48 \n");
+}
+
+TEST_F(AescliCli, VerboseEmptyDumpsAndReversedPaddedValues) {
+  RunResult r = Run({"-m", "ccm", "-k", "hex:000102030405060708090a0b0c0d0e0f", "-n",
+                     "hex:a0a1a2a3a4a5a6a7a8a9aaab", "-t", "4", "--verbose", "-r"},
+                    "");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.size(), 4u);
+  const std::string prefix =
+      "key     0F 0E 0D 0C 0B 0A 09 08 07 06 05 04 03 02 01 00 \n"
+      "nonce   AB AA A9 A8 A7 A6 A5 A4 A3 A2 A1 A0 \n"
+      "adata   \n"
+      "pdata   \n"
+      "tag_len 4\n"
+      "formatted 0A AB AA A9 A8 A7 A6 A5 A4 A3 A2 A1 A0 00 00 00 \n"
+      "tag       ";
+  ASSERT_GE(r.err.size(), prefix.size());
+  EXPECT_EQ(r.err.substr(0, prefix.size()), prefix);
+  // A 3-byte payload enters padded to one reversed block.
+  r = Run({"-m", "ccm", "-k", "hex:000102030405060708090a0b0c0d0e0f", "-n", "hex:a0a1a2a3a4a5a6a7a8a9aaab",
+           "-t", "4", "--verbose", "-r"},
+          "abc");
+  EXPECT_NE(r.err.find("pdata   00 00 00 00 00 00 00 00 00 00 00 00 00 63 62 61 \ntag_len 4\n"
+                       "formatted 0A AB AA A9 A8 A7 A6 A5 A4 A3 A2 A1 A0 00 00 10 \n"),
+            std::string::npos)
+      << r.err;
+}
+
+TEST_F(AescliCli, HexLengthMessagesLetTheRunGoOn) {
+  RunResult r = Run({"-m", "ctr", "-k", "hex:" + kKey.substr(0, 30), "-c", "hex:" + kCounter}, kPlain);
+  ExpectFailure(r, "'hex' length mismatch: require=32 received=30\nrequire key(-k)\n");
+  // The nonce is 12 bytes; a later good value replaces a bad one.
+  std::vector<std::string> args = CcmArgs("ccm");
+  args[5] = "hex:00";
+  args.insert(args.end(), {"-n", "hex:" + kCcmNonce});
+  r = Run(args, kCcmPlain);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "'hex' length mismatch: require=24 received=2\n");
+  EXPECT_EQ(ToHex(r.out), kCcmCipher + kCcmTag);
+  // Odd -t hex length: the MAC length stays 0.
+  args = CcmArgs("ccm_decrypt");
+  args.back() = "hex:484";
+  ExpectFailure(Run(args, ""), "'hex' length must be multiple of 2: received=3\nrequire MAC length(-t)\n");
+}
+
+TEST_F(AescliCli, ChecksInTheirOrder) {
+  ExpectFailure(Run({"-m", "ctr", "-c", "hex:" + kCounter}, "x"), "require key(-k)\n");
+  ExpectFailure(Run({"-m", "ctr", "-k", "hex:" + kKey, "-i", "hex:" + kIv}, "x"), "require counter(-c)\n");
+  ExpectFailure(Run({"-m", "cbc_decrypt", "-k", "hex:" + kKey, "-c", "hex:" + kIv}, "x"), "require iv(-i)\n");
+  ExpectFailure(Run({"-m", "ccm", "-k", "hex:" + kKey, "-t", "5"}, "x"), "require nonce(-n)\n");
+  std::vector<std::string> args = CcmArgs("ccm");
+  args.back() = "0";
+  ExpectFailure(Run(args, "x"), "require MAC length(-t)\n");
+  args.back() = "x";
+  ExpectFailure(Run(args, "x"), "require MAC length(-t)\n");
+  for (const char* bad : {"5", "2", "18", "-4"}) {
+    args.back() = bad;
+    ExpectFailure(Run(args, "x"),
+                  std::string("MAC length(-t=") + bad + ") must be one of 4, 6, 8, 10, 12, 14, 16\n");
+  }
+}
+
+TEST_F(AescliCli, ModeAndOptionErrors) {
+  ExpectFailure(Run({"-k", "hex:" + kKey}, "data"), "cipher mode not specified\n");
+  ExpectFailure(Run({}), "cipher mode not specified\n");
+  ExpectFailure(Run({"-m", "ecb", "-x", "y"}), "unkwon cipher mode: ecb\n");
+  ExpectFailure(Run({"-m", "ctr", "-x", "y"}), "unknown option: -x\n");
+  ExpectFailure(Run({"-m", "ctr", "plain"}), "unknown option: plain\n");
+  ExpectFailure(Run({"-m", "ctr", "-k"}), "missing value for option: -k\n");
+  ExpectFailure(Run({"-r", "-o"}), "missing value for option: -o\n");
+  // An option given twice keeps its last value.
+  RunResult r = Run({"-m", "cbc", "-m", "ctr", "-k", "hex:" + kKey, "-c", "hex:" + kCounter}, kPlain);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(ToHex(r.out), kCtrCipher);
+}
+
+TEST_F(AescliCli, FileErrorsComeInCommandLineOrder) {
+  ExpectFailure(Run({"-m", "ctr", "-p", "missing", "-k", "nokey"}), "cant open file: missing\n");
+  ExpectFailure(Run({"-k", "nokey", "-p", "missing"}), "cant open file: nokey\n");
+  dir_.Write("short", "only 12 byte");
+  ExpectFailure(Run({"-k", "short"}), "cant read from file: short\n");
+  dir_.Write("nonce", "only 12 byte");
+  RunResult r = Run({"-n", "nonce", "-m", "ccm", "-k", "short"});
+  ExpectFailure(r, "cant read from file: short\n");
+  ExpectFailure(Run({"-p", "."}), "cant read from file: .\n");
+  ExpectFailure(Run({"-a", "hex:00"}), "cant open file: hex:00\n");
+}
+
+TEST_F(AescliCli, UnwritableOutputIsReported) {
+  dir_.Write("plain", kPlain);
+  RunResult r =
+      Run({"-m", "ctr", "-k", "hex:" + kKey, "-c", "hex:" + kCounter, "-p", "plain", "-o", "nodir/out"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "cant open file: nodir/out\n");
+  EXPECT_EQ(dir_.List(), std::vector<std::string>{"plain"});
+  r = Run({"-m", "ctr", "-k", "hex:" + kKey, "-c", "hex:" + kCounter, "-p", "plain", "-o", "/dev/full"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "cant write to file: /dev/full\n");
+  // A device is written through, not replaced.
+  r = Run({"-m", "ctr", "-k", "hex:" + kKey, "-c", "hex:" + kCounter, "-p", "plain", "-o", "/dev/null"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+}
+
+}  // namespace
