@@ -284,7 +284,7 @@ void ParseArgs(int argc, char** argv, Settings* s) {
   }
   if (optind < argc) {
     s->has_input = true;
-    s->input_path.assign(argv[optind], strnlen(argv[optind], kMaxInputPath));
+    s->input_path = argv[optind];
   }
 }
 
@@ -315,6 +315,8 @@ void SelectDevice(const Settings& s, const loader::DravoDeviceTable& table, uint
 void Download(const Settings& s, uint32_t device_id, const loader::RunClock& clock) {
   FILE* input = stdin;
   if (!s.from_stdin) {
+    // A longer path is refused rather than cut, which could name another file.
+    if (s.input_path.size() > kMaxInputPath) ErrorExit("cannot open input file.", kErrorInput);
     input = std::fopen(s.input_path.c_str(), "rb");
     if (input == nullptr) ErrorExit("cannot open input file.", kErrorInput);
     // A folder opens but cannot be read as an image.

@@ -12,7 +12,8 @@ struct LibraryHandle {
 };
 
 /// Loads `file_name` as the dynamic loader finds it (LD_LIBRARY_PATH first,
-/// then the program's run path). Returns false and fills `why` on failure.
+/// then the program's run path, lib/ beside its bin/ folder), never from the
+/// working folder. Returns false and fills `why` on failure.
 bool LoadLibraryByName(const char* file_name, LibraryHandle* library, std::string* why);
 
 /// The address of the exported function `name`, or null when it is missing.

@@ -317,6 +317,7 @@ TEST(BootcastCli, DownloadAndStartErrors) {
   const std::vector<Case> cases = {
       {"", {"missing.srl"}, "cannot open input file.", -4, "FindNext end"},
       {"", {"folder"}, "cannot open input file.", -4, "FindNext end"},
+      {"", {"./" + std::string(1023, '/') + "g.srl"}, "cannot open input file.", -4, "FindNext end"},
       {"deviceopen", {"g.srl"}, "cannot connect device.", -5, "DeviceOpen 0x20000001 failed"},
       {"cartridge", {"-C", "on", "-c", "on", "g.srl"}, "cannot use cartridge slot.", -6,
        "CartridgeSlotPower 1 failed"},
@@ -474,6 +475,17 @@ TEST(BootcastCli, LibraryThatCannotBeLoaded) {
   const RunResult r = RunProgram(dir.File("bin/bootcast"), {"g.srl"}, dir.path());
   EXPECT_EQ(r.out.rfind("*** bootcast: Error: cannot load device library ISDRAVO.DLL (", 0), 0u) << r.out;
   EXPECT_EQ(r.status, Status(-10));
+}
+
+TEST(BootcastCli, BrokenLibraryOnTheLibraryPathIsNotReplaced) {
+  Bootcast b;
+  b.dir.Write("vendor/ISDRAVO.DLL", "not a shared object");
+  b.env.push_back("LD_LIBRARY_PATH=" + b.dir.File("vendor"));
+  b.dir.Write("g.srl", "");
+  const RunResult r = b.Run({"g.srl"});
+  EXPECT_EQ(r.out.rfind("*** bootcast: Error: cannot load device library ISDRAVO.DLL (", 0), 0u) << r.out;
+  EXPECT_EQ(r.status, Status(-10));
+  EXPECT_TRUE(b.Calls().empty());
 }
 
 TEST(BootcastCli, LibraryMissingAFunction) {
