@@ -443,6 +443,8 @@ int main(int argc, char** argv) {
   struct sigaction action;
   std::memset(&action, 0, sizeof action);
   action.sa_handler = OnInterrupt;
+  // Restarted calls keep a break from cutting a write of program text short.
+  action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
 

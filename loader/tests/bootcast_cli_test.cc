@@ -352,6 +352,9 @@ TEST(BootcastCli, ExitLineStatus) {
       {"print 1 *** Exit Dravo/Zyr pro\nwait 150\nprint 1 gram (status=12) trailing\\nlost\\n\n",
        kExit + "12) trailing\n", 12},
       {"print 0 " + kExit + "-1)\\n\n", kExit + "-1)\n", Status(-1)},
+      // A program's own status never brings a closing message, whatever its value.
+      {"exit 204\n", kExit + "204)\n", 204},
+      {"exit 206\n", kExit + "206)\n", 206},
   };
   for (const Case& c : cases) {
     Bootcast b;
