@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -159,8 +160,11 @@ TEST(BootcastCli, EmptyImageStillStartsTheTarget) {
 TEST(BootcastCli, ReadsTheImageFromStandardInput) {
   Bootcast b;
   const std::string image = MakeImage(20000, {"piped"});
-  const RunResult r = b.Run({"--standard-input"}, image);
-  EXPECT_EQ(r.out, "piped\n" + kExit + "0)\n");
+  const RunResult r = b.Run({"-v", "--standard-input"}, image);
+  EXPECT_EQ(r.out,
+            "Input file is stdin\nPrint time out : 0 sec.\nExecute time out : 0 sec.\n"
+            "Card lock : OFF.\nCartridge lock : OFF.\n*\nInput file size: 20000 (0x4e20) byte\npiped\n" +
+                kExit + "0)\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(b.Calls(), RunCalls({"WriteROM 0 16384", "WriteROM 16384 3616"}));
   EXPECT_EQ(b.dir.Read("rom.bin"), image);
@@ -406,7 +410,10 @@ TEST(BootcastCli, PrintTimeoutAfterElevenIdleCycles) {
   Bootcast b;
   b.Script("print 1 only\n");
   b.dir.Write("g.srl", "");
+  const auto start = std::chrono::steady_clock::now();
   const RunResult r = b.Run({"--timeout", "1", "g.srl"});
+  // The idle cycles really wait 100 ms each.
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1100));
   EXPECT_EQ(r.out, "only\n*** bootcast: stopped by print timeout.\n");
   EXPECT_EQ(r.status, 204);
   // One cycle with text, then 11 idle ones, each polling both channels.
