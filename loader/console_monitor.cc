@@ -29,8 +29,8 @@ int ParseDecimal(const char* text) {
   return static_cast<int>(value);
 }
 
-LineVerdict ProcessText(const LineSettings& settings, const LineSink& sink, const char* text,
-                        size_t length, LineState* state, int* program_status) {
+LineVerdict ProcessText(const LineSettings& settings, const LineSink& sink, const char* text, size_t length,
+                        LineState* state, int* program_status) {
   size_t p = 0;
   while (p < length) {
     const void* found = std::memchr(text + p, '\n', length - p);
@@ -56,7 +56,8 @@ LineVerdict ProcessText(const LineSettings& settings, const LineSink& sink, cons
     if (!settings.quiet) sink.write(text + p, end - p);
 
     const std::string& line = state->line;
-    if (!settings.abort_string.empty() && line.compare(0, settings.abort_string.size(), settings.abort_string) == 0) {
+    if (!settings.abort_string.empty() &&
+        line.compare(0, settings.abort_string.size(), settings.abort_string) == 0) {
       return LineVerdict::kAbortString;
     }
     if (line.compare(0, kExitPrefixLength, kExitPrefix) == 0) {

@@ -48,8 +48,8 @@ enum class LineVerdict { kGoesOn, kAbortString, kExitLine };
 /// Feeds `length` bytes of received text to the console's line state. On
 /// kExitLine `*program_status` holds the status read from the exit line; the
 /// rest of the text is dropped on either end verdict.
-LineVerdict ProcessText(const LineSettings& settings, const LineSink& sink, const char* text,
-                        size_t length, LineState* state, int* program_status);
+LineVerdict ProcessText(const LineSettings& settings, const LineSink& sink, const char* text, size_t length,
+                        LineState* state, int* program_status);
 
 /// The lap time "{m:ss}" for `seconds` elapsed.
 std::string FormatLapTime(long long seconds);

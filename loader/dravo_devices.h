@@ -23,7 +23,7 @@ enum DravoKind : int {
 struct DravoDevice {
   uint32_t id = 0;
   int kind = kKindEmpty;
-  int host_id = 0;   // VKTSCSI only
+  int host_id = 0;  // VKTSCSI only
   int32_t serial = 0;
 };
 

@@ -86,7 +86,9 @@ void Log(const char* format, ...) {
   std::fclose(f);
 }
 
-void Complain(const std::string& what) { std::fprintf(stderr, "ISDRAVO.DLL (simulated): %s\n", what.c_str()); }
+void Complain(const std::string& what) {
+  std::fprintf(stderr, "ISDRAVO.DLL (simulated): %s\n", what.c_str());
+}
 
 std::string Env(const char* name) {
   const char* value = std::getenv(name);
@@ -185,14 +187,23 @@ bool Unescape(const std::string& in, std::string* out) {
     }
     if (++i == in.size()) return false;
     switch (in[i]) {
-      case 'n': out->push_back('\n'); break;
-      case 'r': out->push_back('\r'); break;
-      case 't': out->push_back('\t'); break;
-      case '\\': out->push_back('\\'); break;
+      case 'n':
+        out->push_back('\n');
+        break;
+      case 'r':
+        out->push_back('\r');
+        break;
+      case 't':
+        out->push_back('\t');
+        break;
+      case '\\':
+        out->push_back('\\');
+        break;
       case 'x': {
         unsigned long long v = 0;
         if (i + 2 >= in.size() || !std::isxdigit(static_cast<unsigned char>(in[i + 1])) ||
-            !std::isxdigit(static_cast<unsigned char>(in[i + 2])) || !ParseNumber(in.substr(i + 1, 2), 16, &v)) {
+            !std::isxdigit(static_cast<unsigned char>(in[i + 2])) ||
+            !ParseNumber(in.substr(i + 1, 2), 16, &v)) {
           return false;
         }
         out->push_back(static_cast<char>(v));
@@ -228,8 +239,9 @@ void QueueArguments(Simulator* sim, long long due_ms) {
     size_t stop = pos;
     while (stop < end && rom[stop] != 0) ++stop;
     if (stop == pos) break;
-    sim->channels[0].push_back({due_ms, std::string(rom.begin() + static_cast<long>(pos),
-                                                    rom.begin() + static_cast<long>(stop)) + "\n"});
+    sim->channels[0].push_back(
+        {due_ms,
+         std::string(rom.begin() + static_cast<long>(pos), rom.begin() + static_cast<long>(stop)) + "\n"});
     pos = stop + 1;
   }
 }
@@ -390,9 +402,9 @@ SIM_EXPORT int DRAVOToolAPIGetDebugPrint(void* device, int channel, char* buffer
   }
   std::deque<Piece>& queue = sim.channels[channel];
   if (sim.running && !queue.empty()) {
-    const long long now_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 std::chrono::steady_clock::now() - sim.start)
-                                 .count();
+    const long long now_ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - sim.start)
+            .count();
     Piece& piece = queue.front();
     if (piece.due_ms <= now_ms) {
       const size_t n = std::min<size_t>(capacity, piece.text.size());

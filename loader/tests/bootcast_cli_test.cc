@@ -100,13 +100,15 @@ class Bootcast {
   }
   long Count(const std::string& prefix) const {
     const std::vector<std::string> all = Calls(true);
-    return std::count_if(all.begin(), all.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+    return std::count_if(all.begin(), all.end(),
+                         [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
   }
 
   TempDir dir;
 };
 
-std::vector<std::string> RunCalls(const std::vector<std::string>& writes, const std::string& device = "0x20000001") {
+std::vector<std::string> RunCalls(const std::vector<std::string>& writes,
+                                  const std::string& device = "0x20000001") {
   std::vector<std::string> calls = {"FindOpen", "FindNext " + device, "FindNext end", "DeviceOpen " + device,
                                     "Reset 1"};
   calls.insert(calls.end(), writes.begin(), writes.end());
@@ -173,8 +175,8 @@ TEST(BootcastCli, ReadsTheImageFromStandardInput) {
 TEST(BootcastCli, UsageCases) {
   Bootcast b;
   b.dir.Write("g.srl", "x");
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {}, {"-h", "g.srl"}, {"--stdin", "g.srl"}, {"-v"}, {"--help"}}) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{}, {"-h", "g.srl"}, {"--stdin", "g.srl"}, {"-v"}, {"--help"}}) {
     const RunResult r = b.Run(args);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, kUsage);
@@ -323,7 +325,10 @@ TEST(BootcastCli, DownloadAndStartErrors) {
       {"", {"folder"}, "cannot open input file.", -4, "FindNext end"},
       {"", {"./" + std::string(1023, '/') + "g.srl"}, "cannot open input file.", -4, "FindNext end"},
       {"deviceopen", {"g.srl"}, "cannot connect device.", -5, "DeviceOpen 0x20000001 failed"},
-      {"cartridge", {"-C", "on", "-c", "on", "g.srl"}, "cannot use cartridge slot.", -6,
+      {"cartridge",
+       {"-C", "on", "-c", "on", "g.srl"},
+       "cannot use cartridge slot.",
+       -6,
        "CartridgeSlotPower 1 failed"},
       {"card", {"-C", "on", "-c", "ON", "g.srl"}, "cannot use card slot.", -7, "CardSlotPower 1 failed"},
       {"writerom:2", {"g.srl"}, "troubled while loading input file.", -9, "WriteROM 16384 16384 failed"},
@@ -500,10 +505,12 @@ TEST(BootcastCli, BrokenLibraryOnTheLibraryPathIsNotReplaced) {
 
 TEST(BootcastCli, LibraryMissingAFunction) {
   Bootcast b;
-  b.env.push_back("LD_LIBRARY_PATH=" + std::filesystem::path(ISDRAVO_SIM_INCOMPLETE_PATH).parent_path().string());
+  b.env.push_back("LD_LIBRARY_PATH=" +
+                  std::filesystem::path(ISDRAVO_SIM_INCOMPLETE_PATH).parent_path().string());
   b.dir.Write("g.srl", "");
   const RunResult r = b.Run({"g.srl"});
-  EXPECT_EQ(r.out, "*** bootcast: Error: device library ISDRAVO.DLL has no function DRAVOToolAPIGetDebugPrint.\n");
+  EXPECT_EQ(r.out,
+            "*** bootcast: Error: device library ISDRAVO.DLL has no function DRAVOToolAPIGetDebugPrint.\n");
   EXPECT_EQ(r.status, Status(-10));
   EXPECT_TRUE(b.Calls().empty());
 }
