@@ -150,7 +150,7 @@ TEST(BootcastCli, StreamsChunksWithStarsAndSize) {
 TEST(BootcastCli, EmptyImageStillStartsTheTarget) {
   Bootcast b;
   b.dir.Write("empty.srl", "");
-  const RunResult r = b.Run({"--verbose", "empty.srl"});
+  const RunResult r = b.Run({"-D", "--verbose", "empty.srl"});
   EXPECT_EQ(r.out,
             "Input file is [empty.srl]\nPrint time out : 0 sec.\nExecute time out : 0 sec.\n"
             "Card lock : OFF.\nCartridge lock : OFF.\n\nInput file size: 0 (0x0) byte\n" +
