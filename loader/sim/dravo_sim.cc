@@ -112,19 +112,19 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 
 // One device: a raw identifier ("0x20000001", "536870913") or KIND:SERIAL with
 // KIND one of VKTUSB, VKTSCSI, DRAVOUSB, DRAVOUIC.
-bool ParseDevice(const std::string& spec, uint32_t* id) {
+bool ParseDevice(const std::string& entry, uint32_t* id) {
   static constexpr const char* kKinds[] = {"VKTUSB", "VKTSCSI", "DRAVOUSB", "DRAVOUIC"};
-  const size_t colon = spec.find(':');
+  const size_t colon = entry.find(':');
   unsigned long long value = 0;
   if (colon == std::string::npos) {
-    if (!ParseNumber(spec, 0, &value) || value > 0xFFFFFFFFull) return false;
+    if (!ParseNumber(entry, 0, &value) || value > 0xFFFFFFFFull) return false;
     *id = static_cast<uint32_t>(value);
     return true;
   }
-  const std::string kind = spec.substr(0, colon);
+  const std::string kind = entry.substr(0, colon);
   for (uint32_t k = 0; k < 4; ++k) {
     if (kind != kKinds[k]) continue;
-    if (!ParseNumber(spec.substr(colon + 1), 0, &value) || value > 0x0FFFFFFFull) return false;
+    if (!ParseNumber(entry.substr(colon + 1), 0, &value) || value > 0x0FFFFFFFull) return false;
     *id = (k << 28) | static_cast<uint32_t>(value);
     return true;
   }
@@ -137,13 +137,13 @@ void Configure(Simulator* sim) {
   if (devices == nullptr) {
     sim->devices.push_back(kDefaultDevice);
   } else {
-    for (const std::string& spec : Split(devices, ',')) {
-      if (spec.empty()) continue;
+    for (const std::string& entry : Split(devices, ',')) {
+      if (entry.empty()) continue;
       uint32_t id = 0;
-      if (ParseDevice(spec, &id)) {
+      if (ParseDevice(entry, &id)) {
         sim->devices.push_back(id);
       } else {
-        Complain("ignoring device '" + spec + "'");
+        Complain("ignoring device '" + entry + "'");
       }
     }
   }
