@@ -1,0 +1,64 @@
+#include "dravo_devices.h"
+
+#include <cstring>
+
+namespace loader {
+
+void DecodeDravoDevice(uint32_t id, DravoDevice* device) {
+  *device = DravoDevice{};
+  device->id = id;
+  const uint32_t kind_bits = id >> 28;
+  const int32_t serial = static_cast<int32_t>(id & 0x0FFFFFFFu);
+  switch (kind_bits) {
+    case 0:
+      device->kind = kKindVktUsb;
+      break;
+    case 1:
+      device->kind = kKindVktScsi;
+      device->host_id = static_cast<int>((id >> 4) & 0xFu);
+      break;
+    case 2:
+      device->kind = kKindDravoUsb;
+      break;
+    case 3:
+      device->kind = kKindDravoUic;
+      break;
+    default:
+      device->kind = kKindUnknown;
+      return;
+  }
+  device->serial = serial;
+}
+
+int DravoKindFromName(const char* name) {
+  static constexpr const char* kNames[] = {"VKTUSB", "VKTSCSI", "DRAVOUSB", "DRAVOUIC"};
+  for (int i = 0; i < 4; ++i) {
+    if (std::strcmp(name, kNames[i]) == 0) return i + 1;
+  }
+  return 0;
+}
+
+int FillDravoDeviceTable(const std::function<bool(uint32_t*)>& next, DravoDeviceTable* table) {
+  for (DravoDevice& entry : table->entries) entry.kind = kKindEmpty;
+  table->count = 0;
+  uint32_t id = 0;
+  while (next(&id)) {
+    if (table->count >= kMaxDevices) break;
+    DecodeDravoDevice(id, &table->entries[table->count]);
+    ++table->count;
+  }
+  return table->count;
+}
+
+int SelectDravoDevice(const DravoDeviceTable& table, int kind_filter, int32_t serial) {
+  if (kind_filter == 0 && serial == kSerialNotGiven) return 0;
+  for (int i = 0; i < table.count; ++i) {
+    const DravoDevice& entry = table.entries[i];
+    if (kind_filter != 0 && entry.kind != kind_filter) continue;
+    if (serial != kSerialNotGiven && entry.serial != serial) continue;
+    return i;
+  }
+  return -1;
+}
+
+}  // namespace loader

@@ -1,0 +1,54 @@
+// The table of first-generation debugger devices: decoding the identifiers
+// that a device search returns, and choosing the device to run on.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace loader {
+
+inline constexpr int kMaxDevices = 256;
+/// Serial number setting that means "not given".
+inline constexpr int32_t kSerialNotGiven = 0x7FFFFFFF;
+
+enum DravoKind : int {
+  kKindEmpty = 0,
+  kKindVktUsb = 1,
+  kKindVktScsi = 2,
+  kKindDravoUsb = 3,
+  kKindDravoUic = 4,
+  kKindUnknown = 5,
+};
+
+struct DravoDevice {
+  uint32_t id = 0;
+  int kind = kKindEmpty;
+  int host_id = 0;  // VKTSCSI only
+  int32_t serial = 0;
+};
+
+struct DravoDeviceTable {
+  DravoDevice entries[kMaxDevices];
+  int count = 0;
+};
+
+/// Fills `device` from an identifier: bits 28 to 31 give the kind, bits 0 to
+/// 27 the serial number (bits 4 to 7 also the host id of a VKTSCSI device).
+void DecodeDravoDevice(uint32_t id, DravoDevice* device);
+
+/// Kind number for a kind name ("VKTUSB" ... "DRAVOUIC", exact case); 0 when
+/// the name is not a kind.
+int DravoKindFromName(const char* name);
+
+/// Asks `next` for devices until it returns false or the table is full; the
+/// request is made before the count is tested, so one device beyond the table
+/// is fetched and dropped. Returns the number of entries filled.
+int FillDravoDeviceTable(const std::function<bool(uint32_t*)>& next, DravoDeviceTable* table);
+
+/// Index of the device to use: entry 0 when neither filter is given, else the
+/// first entry matching the kind filter (0 = any) and the serial number
+/// (kSerialNotGiven = any); -1 when none matches. The caller checks the
+/// entry's kind.
+int SelectDravoDevice(const DravoDeviceTable& table, int kind_filter, int32_t serial);
+
+}  // namespace loader
