@@ -1,0 +1,181 @@
+#include "lz_backward.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "file_helpers.h"
+
+namespace backlz {
+
+using filehelp::DebugPrint;
+using filehelp::ErrorPrint;
+
+MatchFinder::MatchFinder(const uint8_t* source, int size)
+    : source_(source), size_(size), lowest_inserted_(size), head_(1u << kHashBits, -1), next_(kRing, -1) {}
+
+// Positions are keyed by the three bytes ending at them, going down:
+// source[x], source[x - 1], source[x - 2].
+void MatchFinder::InsertAbove(int position) {
+  while (lowest_inserted_ > position + 1) {
+    int x = --lowest_inserted_;
+    if (x < 2) continue;
+    const uint8_t* p = source_ + x;
+    uint32_t key = (uint32_t{p[0]} << 16) | (uint32_t{p[-1]} << 8) | p[-2];
+    uint32_t h = (key * 0x9E3779B1u) >> (32 - kHashBits);
+    next_[static_cast<size_t>(x) & (kRing - 1)] = head_[h];
+    head_[h] = x;
+  }
+}
+
+Match MatchFinder::FindLongestMatch(int n) {
+  Match best;
+  const int cur = n - 1;
+  InsertAbove(cur);
+  const int most = n < kMaxMatch ? n : kMaxMatch;
+  if (most < kMinMatch) return best;
+  const int window = size_ - n < kWindow ? size_ - n : kWindow;
+  const int limit = cur + window;
+  const uint8_t* p = source_ + cur;
+  uint32_t key = (uint32_t{p[0]} << 16) | (uint32_t{p[-1]} << 8) | p[-2];
+  uint32_t h = (key * 0x9E3779B1u) >> (32 - kHashBits);
+  // The chain runs from the nearest candidate outwards, so the first
+  // candidate reaching a length is the nearest of that length. Only a
+  // strictly longer one replaces it.
+  int best_length = kMinMatch - 1;
+  for (int m = head_[h]; m >= 0 && m <= limit; m = next_[static_cast<size_t>(m) & (kRing - 1)]) {
+    const int distance = m - cur;
+    const int cap = distance < most ? distance : most;
+    if (cap <= best_length) continue;
+    const uint8_t* q = source_ + m;
+    if (q[-best_length] != p[-best_length]) continue;
+    int length = 0;
+    while (length < cap && q[-length] == p[-length]) ++length;
+    if (length > best_length) {
+      best_length = length;
+      best.length = length;
+      best.distance = distance;
+      if (length == most) break;  // nothing further can be longer
+    }
+  }
+  return best;
+}
+
+int EncodeBackward(const uint8_t* source, int size, uint8_t* dest, int dest_size) {
+  MatchFinder finder(source, size);
+  int n = size;
+  int w = dest_size;
+  while (n > 0) {
+    if (w < 1) return -1;
+    const int flag_at = --w;
+    unsigned flags = 0;
+    for (int token = 0; token < 8; ++token) {
+      flags <<= 1;
+      if (n == 0) continue;
+      Match match = finder.FindLongestMatch(n);
+      if (match.length >= kMinMatch) {
+        if (w < 2) return -1;
+        unsigned value = (static_cast<unsigned>(match.length - kMinMatch) << 12) |
+                         (static_cast<unsigned>(match.distance - kMinMatch) & 0xFFF);
+        dest[w - 1] = static_cast<uint8_t>(value >> 8);
+        dest[w - 2] = static_cast<uint8_t>(value);
+        w -= 2;
+        flags |= 1;
+        n -= match.length;
+      } else {
+        if (w < 1) return -1;
+        dest[w - 1] = source[n - 1];
+        w -= 1;
+        n -= 1;
+      }
+    }
+    dest[flag_at] = static_cast<uint8_t>(flags);
+  }
+  return w;
+}
+
+OverwriteCheck CheckOverwrite(int size, const uint8_t* stream, int stream_size) {
+  OverwriteCheck check;
+  int n = size;         // output bytes still to produce
+  int a = stream_size;  // stream bytes still to read
+  while (n > 0) {
+    if (a < 1) return {-1, 0, 0};
+    a -= 1;
+    const unsigned flags = stream[a];
+    for (int bit = 7; bit >= 0 && n > 0; --bit) {
+      if ((flags >> bit) & 1) {
+        if (a < 2) return {-1, 0, 0};
+        a -= 2;
+        n -= (stream[a + 1] >> 4) + kMinMatch;
+        if (n < 0) return {-1, 0, 0};
+        // Only a match can bring the write position below the read position:
+        // a literal lowers both by one, a flag byte only the read position.
+        if (n < a) return {0, n, a};
+      } else {
+        if (a < 1) return {-1, 0, 0};
+        a -= 1;
+        n -= 1;
+      }
+    }
+  }
+  return check;
+}
+
+int CompressBackward(uint8_t* buffer, int size) {
+  if (size < 0) return kFatal;
+  std::unique_ptr<uint8_t[]> work(new (std::nothrow) uint8_t[size > 0 ? size : 1]);
+  if (!work) {
+    ErrorPrint("Cannot allocate memory size=%d\n", size);
+    return kFatal;
+  }
+  if (reinterpret_cast<uintptr_t>(buffer) % 4 != 0) {
+    ErrorPrint("Top of buffer is not aligned by 4.\n");
+    return kFatal;
+  }
+  const int start = EncodeBackward(buffer, size, work.get(), size);
+  if (start < 0) {
+    DebugPrint("Compressed buffer size exceeds original data size.\n");
+    return kNotCompressible;
+  }
+  const uint8_t* stream = work.get() + start;
+  int stream_size = size - start;
+  DebugPrint("1: source size = %d  compressed = %d\n", size, stream_size);
+
+  OverwriteCheck check = CheckOverwrite(size, stream, stream_size);
+  if (check.result < 0) return kCorruptStream;
+  int raw = 0;
+  if (check.result == 0) {
+    // The bytes dropped are those that expand into input [0, raw); kept raw
+    // they are shorter than their tokens, since the tokens outran the output.
+    raw = check.raw_prefix;
+    stream += check.dropped;
+    stream_size -= check.dropped;
+    DebugPrint(
+        "  !! Shrink back Compressed region to avoid overwriting.\n"
+        "  !! Expand non-compressed region = +%d\n"
+        "2: source size = %d  compressed = %d\n",
+        raw, size - raw, stream_size);
+  }
+
+  const int stream_end = raw + stream_size;
+  const int footer_at = (stream_end + 3) & ~3;
+  const int image_size = footer_at + 8;
+  if (image_size >= size) {
+    DebugPrint("Compressed buffer size exceeds or equals original data size.\n");
+    return kNotCompressible;
+  }
+  if (image_size - raw > kMaxRegion) return kRegionTooLarge;
+
+  filehelp::MoveBytes(stream, buffer + raw, static_cast<size_t>(stream_size));
+  memset(buffer + stream_end, 0xFF, static_cast<size_t>(footer_at - stream_end));
+  const uint32_t region = static_cast<uint32_t>(image_size - raw);
+  const uint32_t footer_length = static_cast<uint32_t>(image_size - stream_end);
+  const uint32_t words[2] = {(region & 0xFFFFFF) | (footer_length << 24),
+                             static_cast<uint32_t>(size - image_size)};
+  for (int i = 0; i < 2; ++i) {
+    for (int b = 0; b < 4; ++b) buffer[footer_at + 4 * i + b] = static_cast<uint8_t>(words[i] >> (8 * b));
+  }
+  return image_size;
+}
+
+}  // namespace backlz
