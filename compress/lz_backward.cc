@@ -12,19 +12,43 @@ using filehelp::DebugPrint;
 using filehelp::ErrorPrint;
 
 MatchFinder::MatchFinder(const uint8_t* source, int size)
-    : source_(source), size_(size), lowest_inserted_(size), head_(1u << kHashBits, -1), next_(kRing, -1) {}
+    : source_(source), size_(size), lowest_inserted_(size) {
+  for (Chains& chains : chains_) {
+    chains.head.assign(size_t{1} << kHashBits, -1);
+    chains.next.assign(kRing, -1);
+  }
+}
 
-// Positions are keyed by the three bytes ending at them, going down:
-// source[x], source[x - 1], source[x - 2].
+// A position is keyed by the bytes ending at it, going down:
+// source[x - key + 1 .. x].
+uint32_t MatchFinder::Hash(int level, int position) const {
+  const uint8_t* low = source_ + position - kKeyLength[level] + 1;
+  uint64_t a = 0;
+  uint64_t b = 0;
+  switch (level) {
+    case 0:
+      a = uint64_t{low[0]} | (uint64_t{low[1]} << 8) | (uint64_t{low[2]} << 16);
+      break;
+    case 1:
+      memcpy(&a, low, 6);
+      break;
+    default:
+      memcpy(&a, low, 8);
+      memcpy(&b, low + 8, 4);
+      break;
+  }
+  const uint64_t mixed = (a ^ (b * 0x9E3779B97F4A7C15u)) * 0xFF51AFD7ED558CCDu;
+  return static_cast<uint32_t>(mixed >> (64 - kHashBits));
+}
+
 void MatchFinder::InsertAbove(int position) {
   while (lowest_inserted_ > position + 1) {
-    int x = --lowest_inserted_;
-    if (x < 2) continue;
-    const uint8_t* p = source_ + x;
-    uint32_t key = (uint32_t{p[0]} << 16) | (uint32_t{p[-1]} << 8) | p[-2];
-    uint32_t h = (key * 0x9E3779B1u) >> (32 - kHashBits);
-    next_[static_cast<size_t>(x) & (kRing - 1)] = head_[h];
-    head_[h] = x;
+    const int x = --lowest_inserted_;
+    for (int level = 0; level < kLevels && x >= kKeyLength[level] - 1; ++level) {
+      int32_t& head = chains_[level].head[Hash(level, x)];
+      Next(level, x) = head;
+      head = x;
+    }
   }
 }
 
@@ -37,26 +61,39 @@ Match MatchFinder::FindLongestMatch(int n) {
   const int window = size_ - n < kWindow ? size_ - n : kWindow;
   const int limit = cur + window;
   const uint8_t* p = source_ + cur;
-  uint32_t key = (uint32_t{p[0]} << 16) | (uint32_t{p[-1]} << 8) | p[-2];
-  uint32_t h = (key * 0x9E3779B1u) >> (32 - kHashBits);
-  // The chain runs from the nearest candidate outwards, so the first
+  // Each chain runs from the nearest candidate outwards, so the first
   // candidate reaching a length is the nearest of that length. Only a
   // strictly longer one replaces it.
   int best_length = kMinMatch - 1;
-  for (int m = head_[h]; m >= 0 && m <= limit; m = next_[static_cast<size_t>(m) & (kRing - 1)]) {
+  int level = 0;
+  int m = chains_[0].head[Hash(0, cur)];
+  while (m >= 0 && m <= limit) {
     const int distance = m - cur;
     const int cap = distance < most ? distance : most;
-    if (cap <= best_length) continue;
-    const uint8_t* q = source_ + m;
-    if (q[-best_length] != p[-best_length]) continue;
-    int length = 0;
-    while (length < cap && q[-length] == p[-length]) ++length;
-    if (length > best_length) {
-      best_length = length;
-      best.length = length;
-      best.distance = distance;
-      if (length == most) break;  // nothing further can be longer
+    if (cap > best_length) {
+      const uint8_t* q = source_ + m;
+      if (q[-best_length] == p[-best_length]) {
+        int length = 0;
+        while (length < cap && q[-length] == p[-length]) ++length;
+        if (length > best_length) {
+          best_length = length;
+          best.length = length;
+          best.distance = distance;
+          if (length == most) break;  // nothing further can be longer
+        }
+      }
     }
+    if (level + 1 < kLevels && best_length >= kKeyLength[level + 1] - 1) {
+      // A longer match shares the next level's key: follow that chain from
+      // the first candidate beyond this one. (best_length < most <= n, so the
+      // key's bytes exist.)
+      const int examined = m;
+      ++level;
+      m = chains_[level].head[Hash(level, cur)];
+      while (m >= 0 && m <= examined) m = Next(level, m);
+      continue;
+    }
+    m = Next(level, m);
   }
   return best;
 }

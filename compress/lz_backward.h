@@ -13,6 +13,7 @@
 // ((hi & 0xF) << 8 | lo) + 3.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -51,7 +52,10 @@ struct Match {
 /// Finds, for the greedy encoder walking the source from its end, the longest
 /// match in the window: the same choice as comparing every window position
 /// (the nearest of equally long candidates, a length never above its
-/// distance), through hash chains over 3-byte sequences.
+/// distance). Candidates come from hash chains over the 3, 6 and 12 bytes
+/// ending at each position; once a match of 5 (or 11) bytes is found, only
+/// candidates sharing 6 (or 12) bytes can be longer, and the sparser chain
+/// takes over.
 class MatchFinder {
  public:
   MatchFinder(const uint8_t* source, int size);
@@ -62,16 +66,24 @@ class MatchFinder {
   Match FindLongestMatch(int n);
 
  private:
+  static constexpr int kLevels = 3;
+  static constexpr int kKeyLength[kLevels] = {3, 6, 12};
   static constexpr int kHashBits = 15;
   static constexpr int kRing = 8192;  // a power of two above the window
 
+  struct Chains {
+    std::vector<int32_t> head;  // per hash: the lowest position inserted
+    std::vector<int32_t> next;  // per position (modulo kRing): the next higher one
+  };
+
   void InsertAbove(int position);
+  uint32_t Hash(int level, int position) const;
+  int32_t& Next(int level, int position) { return chains_[level].next[static_cast<size_t>(position) & (kRing - 1)]; }
 
   const uint8_t* source_;
   int size_;
   int lowest_inserted_;
-  std::vector<int32_t> head_;
-  std::vector<int32_t> next_;
+  Chains chains_[kLevels];
 };
 
 /// Outcome of CheckOverwrite.
