@@ -21,33 +21,64 @@ MatchFinder::MatchFinder(const uint8_t* source, int size)
 
 // A position is keyed by the bytes ending at it, going down:
 // source[x - key + 1 .. x].
-uint32_t MatchFinder::Hash(int level, int position) const {
-  const uint8_t* low = source_ + position - kKeyLength[level] + 1;
-  uint64_t a = 0;
+template <int kKey>
+inline uint32_t KeyHash(const uint8_t* end, int bits) {
+  const uint8_t* low = end - kKey + 1;
+  uint64_t a;
   uint64_t b = 0;
-  switch (level) {
-    case 0:
-      a = uint64_t{low[0]} | (uint64_t{low[1]} << 8) | (uint64_t{low[2]} << 16);
-      break;
-    case 1:
-      memcpy(&a, low, 6);
-      break;
-    default:
-      memcpy(&a, low, 8);
-      memcpy(&b, low + 8, 4);
-      break;
+  if constexpr (kKey == 3) {
+    a = uint64_t{low[0]} | (uint64_t{low[1]} << 8) | (uint64_t{low[2]} << 16);
+  } else if constexpr (kKey == 6) {
+    uint32_t lo;
+    uint16_t hi;
+    memcpy(&lo, low, 4);
+    memcpy(&hi, low + 4, 2);
+    a = lo | (uint64_t{hi} << 32);
+  } else {
+    static_assert(kKey == 12);
+    uint32_t hi;
+    memcpy(&a, low, 8);
+    memcpy(&hi, low + 8, 4);
+    b = hi;
   }
   const uint64_t mixed = (a ^ (b * 0x9E3779B97F4A7C15u)) * 0xFF51AFD7ED558CCDu;
-  return static_cast<uint32_t>(mixed >> (64 - kHashBits));
+  return static_cast<uint32_t>(mixed >> (64 - bits));
+}
+
+uint32_t MatchFinder::Hash(int level, int position) const {
+  const uint8_t* end = source_ + position;
+  switch (level) {
+    case 0:
+      return KeyHash<kKeyLength[0]>(end, kHashBits);
+    case 1:
+      return KeyHash<kKeyLength[1]>(end, kHashBits);
+    default:
+      return KeyHash<kKeyLength[2]>(end, kHashBits);
+  }
 }
 
 void MatchFinder::InsertAbove(int position) {
   while (lowest_inserted_ > position + 1) {
     const int x = --lowest_inserted_;
-    for (int level = 0; level < kLevels && x >= kKeyLength[level] - 1; ++level) {
-      int32_t& head = chains_[level].head[Hash(level, x)];
-      Next(level, x) = head;
-      head = x;
+    const uint8_t* end = source_ + x;
+    const size_t slot = static_cast<size_t>(x) & (kRing - 1);
+    if (x >= kKeyLength[2] - 1) {
+      int32_t& head0 = chains_[0].head[KeyHash<kKeyLength[0]>(end, kHashBits)];
+      chains_[0].next[slot] = head0;
+      head0 = x;
+      int32_t& head1 = chains_[1].head[KeyHash<kKeyLength[1]>(end, kHashBits)];
+      chains_[1].next[slot] = head1;
+      head1 = x;
+      int32_t& head2 = chains_[2].head[KeyHash<kKeyLength[2]>(end, kHashBits)];
+      chains_[2].next[slot] = head2;
+      head2 = x;
+    } else {
+      // The first few bytes of the source: only the shorter keys exist.
+      for (int level = 0; level < kLevels && x >= kKeyLength[level] - 1; ++level) {
+        int32_t& head = chains_[level].head[Hash(level, x)];
+        chains_[level].next[slot] = head;
+        head = x;
+      }
     }
   }
 }
