@@ -175,6 +175,18 @@ TEST(LzBackward, MatchesLiteralScanOnGeneratedData) {
   }
 }
 
+TEST(LzBackward, MatchesLiteralScanOnLongInputsWithCrowdedChains) {
+  // Long enough for the chains to wrap their ring several times, with keys
+  // so common that every chain is full.
+  std::mt19937 rng(12);
+  ExpectSameAsReference(lz_test::RandomBytes(rng, 24000, 2), "two symbols");
+  ExpectSameAsReference(lz_test::RandomBytes(rng, 24000, 3), "three symbols");
+  ExpectSameAsReference(lz_test::Runs(rng, 24000, 25), "runs");
+  Bytes skewed(24000);
+  for (auto& b : skewed) b = rng() % 5 == 0 ? 1 : 0;
+  ExpectSameAsReference(skewed, "mostly zeros");
+}
+
 TEST(LzBackward, MatchesLiteralScanAtTheWindowEdge) {
   std::mt19937 rng(4);
   // A block repeated at distances around the window size: 4098 is the
