@@ -11,13 +11,7 @@ namespace backlz {
 using filehelp::DebugPrint;
 using filehelp::ErrorPrint;
 
-MatchFinder::MatchFinder(const uint8_t* source, int size)
-    : source_(source), size_(size), lowest_inserted_(size) {
-  for (Chains& chains : chains_) {
-    chains.head.assign(size_t{1} << kHashBits, -1);
-    chains.next.assign(kRing, -1);
-  }
-}
+namespace {
 
 // A position is keyed by the bytes ending at it, going down:
 // source[x - key + 1 .. x].
@@ -43,6 +37,16 @@ inline uint32_t KeyHash(const uint8_t* end, int bits) {
   }
   const uint64_t mixed = (a ^ (b * 0x9E3779B97F4A7C15u)) * 0xFF51AFD7ED558CCDu;
   return static_cast<uint32_t>(mixed >> (64 - bits));
+}
+
+}  // namespace
+
+MatchFinder::MatchFinder(const uint8_t* source, int size)
+    : source_(source), size_(size), lowest_inserted_(size) {
+  for (Chains& chains : chains_) {
+    chains.head.assign(size_t{1} << kHashBits, -1);
+    chains.next.assign(kRing, -1);
+  }
 }
 
 uint32_t MatchFinder::Hash(int level, int position) const {

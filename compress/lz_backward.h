@@ -78,7 +78,9 @@ class MatchFinder {
 
   void InsertAbove(int position);
   uint32_t Hash(int level, int position) const;
-  int32_t& Next(int level, int position) { return chains_[level].next[static_cast<size_t>(position) & (kRing - 1)]; }
+  int32_t& Next(int level, int position) {
+    return chains_[level].next[static_cast<size_t>(position) & (kRing - 1)];
+  }
 
   const uint8_t* source_;
   int size_;

@@ -10,11 +10,11 @@ namespace backlz {
 
 enum class ExpandStatus {
   kOk,
-  kBadFooter,     // image shorter than its footer, or footer lengths that do not fit the image
-  kTooLarge,      // the expanded data would not fit the buffer
-  kStreamOverrun, // a flag byte or token lies below the start of the stream
-  kBadDistance,   // a match copies from above the end of the expanded data
-  kOverwrite,     // a write would land on stream bytes not yet read
+  kBadFooter,      // image shorter than its footer, or footer lengths that do not fit the image
+  kTooLarge,       // the expanded data would not fit the buffer
+  kStreamOverrun,  // a flag byte or token lies below the start of the stream
+  kBadDistance,    // a match copies from above the end of the expanded data
+  kOverwrite,      // a write would land on stream bytes not yet read
 };
 
 /// Expands the `image_size`-byte image at the start of `buffer`, which holds

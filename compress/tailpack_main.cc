@@ -109,8 +109,7 @@ int Run(const Options& options) {
     std::string operand = options.input;
     base = filehelp::StripDirAndExt(operand.data());
   }
-  const std::string output =
-      filehelp::ConcatStrings({base, options.suffix ? options.suffix : "_BLZ.bin"});
+  const std::string output = filehelp::ConcatStrings({base, options.suffix ? options.suffix : "_BLZ.bin"});
   if (filehelp::WriteFile(output.c_str(), data.data(), image_size) < 0) {
     InfoPrint("exit...\n\n");
     return kExitFailure;

@@ -67,13 +67,14 @@ TEST(FileHelpers, ReadFileReportsEachFailure) {
   EXPECT_TRUE(buffer.empty());
   EXPECT_EQ(filehelp::ReadFile(dir.path().c_str(), &buffer), -1);
   EXPECT_EQ(filehelp::ReadFile(dir.File("missing").c_str(), &buffer), -1);
-  EXPECT_EQ(filehelp::ReadFile(dir.File("missing").c_str(), &buffer, filehelp::OpenFailureWording::kCannotRead),
-            -1);
+  EXPECT_EQ(
+      filehelp::ReadFile(dir.File("missing").c_str(), &buffer, filehelp::OpenFailureWording::kCannotRead),
+      -1);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "Error: Not specified filename\n"
-            "Error: Cannot open file '" + dir.path() + "'\n" +
-            "Error: Cannot open file '" + dir.File("missing") + "'\n" +
-            "Error: Cannot read file '" + dir.File("missing") + "'\n");
+            "Error: Cannot open file '" +
+                dir.path() + "'\n" + "Error: Cannot open file '" + dir.File("missing") + "'\n" +
+                "Error: Cannot read file '" + dir.File("missing") + "'\n");
 }
 
 TEST(FileHelpers, WriteFileReplacesWholeOrNotAtAll) {
@@ -84,13 +85,15 @@ TEST(FileHelpers, WriteFileReplacesWholeOrNotAtAll) {
   EXPECT_EQ(filehelp::WriteFile(dir.File("old.bin").c_str(), "new", 3), 3);
   filehelp::SetDebug(false);
   std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_TRUE(std::regex_match(err, std::regex("0x[0-9a-f]+        3 bytes  WriteFile '.*/old.bin'\n"))) << err;
+  EXPECT_TRUE(std::regex_match(err, std::regex("0x[0-9a-f]+        3 bytes  WriteFile '.*/old.bin'\n")))
+      << err;
   EXPECT_EQ(dir.Read("old.bin"), "new");
 
   testing::internal::CaptureStderr();
   EXPECT_EQ(filehelp::WriteFile(dir.File("no/such/dir/x.bin").c_str(), "new", 3), -1);
   EXPECT_EQ(filehelp::WriteFile(dir.path().c_str(), "new", 3), -1);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: Cannot open file '" + dir.File("no/such/dir/x.bin") +
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: Cannot open file '" +
+                                                        dir.File("no/such/dir/x.bin") +
                                                         "'\nError: Cannot open file '" + dir.path() + "'\n");
   EXPECT_EQ(dir.List(), std::vector<std::string>{"old.bin"});  // no temporary file left
 }

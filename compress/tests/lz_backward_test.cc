@@ -99,8 +99,9 @@ TEST(LzBackward, RunOfOneByteDoublesItsMatchesUpToEighteen) {
   Bytes input = {1, 2, 3, 4, 5};
   input.insert(input.end(), 120, 0xAA);
   std::vector<std::pair<int, int>> tokens = Tokens(StreamFromTop(input), 12);
-  const std::vector<std::pair<int, int>> expected = {{0, 0xAA}, {0, 0xAA}, {0, 0xAA}, {3, 3},   {6, 6},   {12, 12},
-                                                     {18, 18},  {18, 18},  {18, 18},  {18, 18}, {18, 18}, {6, 6}};
+  const std::vector<std::pair<int, int>> expected = {{0, 0xAA}, {0, 0xAA}, {0, 0xAA}, {3, 3},
+                                                     {6, 6},    {12, 12},  {18, 18},  {18, 18},
+                                                     {18, 18},  {18, 18},  {18, 18},  {6, 6}};
   // 3 + 3 + 6 + 12 + 5 * 18 = 114: the last six bytes of the run are one match.
   EXPECT_EQ(tokens, expected);
 }
@@ -160,7 +161,8 @@ TEST(LzBackward, MatchesLiteralScanOnSmallInputs) {
   std::mt19937 rng(1);
   for (size_t size = 0; size <= 80; ++size) {
     for (int alphabet : {1, 2, 3, 256}) {
-      ExpectSameAsReference(lz_test::RandomBytes(rng, size, alphabet), "alphabet " + std::to_string(alphabet));
+      ExpectSameAsReference(lz_test::RandomBytes(rng, size, alphabet),
+                            "alphabet " + std::to_string(alphabet));
     }
   }
 }
@@ -171,7 +173,8 @@ TEST(LzBackward, MatchesLiteralScanOnGeneratedData) {
     size_t size = 100 + rng() % 3000;
     ExpectSameAsReference(lz_test::RandomBytes(rng, size, 2 + static_cast<int>(rng() % 6)), "small alphabet");
     ExpectSameAsReference(lz_test::Runs(rng, size, 1 + static_cast<int>(rng() % 40)), "runs");
-    ExpectSameAsReference(lz_test::Periodic(rng, size, 1 + rng() % 40, static_cast<int>(rng() % 8)), "periodic");
+    ExpectSameAsReference(lz_test::Periodic(rng, size, 1 + rng() % 40, static_cast<int>(rng() % 8)),
+                          "periodic");
   }
 }
 

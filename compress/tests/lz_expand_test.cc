@@ -21,7 +21,8 @@ ExpandStatus Expand(const Bytes& image, size_t capacity, Bytes* out = nullptr) {
   std::memcpy(buffer.data(), image.data(), std::min(image.size(), capacity));
   size_t size = 0;
   ExpandStatus status = backlz::ExpandBackwardInPlace(buffer.data(), capacity, image.size(), &size);
-  if (out && status == ExpandStatus::kOk) *out = Bytes(buffer.begin(), buffer.begin() + static_cast<long>(size));
+  if (out && status == ExpandStatus::kOk)
+    *out = Bytes(buffer.begin(), buffer.begin() + static_cast<long>(size));
   return status;
 }
 
@@ -130,7 +131,8 @@ TEST(LzExpand, CorruptedImagesNeverEscapeTheBuffer) {
       Bytes bad = image;
       int flips = 1 + static_cast<int>(rng() % 4);
       for (int f = 0; f < flips; ++f) {
-        size_t at = rng() % 3 == 0 ? bad.size() - 1 - rng() % std::min<size_t>(bad.size(), 8) : rng() % bad.size();
+        size_t at =
+            rng() % 3 == 0 ? bad.size() - 1 - rng() % std::min<size_t>(bad.size(), 8) : rng() % bad.size();
         bad[at] = static_cast<uint8_t>(rng());
       }
       if (rng() % 8 == 0) bad.resize(4 + rng() % bad.size());

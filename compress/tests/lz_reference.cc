@@ -30,7 +30,8 @@ int EncodeBackward(const uint8_t* source, int size, uint8_t* dest, int dest_size
       }
       if (best >= 3) {
         if (w < 2) return -1;
-        unsigned value = (static_cast<unsigned>(best - 3) << 12) | (static_cast<unsigned>(best_i - 2) & 0xFFF);
+        unsigned value =
+            (static_cast<unsigned>(best - 3) << 12) | (static_cast<unsigned>(best_i - 2) & 0xFFF);
         dest[w - 1] = static_cast<uint8_t>(value >> 8);
         dest[w - 2] = static_cast<uint8_t>(value & 0xFF);
         w -= 2;
@@ -90,7 +91,8 @@ std::vector<uint8_t> CompressBackward(const std::vector<uint8_t>& input) {
   std::vector<uint8_t> image(static_cast<size_t>(image_size), 0xFF);
   std::copy(input.begin(), input.begin() + raw, image.begin());
   std::copy(work.begin() + stream_start, work.begin() + stream_start + stream_size, image.begin() + raw);
-  uint32_t first = static_cast<uint32_t>(image_size - raw) | (static_cast<uint32_t>(image_size - stream_end) << 24);
+  uint32_t first =
+      static_cast<uint32_t>(image_size - raw) | (static_cast<uint32_t>(image_size - stream_end) << 24);
   uint32_t second = static_cast<uint32_t>(size - image_size);
   for (int b = 0; b < 4; ++b) {
     image[static_cast<size_t>(footer_at + b)] = static_cast<uint8_t>(first >> (8 * b));

@@ -15,7 +15,8 @@ namespace lz_test {
 using Bytes = std::vector<uint8_t>;
 
 inline uint32_t Word(const Bytes& b, size_t at) {
-  return uint32_t{b[at]} | (uint32_t{b[at + 1]} << 8) | (uint32_t{b[at + 2]} << 16) | (uint32_t{b[at + 3]} << 24);
+  return uint32_t{b[at]} | (uint32_t{b[at + 1]} << 8) | (uint32_t{b[at + 2]} << 16) |
+         (uint32_t{b[at + 3]} << 24);
 }
 
 inline Bytes RandomBytes(std::mt19937& rng, size_t size, int alphabet = 256) {
@@ -71,7 +72,8 @@ inline size_t CheckImage(const Bytes& input, const Bytes& image) {
   Bytes buffer(s);
   std::copy(image.begin(), image.end(), buffer.begin());
   size_t expanded = 0;
-  EXPECT_EQ(backlz::ExpandBackwardInPlace(buffer.data(), buffer.size(), t, &expanded), backlz::ExpandStatus::kOk);
+  EXPECT_EQ(backlz::ExpandBackwardInPlace(buffer.data(), buffer.size(), t, &expanded),
+            backlz::ExpandStatus::kOk);
   EXPECT_EQ(expanded, s);
   EXPECT_TRUE(buffer == input) << "round trip differs";
   return raw;

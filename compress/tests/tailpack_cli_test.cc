@@ -188,7 +188,8 @@ TEST(TailpackCli, DebugLinesShowOptionsAndFiles) {
       "argv\\[0\\] = \\[data.bin\\]\n"
       "0x[0-9a-f]+     4096 bytes  ReadFile 'data.bin'\n"
       "1: source size = 4096  compressed = [0-9]+\n"
-      "0x[0-9a-f]+ +" + std::to_string(image.size()) + " bytes  WriteFile 'out_BLZ.bin'\n";
+      "0x[0-9a-f]+ +" +
+      std::to_string(image.size()) + " bytes  WriteFile 'out_BLZ.bin'\n";
   EXPECT_TRUE(std::regex_match(r.err, std::regex(pattern))) << r.err;
 }
 
@@ -228,7 +229,8 @@ TEST(TailpackCli, RefusesRegionBeyondFooterField) {
   RunResult r = Tailpack(dir, {"big.bin"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "exit...\n");
-  EXPECT_EQ(r.err, "Error: Compressed region of 'big.bin' exceeds 16777215 bytes, the most its footer can hold\n");
+  EXPECT_EQ(r.err,
+            "Error: Compressed region of 'big.bin' exceeds 16777215 bytes, the most its footer can hold\n");
   EXPECT_EQ(dir.List(), std::vector<std::string>{"big.bin"});
 }
 
