@@ -1,0 +1,58 @@
+// File helpers and message channels shared by tailpack and kidboot.
+//
+// The channels write to the standard streams: DebugPrint to standard error
+// while the debug flag is on, InfoPrint to standard output, ErrorPrint to
+// standard error behind "Error: ". ReadFile and WriteFile report their own
+// failures on the error channel and return -1.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace filehelp {
+
+/// Turns the debug channel on or off (off at start).
+void SetDebug(bool on);
+bool DebugEnabled();
+
+/// Standard error, only while the debug flag is on.
+void DebugPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
+/// Standard output, always.
+void InfoPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
+/// Standard error, behind "Error: ".
+void ErrorPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+/// How ReadFile words a file that cannot be opened: tailpack says
+/// "Cannot open file", kidboot says "Cannot read file".
+enum class OpenFailureWording { kCannotOpen, kCannotRead };
+
+/// Reads the regular file `path` whole into `buffer` (cleared first). Returns
+/// the size, or -1 after one error-channel message. Files of 2 GiB or more are
+/// refused. On success the debug channel gets the buffer address, the size and
+/// the path.
+int ReadFile(const char* path, std::vector<uint8_t>* buffer,
+             OpenFailureWording wording = OpenFailureWording::kCannotOpen);
+
+/// Writes `size` bytes to `path`. The bytes go to a temporary file beside it
+/// that replaces `path` only once complete, so a failure leaves neither a
+/// partial file nor a damaged earlier one. Returns `size`, or -1 after one
+/// error-channel message.
+int WriteFile(const char* path, const void* data, int size);
+
+/// Copies `length` bytes; overlapping ranges are safe.
+void MoveBytes(const void* source, void* destination, size_t length);
+
+/// The parts one after another. Running out of memory ends the process
+/// with status 1 after "Cannot allocate memory".
+std::string ConcatStrings(std::initializer_list<std::string_view> parts);
+
+/// Works in place on `path` and returns a pointer into it: the file name
+/// after the last '/' and then the last '\\', cut at its last '.'. A name
+/// without a dot stays whole; null gives null.
+char* StripDirAndExt(char* path);
+
+}  // namespace filehelp

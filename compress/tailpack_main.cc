@@ -1,0 +1,128 @@
+// tailpack: compresses one file with the backward-LZ scheme.
+#include <getopt.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "file_helpers.h"
+#include "lz_backward.h"
+#include "support/file_io.h"
+
+namespace {
+
+using filehelp::DebugPrint;
+using filehelp::ErrorPrint;
+using filehelp::InfoPrint;
+
+constexpr unsigned long kBuildNumber = 20080917;
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+// The overwrite check met a stream that cannot come from the encoder.
+constexpr int kExitInternal = 255;
+
+struct Options {
+  const char* input = nullptr;
+  const char* output_base = nullptr;  // -o
+  const char* suffix = nullptr;       // -e
+};
+
+int Usage() {
+  fprintf(stderr,
+          "ZYR-SDK Development Tool - tailpack - Compress data\n"
+          "Build %lu\n"
+          "\n"
+          "Usage: tailpack [-d] [-o outputFile] [-e suffix] inputFile\n"
+          "\n"
+          "  Compress data (backward LZ)\n"
+          "\n"
+          "    -o outputFile FILENAME for output file   (default:input filename)\n"
+          "    -e suffix     SUFFIX for output file (default:\"_BLZ\")\n"
+          "    -d            Show debug messages (for test purpose)\n"
+          "    -h            Show this  message\n"
+          "\n",
+          kBuildNumber);
+  return kExitFailure;
+}
+
+// Returns -1 to go on, or an exit status.
+int ParseArgs(int argc, char** argv, Options* options) {
+  int c;
+  while ((c = getopt(argc, argv, "o:e:dhv")) != -1) {
+    switch (c) {
+      case 'o':
+        options->output_base = optarg;
+        break;
+      case 'e':
+        options->suffix = optarg;
+        break;
+      case 'd':
+        filehelp::SetDebug(true);
+        break;
+      default:  // -h, -v and whatever getopt refused
+        return Usage();
+    }
+    DebugPrint("option -%c: %s\n", c, optarg ? optarg : "No ARG");
+  }
+  const int operands = argc - optind;
+  DebugPrint("argc=%d  optind=%d\n", operands, optind);
+  for (int i = 0; i < operands; ++i) DebugPrint("argv[%d] = [%s]\n", i, argv[optind + i]);
+  if (operands != 1) return Usage();
+  options->input = argv[optind];
+  return -1;
+}
+
+int Run(const Options& options) {
+  std::vector<uint8_t> data;
+  const int size = filehelp::ReadFile(options.input, &data);
+  if (size < 0) {
+    InfoPrint("exit...\n");
+    return kExitFailure;
+  }
+  const int image_size = backlz::CompressBackward(data.data(), size);
+  switch (image_size) {
+    case backlz::kFatal:
+      InfoPrint("Fatal error occured\n");
+      InfoPrint("exit...\n");
+      return kExitFailure;
+    case backlz::kNotCompressible:
+      InfoPrint("Inputdata ..... Not compressed (enlarged or same size as before)\n");
+      InfoPrint("exit...\n");
+      return kExitFailure;
+    case backlz::kRegionTooLarge:
+      ErrorPrint("Compressed region of '%s' exceeds %d bytes, the most its footer can hold\n", options.input,
+                 backlz::kMaxRegion);
+      InfoPrint("exit...\n");
+      return kExitFailure;
+    case backlz::kCorruptStream:
+      ErrorPrint("System error in CheckOverwrite???\n");
+      return kExitInternal;
+    default:
+      break;
+  }
+
+  std::string base;
+  if (options.output_base) {
+    base = options.output_base;
+  } else {
+    std::string operand = options.input;
+    base = filehelp::StripDirAndExt(operand.data());
+  }
+  const std::string output = filehelp::ConcatStrings({base, options.suffix ? options.suffix : "_BLZ.bin"});
+  if (filehelp::WriteFile(output.c_str(), data.data(), image_size) < 0) {
+    InfoPrint("exit...\n\n");
+    return kExitFailure;
+  }
+  InfoPrint("Inputdata ..... Compressed ... %9d -> %9d\n", size, image_size);
+  return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  int status = ParseArgs(argc, argv, &options);
+  if (status < 0) status = Run(options);
+  return support::CloseStdout(status);
+}

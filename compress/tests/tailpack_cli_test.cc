@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "lz_reference.h"
+#include "testing/run_program.h"
+
+namespace {
+
+using testing_support::RunProgram;
+using testing_support::RunResult;
+using testing_support::TempDir;
+
+const char kUsage[] =
+    "ZYR-SDK Development Tool - tailpack - Compress data\n"
+    "Build 20080917\n"
+    "\n"
+    "Usage: tailpack [-d] [-o outputFile] [-e suffix] inputFile\n"
+    "\n"
+    "  Compress data (backward LZ)\n"
+    "\n"
+    "    -o outputFile FILENAME for output file   (default:input filename)\n"
+    "    -e suffix     SUFFIX for output file (default:\"_BLZ\")\n"
+    "    -d            Show debug messages (for test purpose)\n"
+    "    -h            Show this  message\n"
+    "\n";
+
+RunResult Tailpack(const TempDir& dir, const std::vector<std::string>& args) {
+  testing_support::RunOptions options;
+  options.argv0 = "tailpack";
+  return RunProgram(TAILPACK_PATH, args, dir.path(), options);
+}
+
+std::string ArmCode(size_t size) {
+  return testing_support::ReadFileOrEmpty(TEST_DATA_DIR "/arm-code-64k.bin").substr(0, size);
+}
+
+std::string ExpectedImage(const std::string& input) {
+  std::vector<uint8_t> bytes(input.begin(), input.end());
+  std::vector<uint8_t> image = lz_reference::CompressBackward(bytes);
+  return std::string(image.begin(), image.end());
+}
+
+std::string CompressedLine(size_t from, size_t to) {
+  char line[80];
+  snprintf(line, sizeof line, "Inputdata ..... Compressed ... %9zu -> %9zu\n", from, to);
+  return line;
+}
+
+TEST(TailpackCli, WritesBareNameWithSuffixInWorkingDirectory) {
+  TempDir dir;
+  const std::string input = ArmCode(8192);
+  const std::string image = ExpectedImage(input);
+  ASSERT_FALSE(image.empty());
+  dir.Write("dir/sub/data.bin", input);
+  RunResult r = Tailpack(dir, {"dir/sub/data.bin"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, CompressedLine(input.size(), image.size()));
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"data_BLZ.bin", "dir"}));
+  EXPECT_TRUE(dir.Read("data_BLZ.bin") == image);
+  EXPECT_TRUE(dir.Read("dir/sub/data.bin") == input);
+}
+
+TEST(TailpackCli, BuildsOutputNameFromOptions) {
+  const std::string input = ArmCode(4096);
+  const std::string image = ExpectedImage(input);
+  struct Case {
+    std::vector<std::string> args;
+    std::string output;
+  };
+  const std::vector<Case> cases = {
+      {{"-o", "out.bin", "data.bin"}, "out.bin_BLZ.bin"},
+      {{"-e", ".lz", "data.bin"}, "data.lz"},
+      {{"-e", "", "-o", "out", "data.bin"}, "out"},
+      {{"-o", "sub/packed", "data.bin"}, "sub/packed_BLZ.bin"},
+      {{"data.bin", "-e", "_x"}, "data_x"},  // options after the operand
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    dir.Write("data.bin", input);
+    dir.Write("sub/keep", std::string("k"));
+    RunResult r = Tailpack(dir, c.args);
+    EXPECT_EQ(r.status, 0) << c.output;
+    EXPECT_EQ(r.err, "") << c.output;
+    EXPECT_EQ(r.out, CompressedLine(input.size(), image.size()));
+    EXPECT_TRUE(dir.Exists(c.output)) << c.output;
+    if (dir.Exists(c.output)) {
+      EXPECT_TRUE(dir.Read(c.output) == image) << c.output;
+    }
+  }
+  TempDir dir;
+  dir.Write("a.b.c", input);
+  EXPECT_EQ(Tailpack(dir, {"a.b.c"}).status, 0);
+  EXPECT_TRUE(dir.Exists("a.b_BLZ.bin"));
+}
+
+TEST(TailpackCli, ReplacesAnExistingOutput) {
+  TempDir dir;
+  const std::string input = ArmCode(4096);
+  dir.Write("data.bin", input);
+  dir.Write("data_BLZ.bin", std::string(100000, 'x'));
+  EXPECT_EQ(Tailpack(dir, {"data.bin"}).status, 0);
+  EXPECT_TRUE(dir.Read("data_BLZ.bin") == ExpectedImage(input));
+}
+
+TEST(TailpackCli, UsageCases) {
+  TempDir dir;
+  dir.Write("a.bin", ArmCode(4096));
+  struct Case {
+    std::vector<std::string> args;
+    std::string err_before_usage;
+  };
+  const std::vector<Case> cases = {
+      {{}, ""},
+      {{"a.bin", "a.bin"}, ""},
+      {{"-h"}, ""},
+      {{"-v", "a.bin"}, ""},
+      {{"-x", "a.bin"}, "tailpack: invalid option -- 'x'\n"},
+      {{"a.bin", "-o"}, "tailpack: option requires an argument -- 'o'\n"},
+  };
+  for (const Case& c : cases) {
+    RunResult r = Tailpack(dir, c.args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, c.err_before_usage + kUsage);
+  }
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"a.bin"});
+}
+
+TEST(TailpackCli, RefusesWhatCannotBeRead) {
+  TempDir dir;
+  dir.Write("folder/x", std::string("x"));
+  for (const std::string name : {"folder", "missing.bin"}) {
+    RunResult r = Tailpack(dir, {name});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "exit...\n");
+    EXPECT_EQ(r.err, "Error: Cannot open file '" + name + "'\n");
+  }
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"folder"});
+}
+
+TEST(TailpackCli, LeavesNoFileWhenDataDoesNotShrink) {
+  std::mt19937 rng(9);
+  std::string noise(3000, '\0');
+  for (char& c : noise) c = static_cast<char>(rng());
+  for (const std::string& input : {std::string(), std::string(8, '\0'), std::string("tiny"), noise}) {
+    TempDir dir;
+    dir.Write("in.bin", input);
+    RunResult r = Tailpack(dir, {"in.bin"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Inputdata ..... Not compressed (enlarged or same size as before)\nexit...\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"in.bin"});
+  }
+}
+
+TEST(TailpackCli, ReportsWriteFailureWithoutLeavingFiles) {
+  TempDir dir;
+  dir.Write("data.bin", ArmCode(4096));
+  RunResult r = Tailpack(dir, {"-o", "nowhere/out", "data.bin"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "exit...\n\n");
+  EXPECT_EQ(r.err, "Error: Cannot open file 'nowhere/out_BLZ.bin'\n");
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"data.bin"});
+}
+
+TEST(TailpackCli, DebugLinesShowOptionsAndFiles) {
+  TempDir dir;
+  // Zeros, then bytes that do not compress: no raw prefix is needed.
+  std::string input(4000, '\0');
+  std::mt19937 rng(10);
+  for (int i = 0; i < 96; ++i) input.push_back(static_cast<char>(rng()));
+  const std::string image = ExpectedImage(input);
+  ASSERT_FALSE(image.empty());
+  dir.Write("data.bin", input);
+  RunResult r = Tailpack(dir, {"-d", "-o", "out", "data.bin"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, CompressedLine(input.size(), image.size()));
+  const std::string pattern =
+      "option -d: No ARG\n"
+      "option -o: out\n"
+      "argc=1  optind=4\n"
+      "argv\\[0\\] = \\[data.bin\\]\n"
+      "0x[0-9a-f]+     4096 bytes  ReadFile 'data.bin'\n"
+      "1: source size = 4096  compressed = [0-9]+\n"
+      "0x[0-9a-f]+ +" +
+      std::to_string(image.size()) + " bytes  WriteFile 'out_BLZ.bin'\n";
+  EXPECT_TRUE(std::regex_match(r.err, std::regex(pattern))) << r.err;
+}
+
+TEST(TailpackCli, DebugLinesShowRawPrefix) {
+  TempDir dir;
+  std::mt19937 rng(11);
+  std::string input(300, '\0');
+  for (char& c : input) c = static_cast<char>(rng());
+  input += std::string(3000, '\0');
+  const std::string image = ExpectedImage(input);
+  ASSERT_FALSE(image.empty());
+  dir.Write("p.bin", input);
+  RunResult r = Tailpack(dir, {"-d", "p.bin"});
+  EXPECT_EQ(r.status, 0);
+  const std::regex pattern(
+      "(.|\n)*1: source size = 3300  compressed = [0-9]+\n"
+      "  !! Shrink back Compressed region to avoid overwriting.\n"
+      "  !! Expand non-compressed region = \\+([0-9]+)\n"
+      "2: source size = ([0-9]+)  compressed = [0-9]+\n"
+      "0x(.|\n)*");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_match(r.err, m, pattern)) << r.err;
+  EXPECT_EQ(std::stoi(m[2]) + std::stoi(m[3]), 3300);
+  EXPECT_TRUE(dir.Read("p_BLZ.bin") == image);
+}
+
+TEST(TailpackCli, RefusesRegionBeyondFooterField) {
+  // 17 MiB that shrink by a few percent: the region would need more than 24 bits.
+  std::mt19937 rng(13);
+  std::string input(17u << 20, '\0');
+  for (size_t at = 0; at < input.size(); at += 32) {
+    for (size_t i = 0; i < 26; ++i) input[at + i] = static_cast<char>(rng());
+    for (size_t i = 26; i < 32; ++i) input[at + i] = input[at + i - 13];
+  }
+  TempDir dir;
+  dir.Write("big.bin", input);
+  RunResult r = Tailpack(dir, {"big.bin"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "exit...\n");
+  EXPECT_EQ(r.err,
+            "Error: Compressed region of 'big.bin' exceeds 16777215 bytes, the most its footer can hold\n");
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"big.bin"});
+}
+
+}  // namespace
