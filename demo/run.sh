@@ -20,9 +20,8 @@ fi
 
 if [ -x "$bin/tailpack" ]; then
   step "tailpack: compress an ARM program binary in place-expandable form"
-  "$bin/tailpack" -o arm-code-16k.lz arm-code-16k.bin
-  ls -l arm-code-16k.bin arm-code-16k.lz | awk '{print $5, $9}'
-  payload=arm-code-16k.lz
+  "$bin/tailpack" arm-code-16k.bin
+  payload=arm-code-16k_BLZ.bin
 else
   payload=arm-code-16k.bin
 fi
