@@ -55,9 +55,7 @@ Bytes SampleImage(const Bytes& input) {
 // distance 3 (longer than their distance, which the encoder never makes but
 // the format allows): "abc" 31 times. T = 14 stream + 2 fill + 8 = 24.
 Bytes HandMade() {
-  Bytes stream;
-  for (int i = 0; i < 5; ++i) stream.insert(stream.end(), {0x00, 0xF0});
-  stream.insert(stream.end(), {'a', 'b', 'c', 0x1F});
+  Bytes stream = {0x00, 0xF0, 0x00, 0xF0, 0x00, 0xF0, 0x00, 0xF0, 0x00, 0xF0, 'a', 'b', 'c', 0x1F};
   return Image(stream, 93);
 }
 
