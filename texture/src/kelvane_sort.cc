@@ -1,5 +1,7 @@
 #include "kelvane_sort.h"
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -29,74 +31,45 @@ void SelectionSortBytes(unsigned char* bytes, unsigned int* index, unsigned int 
   }
 }
 
-namespace {
-
-// A binary min-heap of positions in a fixed slice of a shared buffer.
-struct PositionHeap {
-  uint32_t* items;
-  uint32_t size;
-
-  void SiftDown(uint32_t hole, uint32_t value) {
-    for (;;) {
-      uint32_t child = 2 * hole + 1;
-      if (child >= size) break;
-      if (child + 1 < size && items[child + 1] < items[child]) ++child;
-      if (items[child] >= value) break;
-      items[hole] = items[child];
-      hole = child;
-    }
-    items[hole] = value;
-  }
-  void Pop() {
-    --size;
-    if (size > 0) SiftDown(0, items[size]);
-  }
-  void ReplaceTop(uint32_t value) { SiftDown(0, value); }
-};
-
-}  // namespace
-
 // Why this gives the selection sort's order: at step p the positions below p
-// are final and every position at or after p still takes part. The literal scan
-// picks the extreme key and, among the positions holding it, the lowest one
-// (equal keys never replace the extreme). The exchange moves the key that was
-// at p to that position. So it is enough to know, per key value, which
-// positions at or after p hold it, and their minimum: p itself always is the
-// minimum of the heap of its own key.
+// are final. The scan picks the most extreme key among the positions from p
+// on and, among those holding it, the lowest (equal keys never replace the
+// extreme). So the steps go key by key in sort order, each key filling the
+// next block of as many positions as it has occurrences. During a key's turn
+// its remaining occurrences stay where they are: each exchange takes the
+// lowest of them into the block and puts the byte it meets there in its place.
+// So listing the key's positions when its turn starts gives every exchange
+// partner, in order. The bytes are scanned once per key, so the work is linear.
 void FastSelectionSortBytes(unsigned char* bytes, unsigned int* index, unsigned int first,
                             unsigned int last, bool descending) {
   if (first >= last) return;
-  const uint64_t n = uint64_t{last} - first + 1;
+  const uint64_t end = uint64_t{last} + 1;
   uint64_t count[256] = {};
-  for (uint64_t i = 0; i < n; ++i) ++count[bytes[first + i]];
-  std::vector<uint32_t> buffer(n);
-  PositionHeap heaps[256];
-  uint64_t start = 0;
-  for (int v = 0; v < 256; ++v) {
-    heaps[v].items = buffer.data() + start;
-    heaps[v].size = 0;
-    start += count[v];
-  }
-  // Positions go in ascending, so each slice is already a valid min-heap.
-  for (uint64_t i = 0; i < n; ++i) {
-    PositionHeap& h = heaps[bytes[first + i]];
-    h.items[h.size++] = static_cast<uint32_t>(i);
-  }
-  int key = descending ? 255 : 0;
-  const int step = descending ? -1 : 1;
-  for (uint64_t i = 0; i < n; ++i) {
-    while (heaps[key].size == 0) key += step;
-    PositionHeap& best = heaps[key];
-    const uint32_t q = best.items[0];
-    best.Pop();
-    if (q == i) continue;  // p already holds the extreme
-    unsigned char* at_p = bytes + first + i;
-    const unsigned char old = *at_p;
-    // p leaves its key's heap (it is that heap's minimum) and q joins it.
-    heaps[old].ReplaceTop(q);
-    bytes[first + q] = old;
-    *at_p = static_cast<unsigned char>(key);
-    if (index != nullptr) std::swap(index[first + i], index[first + q]);
+  for (uint64_t i = first; i < end; ++i) ++count[bytes[i]];
+  uint64_t longest = 0;
+  for (uint64_t c : count) longest = std::max(longest, c);
+  std::vector<uint64_t> positions(longest);
+
+  uint64_t p = first;
+  for (int step = 0; step < 256; ++step) {
+    const int key = descending ? 255 - step : step;
+    const uint64_t c = count[key];
+    if (c == 0) continue;
+    // The key's positions from p on, in order (none lies below p).
+    uint64_t found = 0;
+    const unsigned char* at = bytes + p;
+    while (found < c) {
+      at = static_cast<const unsigned char*>(std::memchr(at, key, static_cast<size_t>(bytes + end - at)));
+      positions[found++] = static_cast<uint64_t>(at - bytes);
+      ++at;
+    }
+    for (uint64_t k = 0; k < c; ++k, ++p) {
+      const uint64_t q = positions[k];
+      if (q == p) continue;
+      bytes[q] = bytes[p];
+      bytes[p] = static_cast<unsigned char>(key);
+      if (index != nullptr) std::swap(index[p], index[q]);
+    }
   }
 }
 

@@ -13,7 +13,8 @@ void SelectionSortBytes(unsigned char* bytes, unsigned int* index, unsigned int 
                         bool descending);
 
 /// The same result as SelectionSortBytes, bytes and index array alike, in
-/// O(n log n): per key value a min-heap of the positions that still hold it.
+/// linear time: key by key, one scan for the key's positions and one exchange
+/// per position.
 void FastSelectionSortBytes(unsigned char* bytes, unsigned int* index, unsigned int first,
                             unsigned int last, bool descending);
 
