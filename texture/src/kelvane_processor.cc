@@ -291,8 +291,10 @@ bool CDefaultColorProcessor::ConvertToPaletteType(CTexture* texture) {
   const unsigned char* alphas = alpha.IsAvailable() ? alpha.GetAlphaChannel().GetpData() : nullptr;
   unsigned char* out = indices.GetColorIndexData().GetpData();
   // The library's own search is answered once per distinct colour; a derived
-  // processor gets its (virtual) search called for every texel.
-  const bool own_search = typeid(*this) == typeid(CDefaultColorProcessor);
+  // processor gets its (virtual) search called for every texel. The type_info
+  // objects are compared by address: an object of exactly this class uses the
+  // library's own, and a mismatch only costs speed.
+  const bool own_search = &typeid(*this) == &typeid(CDefaultColorProcessor);
   if (own_search) {
     NearestSearch search(palette, excluded);
     NearestCache cache(search, texels);
