@@ -2,8 +2,8 @@
 // line: the byte sort (literal selection sort against the library's) on each
 // colour channel, and the conversion to TYPE_PALETTE256 and TYPE_PALETTE16
 // (literal reference against the library). The literal versions run only where
-// they finish in reasonable time. A 1024x1024 image, upscaled from the largest
-// image given (or generated when none is), measures the library alone.
+// they finish in reasonable time. 1024x1024 images, upscaled from the largest
+// images given (or generated when none is), measure the library alone.
 //
 //   texture_bench [--benchmark_...] IMAGE.ppm...
 #include <benchmark/benchmark.h>
@@ -187,17 +187,23 @@ void Register(const std::shared_ptr<Image>& image) {
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  std::shared_ptr<Image> largest;
+  std::vector<std::shared_ptr<Image>> images;
+  size_t largest = 0;
   for (int i = 1; i < argc; ++i) {
     auto image = std::make_shared<Image>();
     if (!ReadPpm(argv[i], image.get())) {
       std::fprintf(stderr, "texture_bench: cannot read binary PPM %s\n", argv[i]);
       return 1;
     }
-    if (!largest || image->texels.size() > largest->texels.size()) largest = image;
+    largest = std::max(largest, image->texels.size());
+    images.push_back(image);
     Register(image);
   }
-  Register(std::make_shared<Image>(largest ? Upscale(*largest, 1024) : Generate(1024)));
+  // Every image of the largest size given, upscaled to 1024x1024.
+  for (const auto& image : images) {
+    if (image->texels.size() == largest) Register(std::make_shared<Image>(Upscale(*image, 1024)));
+  }
+  if (images.empty()) Register(std::make_shared<Image>(Generate(1024)));
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;
