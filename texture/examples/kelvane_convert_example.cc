@@ -9,6 +9,8 @@
 // the preview.
 #include <kelvane/kelvane.h>
 
+#include "support/file_io.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -71,11 +73,9 @@ bool ReadPpm(const char* path, Image* image) {
 }
 
 bool WritePpm(const char* path, const Image& image) {
-  FILE* file = std::fopen(path, "wb");
-  if (file == nullptr) return false;
-  std::fprintf(file, "P6\n%u %u\n255\n", image.width, image.height);
-  const bool written = std::fwrite(image.rgb.data(), 1, image.rgb.size(), file) == image.rgb.size();
-  return std::fclose(file) == 0 && written;
+  std::string bytes = "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
+  bytes.append(image.rgb.begin(), image.rgb.end());
+  return support::WriteFileAtomically(path, bytes.data(), bytes.size());
 }
 
 bool ParseType(const std::string& name, CTexture::tType* type) {
@@ -183,8 +183,7 @@ int main(int argc, char** argv) {
   std::printf("mean squared error: %.2f\n", squared_error / (3.0 * preview.width * preview.height));
   if (!WritePpm(argv[arg + 2], preview)) {
     std::fprintf(stderr, "kelvane_convert: cannot write %s\n", argv[arg + 2]);
-    std::remove(argv[arg + 2]);
     return 1;
   }
-  return 0;
+  return support::CloseStdout(0);
 }
