@@ -39,7 +39,8 @@ bool ReadPpm(const std::string& path, Image* image) {
   if (ok) {
     std::vector<unsigned char> bytes(size_t{image->width} * image->height * 3);
     ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    for (size_t i = 0; ok && i < bytes.size(); i += 3) image->texels.push_back({bytes[i], bytes[i + 1], bytes[i + 2]});
+    for (size_t i = 0; ok && i < bytes.size(); i += 3)
+      image->texels.push_back({bytes[i], bytes[i + 1], bytes[i + 2]});
   }
   std::fclose(file);
   const size_t slash = path.find_last_of('/');
@@ -64,7 +65,9 @@ Image Upscale(const Image& source, unsigned int size) {
       const unsigned int x0 = std::min(source.width - 1, static_cast<unsigned int>(fx));
       const unsigned int x1 = std::min(source.width - 1, x0 + 1);
       const double tx = fx - x0;
-      auto at = [&](unsigned int xx, unsigned int yy) { return source.texels[size_t{yy} * source.width + xx]; };
+      auto at = [&](unsigned int xx, unsigned int yy) {
+        return source.texels[size_t{yy} * source.width + xx];
+      };
       unsigned char rgb[3];
       for (int c = 0; c < 3; ++c) {
         auto channel = [c](reference::Rgb p) { return c == 0 ? p.r : c == 1 ? p.g : p.b; };
@@ -169,7 +172,8 @@ void Register(const std::shared_ptr<Image>& image) {
     const char* label;
     CTexture::tType type;
     unsigned int entries;
-  } kTargets[] = {{"palette256", CTexture::TYPE_PALETTE256, 256}, {"palette16", CTexture::TYPE_PALETTE16, 16}};
+  } kTargets[] = {{"palette256", CTexture::TYPE_PALETTE256, 256},
+                  {"palette16", CTexture::TYPE_PALETTE16, 16}};
   for (const auto& target : kTargets) {
     if (texels <= kLiteralConvertLimit) {
       benchmark::RegisterBenchmark(("convert/" + std::string(target.label) + "/literal/" + name).c_str(),
@@ -177,8 +181,8 @@ void Register(const std::shared_ptr<Image>& image) {
           ->Unit(benchmark::kMillisecond)
           ->Iterations(1);
     }
-    benchmark::RegisterBenchmark(("convert/" + std::string(target.label) + "/fast/" + name).c_str(), ConvertFast,
-                                 image, target.type)
+    benchmark::RegisterBenchmark(("convert/" + std::string(target.label) + "/fast/" + name).c_str(),
+                                 ConvertFast, image, target.type)
         ->Unit(benchmark::kMillisecond);
   }
 }

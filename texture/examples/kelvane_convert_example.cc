@@ -9,14 +9,14 @@
 // the preview.
 #include <kelvane/kelvane.h>
 
-#include "support/file_io.h"
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "support/file_io.h"
 
 namespace {
 
@@ -55,7 +55,8 @@ bool ReadPpm(const char* path, Image* image) {
   std::vector<unsigned char> bytes;
   unsigned char buffer[65536];
   size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + got);
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+    bytes.insert(bytes.end(), buffer, buffer + got);
   std::fclose(file);
   if (bytes.size() < 2 || bytes[0] != 'P' || bytes[1] != '6') return false;
   size_t at = 2;

@@ -24,7 +24,8 @@ constexpr unsigned int kShortSortRange = 48;
 
 CData::CData() : available_(false), byte_size_(0), data_(nullptr) {}
 
-CData::CData(const CData& other) : available_(other.available_), byte_size_(other.byte_size_), data_(nullptr) {
+CData::CData(const CData& other)
+    : available_(other.available_), byte_size_(other.byte_size_), data_(nullptr) {
   if (byte_size_ != 0) {
     data_ = AllocateBytes(byte_size_);
     std::memcpy(data_, other.data_, byte_size_);

@@ -135,8 +135,8 @@ void CDirectColorImage::GetValue(unsigned char* red, unsigned char* green, unsig
   *green = green_[at];
   *blue = blue_[at];
 }
-void CDirectColorImage::SetValue(unsigned char red, unsigned char green, unsigned char blue,
-                                 unsigned short x, unsigned short y) {
+void CDirectColorImage::SetValue(unsigned char red, unsigned char green, unsigned char blue, unsigned short x,
+                                 unsigned short y) {
   const uint32_t at = PixelPosition(width_, x, y);
   red_[at] = red;
   green_[at] = green;

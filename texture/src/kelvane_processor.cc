@@ -122,8 +122,8 @@ void CDefaultColorProcessor::SetConvertFactor(const void* factor) {
   std::memcpy(&factor_, factor, sizeof factor_);
 }
 
-int CDefaultColorProcessor::FindNearColor(const CColorPalette* palette, unsigned char red, unsigned char green,
-                                          unsigned char blue, short excluded) {
+int CDefaultColorProcessor::FindNearColor(const CColorPalette* palette, unsigned char red,
+                                          unsigned char green, unsigned char blue, short excluded) {
   uint32_t best = std::numeric_limits<uint32_t>::max();
   unsigned int best_index = 0;
   const unsigned int count = palette->GetNumber();

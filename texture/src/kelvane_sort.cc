@@ -40,8 +40,8 @@ void SelectionSortBytes(unsigned char* bytes, unsigned int* index, unsigned int 
 // lowest of them into the block and puts the byte it meets there in its place.
 // So listing the key's positions when its turn starts gives every exchange
 // partner, in order. The bytes are scanned once per key, so the work is linear.
-void FastSelectionSortBytes(unsigned char* bytes, unsigned int* index, unsigned int first,
-                            unsigned int last, bool descending) {
+void FastSelectionSortBytes(unsigned char* bytes, unsigned int* index, unsigned int first, unsigned int last,
+                            bool descending) {
   if (first >= last) return;
   const uint64_t end = uint64_t{last} + 1;
   uint64_t count[256] = {};

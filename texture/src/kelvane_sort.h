@@ -15,7 +15,7 @@ void SelectionSortBytes(unsigned char* bytes, unsigned int* index, unsigned int 
 /// The same result as SelectionSortBytes, bytes and index array alike, in
 /// linear time: key by key, one scan for the key's positions and one exchange
 /// per position.
-void FastSelectionSortBytes(unsigned char* bytes, unsigned int* index, unsigned int first,
-                            unsigned int last, bool descending);
+void FastSelectionSortBytes(unsigned char* bytes, unsigned int* index, unsigned int first, unsigned int last,
+                            bool descending);
 
 }  // namespace Kelvane::internal

@@ -15,8 +15,8 @@ bool KeepsAlpha(CTexture::tType type) { return type == CTexture::TYPE_A5I3 || ty
 // Copies a width x height channel into a new_width x new_height one, repeating
 // the last column into the new columns and then the (extended) last row into
 // the new rows.
-void PadChannel(const CData& old, unsigned int width, unsigned int height, CData* grown, unsigned int new_width,
-                unsigned int new_height) {
+void PadChannel(const CData& old, unsigned int width, unsigned int height, CData* grown,
+                unsigned int new_width, unsigned int new_height) {
   for (unsigned int y = 0; y < height; ++y) {
     const unsigned char* from = old.GetpData() + uint64_t{y} * width;
     unsigned char* to = grown->GetpData() + uint64_t{y} * new_width;
@@ -323,14 +323,16 @@ bool CTexture::AlignmentImageSize(unsigned short width, unsigned short height) {
     CDirectColorImage grown;
     grown.Create(width, height, 0, 0, 0);
     PadChannel(direct_image_.GetRedChannel(), old_width, old_height, &grown.GetRedChannel(), width, height);
-    PadChannel(direct_image_.GetGreenChannel(), old_width, old_height, &grown.GetGreenChannel(), width, height);
+    PadChannel(direct_image_.GetGreenChannel(), old_width, old_height, &grown.GetGreenChannel(), width,
+               height);
     PadChannel(direct_image_.GetBlueChannel(), old_width, old_height, &grown.GetBlueChannel(), width, height);
     direct_image_ = grown;
   }
   if (alpha_image_.IsAvailable()) {
     CAlphaImage grown;
     grown.Create(width, height, 255);
-    PadChannel(alpha_image_.GetAlphaChannel(), old_width, old_height, &grown.GetAlphaChannel(), width, height);
+    PadChannel(alpha_image_.GetAlphaChannel(), old_width, old_height, &grown.GetAlphaChannel(), width,
+               height);
     alpha_image_ = grown;
   }
   if (index_image_.IsAvailable()) {
@@ -344,7 +346,9 @@ bool CTexture::AlignmentImageSize(unsigned short width, unsigned short height) {
     CData grown;
     grown.Create(growth.NewCount(), 0);
     growth.Run([&](uint64_t i) -> unsigned int { return palette_attribute_[static_cast<unsigned int>(i)]; },
-               [&](uint64_t i, unsigned int v) { grown[static_cast<unsigned int>(i)] = static_cast<unsigned char>(v); },
+               [&](uint64_t i, unsigned int v) {
+                 grown[static_cast<unsigned int>(i)] = static_cast<unsigned char>(v);
+               },
                [&](uint64_t i) -> unsigned int { return grown[static_cast<unsigned int>(i)]; });
     palette_attribute_ = grown;
   }

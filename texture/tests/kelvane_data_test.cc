@@ -166,7 +166,8 @@ TEST(KelvaneData, MemberOffsets) {
                         sizeof(Kelvane::CDirectColorImage) + sizeof(Kelvane::CAlphaImage) + sizeof(CData) +
                         sizeof(CByteData);
   EXPECT_EQ(ReadAt<unsigned int>(texture, sizeof(void*) + planes), 3u);
-  EXPECT_EQ(ReadAt<Kelvane::CColorProcessor*>(texture, sizeof(void*) + planes + 8), texture.GetColorProcessor());
+  EXPECT_EQ(ReadAt<Kelvane::CColorProcessor*>(texture, sizeof(void*) + planes + 8),
+            texture.GetColorProcessor());
   EXPECT_EQ(sizeof(Kelvane::CTexture), sizeof(void*) + planes + 16);
 }
 

@@ -18,7 +18,8 @@ struct Entry {
 CColorPalette Palette(const std::vector<Entry>& entries) {
   CColorPalette palette;
   palette.Create(static_cast<unsigned int>(entries.size()), 0, 0, 0);
-  for (unsigned int i = 0; i < entries.size(); ++i) palette.SetValue(entries[i].r, entries[i].g, entries[i].b, i);
+  for (unsigned int i = 0; i < entries.size(); ++i)
+    palette.SetValue(entries[i].r, entries[i].g, entries[i].b, i);
   return palette;
 }
 
@@ -89,7 +90,8 @@ TEST(KelvanePalette, LuminanceSortOrder) {
 TEST(KelvanePalette, LongLuminanceSortMatchesLiteral) {
   std::vector<Entry> entries;
   for (unsigned int i = 0; i < 700; ++i) {
-    entries.push_back(Entry{static_cast<unsigned char>(i * 37 % 7 * 40), static_cast<unsigned char>(i % 3 * 100),
+    entries.push_back(Entry{static_cast<unsigned char>(i * 37 % 7 * 40),
+                            static_cast<unsigned char>(i % 3 * 100),
                             static_cast<unsigned char>(i * 11 % 5 * 60)});
   }
   for (bool descending : {true, false}) {
@@ -147,7 +149,8 @@ TEST(KelvanePalette, CutCommonColorKeepsFirstAppearances) {
   const std::vector<reference::Rgb> want = reference::CutCommon(literal);
   const std::vector<Entry> got = Entries(longer);
   ASSERT_EQ(got.size(), want.size());
-  for (size_t i = 0; i < got.size(); ++i) EXPECT_TRUE((got[i] == Entry{want[i].r, want[i].g, want[i].b})) << i;
+  for (size_t i = 0; i < got.size(); ++i)
+    EXPECT_TRUE((got[i] == Entry{want[i].r, want[i].g, want[i].b})) << i;
 }
 
 TEST(KelvanePalette, ChangeNumberAppendsBlack) {

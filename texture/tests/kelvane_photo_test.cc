@@ -41,7 +41,8 @@ TEST(KelvanePhoto, ConversionMatchesLiteralAndMapsToNearest) {
   const struct {
     CTexture::tType type;
     unsigned int entries;
-  } kTargets[] = {{CTexture::TYPE_PALETTE256, 256}, {CTexture::TYPE_PALETTE16, 16}, {CTexture::TYPE_PALETTE4, 4}};
+  } kTargets[] = {
+      {CTexture::TYPE_PALETTE256, 256}, {CTexture::TYPE_PALETTE16, 16}, {CTexture::TYPE_PALETTE4, 4}};
   for (const auto& target : kTargets) {
     SCOPED_TRACE(target.entries);
     CTexture texture;

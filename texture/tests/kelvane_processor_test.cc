@@ -24,7 +24,8 @@ struct Entry {
 CColorPalette Palette(const std::vector<Entry>& entries) {
   CColorPalette palette;
   palette.Create(static_cast<unsigned int>(entries.size()), 0, 0, 0);
-  for (unsigned int i = 0; i < entries.size(); ++i) palette.SetValue(entries[i].r, entries[i].g, entries[i].b, i);
+  for (unsigned int i = 0; i < entries.size(); ++i)
+    palette.SetValue(entries[i].r, entries[i].g, entries[i].b, i);
   return palette;
 }
 
@@ -35,7 +36,8 @@ std::vector<Entry> Entries(const CColorPalette& palette) {
 }
 
 // A direct texture from a row-major list of colours, with an opaque alpha image.
-void FillDirect(CTexture* texture, unsigned short width, unsigned short height, const std::vector<Entry>& texels) {
+void FillDirect(CTexture* texture, unsigned short width, unsigned short height,
+                const std::vector<Entry>& texels) {
   texture->GetDirectColorImage().Create(width, height, 0, 0, 0);
   for (unsigned int i = 0; i < texels.size(); ++i) {
     texture->GetDirectColorImage().SetValue(texels[i].r, texels[i].g, texels[i].b,
@@ -135,7 +137,8 @@ TEST(KelvaneProcessor, MedianCutMatchesLiteralWithRepeats) {
       std::vector<Entry> entries;
       std::vector<reference::Rgb> literal;
       for (unsigned int i = 0; i < count; ++i) {
-        const Entry e{static_cast<unsigned char>(random() % 6 * 50), static_cast<unsigned char>(random() % 3 * 120),
+        const Entry e{static_cast<unsigned char>(random() % 6 * 50),
+                      static_cast<unsigned char>(random() % 3 * 120),
                       static_cast<unsigned char>(random() % 256)};
         entries.push_back(e);
         literal.push_back({e.r, e.g, e.b});
@@ -311,7 +314,8 @@ TEST(KelvaneProcessor, FixedPalette) {
 // A host processor that overrides only the nearest-colour search.
 class LastEntryProcessor : public CDefaultColorProcessor {
  public:
-  int FindNearColor(const CColorPalette* palette, unsigned char, unsigned char, unsigned char, short) override {
+  int FindNearColor(const CColorPalette* palette, unsigned char, unsigned char, unsigned char,
+                    short) override {
     ++calls;
     return static_cast<int>(palette->GetNumber()) - 1;
   }
@@ -368,7 +372,8 @@ TEST(KelvaneProcessor, CachedSearchMatchesPerTexelSearch) {
     factor.transparentBlue = texels[0].b;
     fast.SetConvertFactor(&factor);
     literal.SetConvertFactor(&factor);
-    for (CTexture::tType type : {CTexture::TYPE_PALETTE4, CTexture::TYPE_PALETTE16, CTexture::TYPE_PALETTE256}) {
+    for (CTexture::tType type :
+         {CTexture::TYPE_PALETTE4, CTexture::TYPE_PALETTE16, CTexture::TYPE_PALETTE256}) {
       CTexture a, b;
       a.SetColorProcessor(&fast);
       b.SetColorProcessor(&literal);

@@ -10,8 +10,8 @@ namespace reference {
 
 /// The selection sort: for each position p, the first strictly more extreme
 /// byte at or after p is exchanged into p, with its index entry.
-inline void SelectionSort(std::vector<unsigned char>& bytes, std::vector<unsigned int>* index, unsigned int first,
-                          unsigned int last, bool descending) {
+inline void SelectionSort(std::vector<unsigned char>& bytes, std::vector<unsigned int>* index,
+                          unsigned int first, unsigned int last, bool descending) {
   if (first == last || first > last) return;
   for (unsigned int p = first; p <= last; ++p) {
     unsigned char extreme = bytes[p];

@@ -1,4 +1,6 @@
 // The fast byte sort against the literal selection sort.
+#include "kelvane_sort.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,7 +9,6 @@
 
 #include "kelvane/kelvane.h"
 #include "kelvane_reference.h"
-#include "kelvane_sort.h"
 
 namespace {
 

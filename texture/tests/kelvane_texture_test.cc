@@ -20,7 +20,8 @@ void FillDirect(CTexture* texture, unsigned short width, unsigned short height, 
   for (unsigned short y = 0; y < height; ++y) {
     for (unsigned short x = 0; x < width; ++x) {
       const unsigned int c = colour(x, y);
-      texture->GetDirectColorImage().SetValue(static_cast<unsigned char>(c >> 16), static_cast<unsigned char>(c >> 8),
+      texture->GetDirectColorImage().SetValue(static_cast<unsigned char>(c >> 16),
+                                              static_cast<unsigned char>(c >> 8),
                                               static_cast<unsigned char>(c), x, y);
     }
   }
@@ -303,7 +304,8 @@ TEST(KelvaneTexture, AlignmentRefusesShrinkingAndEmptySides) {
 
   // An alpha image whose size does not agree with the texture's.
   CTexture odd;
-  FillDirect(&odd, 4, 4, [](int x, int) { return Exact(x); }, false);
+  FillDirect(
+      &odd, 4, 4, [](int x, int) { return Exact(x); }, false);
   odd.GetAlphaImage().Create(2, 2, 255);
   EXPECT_FALSE(odd.AlignmentImageSize(8, 8));
   EXPECT_EQ(odd.GetWidth(), 4);

@@ -300,8 +300,8 @@ class KELVANE_API CDefaultColorProcessor : public CColorProcessor {
 
   /// The lowest entry at the smallest colour distance, held in 8 bits (an
   /// empty palette gives 0).
-  int FindNearColor(const CColorPalette* palette, unsigned char red, unsigned char green,
-                    unsigned char blue, short excluded) override;
+  int FindNearColor(const CColorPalette* palette, unsigned char red, unsigned char green, unsigned char blue,
+                    short excluded) override;
   bool ConvertToPaletteType(CTexture* texture) override;
   /// The 4x4-block type is not supported yet: always returns false.
   bool ConvertToTex4x4(CTexture* texture) override;
