@@ -66,6 +66,27 @@ TEST(KelvaneTexture, ProcessorPointerIsSharedAndReset) {
   EXPECT_EQ(copy.GetType(), CTexture::TYPE_NONE);
 }
 
+TEST(KelvaneTexture, DefaultProcessorSettingsApplyToEveryTexture) {
+  CTexture first, second;
+  auto* shared = dynamic_cast<CDefaultColorProcessor*>(first.GetColorProcessor());
+  ASSERT_NE(shared, nullptr);
+  const CDefaultColorProcessor::tConvertFactor saved = shared->GetConvertFactor();
+  CDefaultColorProcessor::tConvertFactor keyed = saved;
+  keyed.useTransparency = true;
+  const unsigned int key = Exact(1);
+  keyed.transparentRed = static_cast<unsigned char>(key >> 16);
+  keyed.transparentGreen = static_cast<unsigned char>(key >> 8);
+  keyed.transparentBlue = static_cast<unsigned char>(key);
+  first.GetColorProcessor()->SetConvertFactor(&keyed);
+  FillDirect(&second, 2, 1, [](int x, int) { return Exact(x); });
+  const bool converted = second.Convert(CTexture::TYPE_PALETTE4);
+  shared->SetConvertFactor(&saved);
+  ASSERT_TRUE(converted);
+  // Texel 1 has the key colour: index 0, with texel 0 moved up to entry 1.
+  EXPECT_EQ(second.GetColorIndexImage().GetColorIndexData()[0], 1);
+  EXPECT_EQ(second.GetColorIndexImage().GetColorIndexData()[1], 0);
+}
+
 TEST(KelvaneTexture, CopiesAreDeep) {
   CTexture texture;
   FillDirect(&texture, 2, 2, [](int x, int y) { return Exact(x + 2 * y); });
