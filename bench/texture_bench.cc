@@ -134,8 +134,15 @@ void ConvertLiteral(benchmark::State& state, std::shared_ptr<Image> image, unsig
   }
 }
 
-void ConvertFast(benchmark::State& state, std::shared_ptr<Image> image, CTexture::tType type) {
+// A host processor that keeps the library's search: the texture then asks the
+// (virtual) search for every texel instead of once per distinct colour.
+class InheritingProcessor : public Kelvane::CDefaultColorProcessor {};
+
+void ConvertFast(benchmark::State& state, std::shared_ptr<Image> image, CTexture::tType type,
+                 bool derived_processor) {
+  InheritingProcessor inheriting;
   CTexture source;
+  if (derived_processor) source.SetColorProcessor(&inheriting);
   const auto width = static_cast<unsigned short>(image->width);
   const auto height = static_cast<unsigned short>(image->height);
   source.GetDirectColorImage().Create(width, height, 0, 0, 0);
@@ -182,7 +189,10 @@ void Register(const std::shared_ptr<Image>& image) {
           ->Iterations(1);
     }
     benchmark::RegisterBenchmark(("convert/" + std::string(target.label) + "/fast/" + name).c_str(),
-                                 ConvertFast, image, target.type)
+                                 ConvertFast, image, target.type, false)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("convert/" + std::string(target.label) + "/host-processor/" + name).c_str(),
+                                 ConvertFast, image, target.type, true)
         ->Unit(benchmark::kMillisecond);
   }
 }
