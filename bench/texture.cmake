@@ -1,0 +1,10 @@
+# kelvane benchmarks: the literal selection sort and conversion against the
+# library's, over binary PPM images given on the command line, e.g.
+#   build-bench/bin/texture_bench path/to/images/*.ppm
+add_executable(texture_bench
+  ${CMAKE_CURRENT_LIST_DIR}/texture_bench.cc
+  ${PROJECT_SOURCE_DIR}/texture/src/kelvane_sort.cc)
+target_include_directories(texture_bench PRIVATE
+  ${PROJECT_SOURCE_DIR}/texture/src
+  ${PROJECT_SOURCE_DIR}/texture/tests)
+target_link_libraries(texture_bench PRIVATE kelvane benchmark::benchmark tools_warnings)

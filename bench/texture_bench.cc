@@ -1,0 +1,224 @@
+// Benchmarks of the texture library over binary PPM images named on the command
+// line: the byte sort (literal selection sort against the library's) on each
+// colour channel, and the conversion to TYPE_PALETTE256 and TYPE_PALETTE16
+// (literal reference against the library). The literal versions run only where
+// they finish in reasonable time. 1024x1024 images, upscaled from the largest
+// images given (or generated when none is), measure the library alone.
+//
+//   texture_bench [--benchmark_...] IMAGE.ppm...
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "kelvane/kelvane.h"
+#include "kelvane_reference.h"
+#include "kelvane_sort.h"
+
+namespace {
+
+using Kelvane::CTexture;
+
+struct Image {
+  std::string name;
+  unsigned int width = 0, height = 0;
+  std::vector<reference::Rgb> texels;
+};
+
+bool ReadPpm(const std::string& path, Image* image) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  unsigned int maxval = 0;
+  bool ok = std::fscanf(file, "P6 %u %u %u", &image->width, &image->height, &maxval) == 3 && maxval == 255 &&
+            image->width > 0 && image->height > 0 && image->width <= 65535 && image->height <= 65535;
+  std::fgetc(file);
+  if (ok) {
+    std::vector<unsigned char> bytes(size_t{image->width} * image->height * 3);
+    ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    for (size_t i = 0; ok && i < bytes.size(); i += 3)
+      image->texels.push_back({bytes[i], bytes[i + 1], bytes[i + 2]});
+  }
+  std::fclose(file);
+  const size_t slash = path.find_last_of('/');
+  image->name = slash == std::string::npos ? path : path.substr(slash + 1);
+  return ok;
+}
+
+// Bilinear upscale with a little noise, so the large image keeps many colours.
+Image Upscale(const Image& source, unsigned int size) {
+  Image out;
+  out.name = "upscaled-" + std::to_string(size) + "-" + source.name;
+  out.width = out.height = size;
+  std::mt19937 random(1);
+  std::uniform_int_distribution<int> noise(-2, 2);
+  for (unsigned int y = 0; y < size; ++y) {
+    const double fy = std::max(0.0, (y + 0.5) * source.height / size - 0.5);
+    const unsigned int y0 = std::min(source.height - 1, static_cast<unsigned int>(fy));
+    const unsigned int y1 = std::min(source.height - 1, y0 + 1);
+    const double ty = fy - y0;
+    for (unsigned int x = 0; x < size; ++x) {
+      const double fx = std::max(0.0, (x + 0.5) * source.width / size - 0.5);
+      const unsigned int x0 = std::min(source.width - 1, static_cast<unsigned int>(fx));
+      const unsigned int x1 = std::min(source.width - 1, x0 + 1);
+      const double tx = fx - x0;
+      auto at = [&](unsigned int xx, unsigned int yy) {
+        return source.texels[size_t{yy} * source.width + xx];
+      };
+      unsigned char rgb[3];
+      for (int c = 0; c < 3; ++c) {
+        auto channel = [c](reference::Rgb p) { return c == 0 ? p.r : c == 1 ? p.g : p.b; };
+        const double v = (channel(at(x0, y0)) * (1 - tx) + channel(at(x1, y0)) * tx) * (1 - ty) +
+                         (channel(at(x0, y1)) * (1 - tx) + channel(at(x1, y1)) * tx) * ty + noise(random);
+        rgb[c] = static_cast<unsigned char>(std::clamp(v + 0.5, 0.0, 255.0));
+      }
+      out.texels.push_back({rgb[0], rgb[1], rgb[2]});
+    }
+  }
+  return out;
+}
+
+Image Generate(unsigned int size) {
+  Image out;
+  out.name = "generated-" + std::to_string(size);
+  out.width = out.height = size;
+  std::mt19937 random(2);
+  for (unsigned int y = 0; y < size; ++y) {
+    for (unsigned int x = 0; x < size; ++x) {
+      out.texels.push_back({static_cast<unsigned char>(x * 255 / size + random() % 9),
+                            static_cast<unsigned char>(y * 255 / size + random() % 9),
+                            static_cast<unsigned char>((x + y) * 127 / size + random() % 9)});
+    }
+  }
+  return out;
+}
+
+std::vector<unsigned char> RedChannel(const Image& image) {
+  std::vector<unsigned char> red;
+  for (const auto& t : image.texels) red.push_back(t.r);
+  return red;
+}
+
+void SortLiteral(benchmark::State& state, std::shared_ptr<Image> image) {
+  const std::vector<unsigned char> red = RedChannel(*image);
+  for (auto _ : state) {
+    std::vector<unsigned char> bytes = red;
+    std::vector<unsigned int> index(bytes.size());
+    for (unsigned int i = 0; i < index.size(); ++i) index[i] = i;
+    reference::SelectionSort(bytes, &index, 0, static_cast<unsigned int>(bytes.size() - 1), false);
+    benchmark::DoNotOptimize(index.data());
+  }
+}
+
+void SortFast(benchmark::State& state, std::shared_ptr<Image> image) {
+  const std::vector<unsigned char> red = RedChannel(*image);
+  for (auto _ : state) {
+    std::vector<unsigned char> bytes = red;
+    std::vector<unsigned int> index(bytes.size());
+    for (unsigned int i = 0; i < index.size(); ++i) index[i] = i;
+    Kelvane::internal::FastSelectionSortBytes(bytes.data(), index.data(), 0,
+                                              static_cast<unsigned int>(bytes.size() - 1), false);
+    benchmark::DoNotOptimize(index.data());
+  }
+}
+
+void ConvertLiteral(benchmark::State& state, std::shared_ptr<Image> image, unsigned int entries) {
+  for (auto _ : state) {
+    std::vector<reference::Rgb> palette;
+    std::vector<unsigned char> indices;
+    reference::ConvertOpaque(image->texels, entries, &palette, &indices);
+    benchmark::DoNotOptimize(indices.data());
+  }
+}
+
+// A host processor that keeps the library's search: the texture then asks the
+// (virtual) search for every texel instead of once per distinct colour.
+class InheritingProcessor : public Kelvane::CDefaultColorProcessor {};
+
+void ConvertFast(benchmark::State& state, std::shared_ptr<Image> image, CTexture::tType type,
+                 bool derived_processor) {
+  InheritingProcessor inheriting;
+  CTexture source;
+  if (derived_processor) source.SetColorProcessor(&inheriting);
+  const auto width = static_cast<unsigned short>(image->width);
+  const auto height = static_cast<unsigned short>(image->height);
+  source.GetDirectColorImage().Create(width, height, 0, 0, 0);
+  for (size_t i = 0; i < image->texels.size(); ++i) {
+    source.GetDirectColorImage().GetRedChannel()[static_cast<unsigned int>(i)] = image->texels[i].r;
+    source.GetDirectColorImage().GetGreenChannel()[static_cast<unsigned int>(i)] = image->texels[i].g;
+    source.GetDirectColorImage().GetBlueChannel()[static_cast<unsigned int>(i)] = image->texels[i].b;
+  }
+  source.GetAlphaImage().Create(width, height, 255);
+  source.SetType(CTexture::TYPE_DIRECT);
+  for (auto _ : state) {
+    state.PauseTiming();
+    CTexture texture(source);
+    state.ResumeTiming();
+    texture.Convert(type);
+    if (texture.GetType() != type) state.SkipWithError("conversion failed");
+  }
+}
+
+// The literal quadratic steps are feasible up to these texel counts.
+constexpr size_t kLiteralSortLimit = 256 * 256;
+constexpr size_t kLiteralConvertLimit = 128 * 128;
+
+void Register(const std::shared_ptr<Image>& image) {
+  const size_t texels = image->texels.size();
+  const std::string name = image->name;
+  if (texels <= kLiteralSortLimit) {
+    benchmark::RegisterBenchmark(("sort/literal/" + name).c_str(), SortLiteral, image)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(texels > 128 * 128 ? 1 : 3);
+  }
+  benchmark::RegisterBenchmark(("sort/fast/" + name).c_str(), SortFast, image)->Unit(benchmark::kMillisecond);
+  const struct {
+    const char* label;
+    CTexture::tType type;
+    unsigned int entries;
+  } kTargets[] = {{"palette256", CTexture::TYPE_PALETTE256, 256},
+                  {"palette16", CTexture::TYPE_PALETTE16, 16}};
+  for (const auto& target : kTargets) {
+    if (texels <= kLiteralConvertLimit) {
+      benchmark::RegisterBenchmark(("convert/" + std::string(target.label) + "/literal/" + name).c_str(),
+                                   ConvertLiteral, image, target.entries)
+          ->Unit(benchmark::kMillisecond)
+          ->Iterations(1);
+    }
+    benchmark::RegisterBenchmark(("convert/" + std::string(target.label) + "/fast/" + name).c_str(),
+                                 ConvertFast, image, target.type, false)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("convert/" + std::string(target.label) + "/host-processor/" + name).c_str(),
+                                 ConvertFast, image, target.type, true)
+        ->Unit(benchmark::kMillisecond);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  std::vector<std::shared_ptr<Image>> images;
+  size_t largest = 0;
+  for (int i = 1; i < argc; ++i) {
+    auto image = std::make_shared<Image>();
+    if (!ReadPpm(argv[i], image.get())) {
+      std::fprintf(stderr, "texture_bench: cannot read binary PPM %s\n", argv[i]);
+      return 1;
+    }
+    largest = std::max(largest, image->texels.size());
+    images.push_back(image);
+    Register(image);
+  }
+  // Every image of the largest size given, upscaled to 1024x1024.
+  for (const auto& image : images) {
+    if (image->texels.size() == largest) Register(std::make_shared<Image>(Upscale(*image, 1024)));
+  }
+  if (images.empty()) Register(std::make_shared<Image>(Generate(1024)));
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,406 @@
+// kelvane: the texture library of the kit.
+//
+// A host program fills a CTexture with a true-colour image (and, for
+// transparency, an alpha image), converts it into one of the console's texture
+// types and reads the planes back. All names live in the namespace Kelvane.
+//
+// Ownership: the host creates and owns every object. Each object owns its
+// channels and releases them in its destructor; copies are deep. A texture
+// holds a pointer to a colour processor that it never owns. The library owns
+// exactly one object of its own, the default colour processor, which lives from
+// library load to unload.
+//
+// Binary interface: the member order of every class, the order of the virtual
+// operations and the layout of CDefaultColorProcessor::tConvertFactor are what
+// host programs compile against. Do not reorder them.
+//
+// No getter or setter checks its index or coordinates: staying in range is the
+// caller's duty. Failures are reported by a bool result or by -1 from searches.
+#pragma once
+
+#include <kelvane/kelvane_export.h>
+
+/// A colour of three unsigned 8-bit channels, passed by value to the 4x4-block
+/// helpers.
+struct tTLBRGB {
+  unsigned char red;
+  unsigned char green;
+  unsigned char blue;
+};
+
+namespace Kelvane {
+
+class CTexture;
+
+/// A growable array of unsigned bytes: one colour channel of an image or palette.
+class KELVANE_API CData {
+ public:
+  CData();
+  CData(const CData& other);
+  /// Assigning an empty source leaves this container unavailable, even when the
+  /// source was available.
+  CData& operator=(const CData& other);
+  virtual ~CData();
+
+  /// Releases the old storage and holds `count` bytes of `fill`; available.
+  void Create(unsigned int count, unsigned char fill);
+  /// Unavailable, size 0, storage released.
+  void Clear();
+  /// Cuts (cut bytes become 0) or grows (new bytes are 0) to `size` elements.
+  /// The available flag is not changed.
+  void ChangeNumber(unsigned int size);
+
+  unsigned char* GetpData() const { return data_; }
+  unsigned int GetByteSize() const { return byte_size_; }
+  unsigned char& operator[](unsigned int position) { return data_[position]; }
+  const unsigned char& operator[](unsigned int position) const { return data_[position]; }
+  void GetValue(unsigned char* out, unsigned int position) const { *out = data_[position]; }
+  /// Const because the bytes are not part of the object's constant state.
+  void SetValue(unsigned char value, unsigned int position) const { data_[position] = value; }
+  bool IsAvailable() const { return available_; }
+
+  /// Sorts the bytes from `first` to `last` inclusive, permuting `index`
+  /// (when not null) alongside. The order of equal keys is that of a selection
+  /// sort that scans from each position for the first strictly more extreme
+  /// byte and exchanges it into place; callers depend on that order.
+  void QuickSortTopDown(unsigned int* index, unsigned int first, unsigned int last, bool descending);
+
+ private:
+  bool available_;
+  unsigned int byte_size_;
+  unsigned char* data_;
+};
+
+/// A fixed-width array whose elements are 1, 2 or 4 bytes wide, stored in the
+/// host's byte order.
+class KELVANE_API CByteData {
+ public:
+  CByteData();
+  CByteData(const CByteData& other);
+  CByteData& operator=(const CByteData& other);
+  virtual ~CByteData();
+
+  /// Holds `number` elements of `byte_count` bytes, each set to `fill` (its low
+  /// 8 or 16 bits for narrower elements). A width other than 1, 2 or 4 with a
+  /// non-zero fill gives zero bytes.
+  void Create(unsigned char byte_count, unsigned int number, unsigned int fill);
+  /// Releases the storage and zeroes every member.
+  void Clear();
+
+  /// Element `index`, zero-extended. Widths other than 1, 2 or 4 leave `out` unchanged.
+  void GetValue(unsigned int* out, unsigned int index) const;
+  /// Stores the low 8, 16 or 32 bits of `value` as element `index`.
+  void SetValue(unsigned int value, unsigned int index);
+
+  unsigned char GetByteCount() const { return byte_count_; }
+  unsigned int GetNumber() const { return number_; }
+  unsigned char* GetpData() const { return data_; }
+  /// The BYTE at `position` of the storage (a byte index, not an element index).
+  unsigned char& operator[](unsigned int position) { return data_[position]; }
+  const unsigned char& operator[](unsigned int position) const { return data_[position]; }
+  bool IsAvailable() const { return available_; }
+
+ private:
+  bool available_;
+  unsigned int byte_size_;
+  unsigned char byte_count_;
+  unsigned int number_;
+  unsigned char* data_;
+};
+
+/// One alpha byte per pixel; pixel (x, y) is element y * width + x.
+class KELVANE_API CAlphaImage {
+ public:
+  CAlphaImage();
+  CAlphaImage(const CAlphaImage& other);
+  CAlphaImage& operator=(const CAlphaImage& other);
+  virtual ~CAlphaImage();
+
+  void Create(unsigned short width, unsigned short height, unsigned char fill);
+  void Clear();
+  unsigned short GetWidth() const { return width_; }
+  unsigned short GetHeight() const { return height_; }
+  bool IsAvailable() const { return available_; }
+  CData& GetAlphaChannel() { return alpha_; }
+  const CData& GetAlphaChannel() const { return alpha_; }
+  void GetValue(unsigned char* out, unsigned short x, unsigned short y) const;
+  void SetValue(unsigned char value, unsigned short x, unsigned short y);
+
+ private:
+  bool available_;
+  unsigned short width_;
+  unsigned short height_;
+  CData alpha_;
+};
+
+/// One palette index byte per pixel.
+class KELVANE_API CColorIndexImage {
+ public:
+  CColorIndexImage();
+  CColorIndexImage(const CColorIndexImage& other);
+  CColorIndexImage& operator=(const CColorIndexImage& other);
+  virtual ~CColorIndexImage();
+
+  /// Every index 0.
+  void Create(unsigned short width, unsigned short height);
+  void Clear();
+  unsigned short GetWidth() const { return width_; }
+  unsigned short GetHeight() const { return height_; }
+  bool IsAvailable() const { return available_; }
+  CData& GetColorIndexData() { return index_; }
+  const CData& GetColorIndexData() const { return index_; }
+  /// width * height.
+  unsigned int GetNumber() const;
+  void GetValue(unsigned char* out, unsigned short x, unsigned short y) const;
+  void SetValue(unsigned char value, unsigned short x, unsigned short y);
+
+ private:
+  bool available_;
+  unsigned short width_;
+  unsigned short height_;
+  CData index_;
+};
+
+/// Red, green and blue bytes per pixel.
+class KELVANE_API CDirectColorImage {
+ public:
+  CDirectColorImage();
+  CDirectColorImage(const CDirectColorImage& other);
+  CDirectColorImage& operator=(const CDirectColorImage& other);
+  virtual ~CDirectColorImage();
+
+  void Create(unsigned short width, unsigned short height, unsigned char red, unsigned char green,
+              unsigned char blue);
+  void Clear();
+  unsigned short GetWidth() const { return width_; }
+  unsigned short GetHeight() const { return height_; }
+  bool IsAvailable() const { return available_; }
+  CData& GetRedChannel() { return red_; }
+  const CData& GetRedChannel() const { return red_; }
+  CData& GetGreenChannel() { return green_; }
+  const CData& GetGreenChannel() const { return green_; }
+  CData& GetBlueChannel() { return blue_; }
+  const CData& GetBlueChannel() const { return blue_; }
+  /// width * height.
+  unsigned int GetNumber() const;
+  void GetValue(unsigned char* red, unsigned char* green, unsigned char* blue, unsigned short x,
+                unsigned short y) const;
+  void SetValue(unsigned char red, unsigned char green, unsigned char blue, unsigned short x,
+                unsigned short y);
+
+ private:
+  bool available_;
+  unsigned short width_;
+  unsigned short height_;
+  CData red_;
+  CData green_;
+  CData blue_;
+};
+
+/// A list of red, green, blue entries, with the colour operations that palette
+/// reduction needs.
+class KELVANE_API CColorPalette {
+ public:
+  CColorPalette();
+  CColorPalette(const CColorPalette& other);
+  CColorPalette& operator=(const CColorPalette& other);
+  virtual ~CColorPalette();
+
+  void Create(unsigned int count, unsigned char red, unsigned char green, unsigned char blue);
+  void Clear();
+  /// Cut entries vanish, new entries are black; the flag is unchanged.
+  void ChangeNumber(unsigned int count);
+  unsigned int GetNumber() const { return red_.GetByteSize(); }
+  CData& GetRedChannel() { return red_; }
+  const CData& GetRedChannel() const { return red_; }
+  CData& GetGreenChannel() { return green_; }
+  const CData& GetGreenChannel() const { return green_; }
+  CData& GetBlueChannel() { return blue_; }
+  const CData& GetBlueChannel() const { return blue_; }
+  void GetValue(unsigned char* red, unsigned char* green, unsigned char* blue, unsigned int entry) const;
+  void SetValue(unsigned char red, unsigned char green, unsigned char blue, unsigned int entry);
+  bool IsAvailable() const { return available_; }
+
+  /// The lowest entry equal to the colour, or -1.
+  int FindColor(unsigned char red, unsigned char green, unsigned char blue);
+  /// Sorts the entries by the luminance key (77 r + 151 g + 28 b) >> 8.
+  void QuickSortTopDown(bool descending);
+  /// Keeps the `bits` high bits of every channel value and repeats them into
+  /// the low bits (5 gives the 8-bit value of the console's 5-bit colour).
+  void CommonLowerBit(unsigned char bits);
+  /// Removes duplicate entries, keeping first appearances in order; available.
+  void CutCommonColor();
+
+ private:
+  bool available_;
+  CData red_;
+  CData green_;
+  CData blue_;
+};
+
+/// The interface through which a texture makes its colour decisions. A host may
+/// derive its own processor and install it with CTexture::SetColorProcessor.
+class KELVANE_API CColorProcessor {
+ public:
+  CColorProcessor() = default;
+  CColorProcessor(const CColorProcessor&) = default;
+  CColorProcessor& operator=(const CColorProcessor&) = default;
+  virtual ~CColorProcessor();
+
+  /// Takes the processor's settings as raw memory.
+  virtual void SetConvertFactor(const void* factor) = 0;
+  /// The nearest palette entry to the colour, skipping `excluded` (-1: none).
+  virtual int FindNearColor(const CColorPalette* palette, unsigned char red, unsigned char green,
+                            unsigned char blue, short excluded) = 0;
+  /// Fills the palette and index image that the texture has prepared from its
+  /// direct colour and alpha images; false on failure.
+  virtual bool ConvertToPaletteType(CTexture* texture) = 0;
+  /// Fills the 4x4-block planes of the texture; false on failure.
+  virtual bool ConvertToTex4x4(CTexture* texture) = 0;
+};
+
+/// The library's colour processor.
+class KELVANE_API CDefaultColorProcessor : public CColorProcessor {
+ public:
+  /// How the colours of a 4x4 block are chosen (values above 3 act as 3).
+  enum tAlgorithm : unsigned int {
+    ALGORITHM_HILOW = 0,
+    ALGORITHM_HILOW_LINEAR = 1,
+    ALGORITHM_ROUNDROBIN = 2,
+    ALGORITHM_ROUNDROBIN_LINEAR = 3,
+  };
+
+  /// The settings; copied whole by SetConvertFactor and GetConvertFactor.
+  struct tConvertFactor {
+    bool useTransparency;
+    tAlgorithm algorithm;
+    unsigned char transparentRed;
+    unsigned char transparentGreen;
+    unsigned char transparentBlue;
+    /// Transparency from the texture's alpha image (below 128 is transparent)
+    /// instead of from the key colour.
+    bool useAlphaImage;
+    unsigned char toleranceRed;
+    unsigned char toleranceGreen;
+    unsigned char toleranceBlue;
+    bool sharePalette;
+    /// When set, used instead of a computed palette; not owned.
+    const CColorPalette* pFixedPalette;
+  };
+
+  /// All settings zero.
+  CDefaultColorProcessor();
+  CDefaultColorProcessor(const CDefaultColorProcessor& other);
+  CDefaultColorProcessor& operator=(const CDefaultColorProcessor& other);
+  ~CDefaultColorProcessor() override;
+
+  /// Copies a whole tConvertFactor from `factor`.
+  void SetConvertFactor(const void* factor) override;
+  tConvertFactor GetConvertFactor() const { return factor_; }
+
+  /// The lowest entry at the smallest colour distance, held in 8 bits (an
+  /// empty palette gives 0).
+  int FindNearColor(const CColorPalette* palette, unsigned char red, unsigned char green, unsigned char blue,
+                    short excluded) override;
+  bool ConvertToPaletteType(CTexture* texture) override;
+  /// The 4x4-block type is not supported yet: always returns false.
+  bool ConvertToTex4x4(CTexture* texture) override;
+
+  /// Appends the colour of every texel whose alpha reaches `threshold` (every
+  /// texel when `alpha` is null) to `out`, then cuts `out` to that number. `out`
+  /// must hold at least width * height entries. Returns true.
+  bool CreateColorMemory(CColorPalette* out, const CDirectColorImage* image, const CAlphaImage* alpha,
+                         unsigned char threshold);
+  /// Median-cut reduction of `colours` (duplicates weigh in) to as many
+  /// colours as `out` has entries.
+  void CompressPalette_MedhianCut(CColorPalette* out, const CColorPalette* colours);
+
+ private:
+  tConvertFactor factor_;
+};
+
+/// A texture: every plane that any texture type needs, the type of its current
+/// contents, and conversions between types.
+class KELVANE_API CTexture {
+ public:
+  /// The texture type. Values 0 to 4 are the palette types.
+  enum tType : unsigned int {
+    TYPE_PALETTE4 = 0,
+    TYPE_A5I3 = 1,
+    TYPE_PALETTE16 = 2,
+    TYPE_A3I5 = 3,
+    TYPE_PALETTE256 = 4,
+    /// 4x4-block compression. The default colour processor does not support it
+    /// yet: converting to it fails (returns false).
+    TYPE_TEX4X4 = 5,
+    TYPE_DIRECT = 6,
+    TYPE_NONE = 255,
+  };
+
+  CTexture();
+  /// Deep copies; the processor pointer is shared, not copied.
+  CTexture(const CTexture& other);
+  CTexture& operator=(const CTexture& other);
+  virtual ~CTexture();
+
+  /// Clears every plane; type TYPE_NONE; the default colour processor.
+  void Clear();
+
+  CColorIndexImage& GetColorIndexImage() { return index_image_; }
+  const CColorIndexImage& GetColorIndexImage() const { return index_image_; }
+  CColorPalette& GetColorPalette() { return palette_; }
+  const CColorPalette& GetColorPalette() const { return palette_; }
+  CDirectColorImage& GetDirectColorImage() { return direct_image_; }
+  const CDirectColorImage& GetDirectColorImage() const { return direct_image_; }
+  CAlphaImage& GetAlphaImage() { return alpha_image_; }
+  const CAlphaImage& GetAlphaImage() const { return alpha_image_; }
+  CData& GetColorPaletteAttribute() { return palette_attribute_; }
+  const CData& GetColorPaletteAttribute() const { return palette_attribute_; }
+  CByteData& GetColorPaletteAddress() { return palette_address_; }
+  const CByteData& GetColorPaletteAddress() const { return palette_address_; }
+
+  CColorProcessor* GetColorProcessor() const { return processor_; }
+  /// Null selects the default colour processor. Any other processor is not
+  /// owned and must stay valid while the texture converts.
+  void SetColorProcessor(CColorProcessor* processor);
+
+  tType GetType() const { return type_; }
+  /// Declares the type of planes the host filled itself; converts nothing.
+  void SetType(tType type) { type_ = type; }
+  /// The index image's size when available, else the direct image's, else 0.
+  unsigned short GetWidth() const;
+  unsigned short GetHeight() const;
+  bool IsPaletteType() const { return type_ < TYPE_TEX4X4; }
+
+  /// Converts to `type`. False for a type above TYPE_DIRECT and for
+  /// TYPE_TEX4X4 when a side is not a multiple of 4 (nothing changes) or when
+  /// the 4x4 encoding fails. A palette target always returns true: GetType()
+  /// tells whether the conversion took place.
+  bool Convert(tType type);
+  /// Grows every plane and table to the new size, repeating the last column
+  /// and row. Refuses (false, nothing changed) a size smaller than the current
+  /// one, and planes of a texture with width or height 0 or of sizes that do
+  /// not agree with each other.
+  bool AlignmentImageSize(unsigned short width, unsigned short height);
+
+ protected:
+  bool ChangePaletteTypeToDirect();
+  bool ChangeDirectToPaletteType(tType type);
+  bool ChangePaletteType(tType type);
+  bool ChangeDirectToTex4x4();
+  bool ChangeTex4x4ToDirect();
+  bool GetTex4x4Palette(CColorPalette* out, const CColorPalette* palette, unsigned char mode,
+                        unsigned short address);
+
+ private:
+  CColorIndexImage index_image_;
+  CColorPalette palette_;
+  CDirectColorImage direct_image_;
+  CAlphaImage alpha_image_;
+  CData palette_attribute_;
+  CByteData palette_address_;
+  tType type_;
+  CColorProcessor* processor_;
+};
+
+}  // namespace Kelvane

@@ -1,0 +1,168 @@
+// Images and the colour palette.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "kelvane/kelvane.h"
+#include "kelvane_reference.h"
+
+namespace {
+
+using Kelvane::CColorPalette;
+
+struct Entry {
+  unsigned char r, g, b;
+  bool operator==(const Entry& o) const { return r == o.r && g == o.g && b == o.b; }
+};
+
+CColorPalette Palette(const std::vector<Entry>& entries) {
+  CColorPalette palette;
+  palette.Create(static_cast<unsigned int>(entries.size()), 0, 0, 0);
+  for (unsigned int i = 0; i < entries.size(); ++i)
+    palette.SetValue(entries[i].r, entries[i].g, entries[i].b, i);
+  return palette;
+}
+
+std::vector<Entry> Entries(const CColorPalette& palette) {
+  std::vector<Entry> out(palette.GetNumber());
+  for (unsigned int i = 0; i < out.size(); ++i) palette.GetValue(&out[i].r, &out[i].g, &out[i].b, i);
+  return out;
+}
+
+const Entry kBlack{0, 0, 0}, kWhite{255, 255, 255}, kRed{255, 0, 0}, kBlue{0, 0, 255};
+
+TEST(KelvaneImage, PixelsAreRowMajorAndCopiesDeep) {
+  Kelvane::CDirectColorImage image;
+  image.Create(3, 2, 1, 2, 3);
+  EXPECT_TRUE(image.IsAvailable());
+  EXPECT_EQ(image.GetNumber(), 6u);
+  image.SetValue(10, 20, 30, 2, 1);
+  EXPECT_EQ(image.GetRedChannel()[5], 10);
+  EXPECT_EQ(image.GetBlueChannel()[0], 3);
+  Kelvane::CDirectColorImage copy(image);
+  image.SetValue(0, 0, 0, 2, 1);
+  unsigned char r, g, b;
+  copy.GetValue(&r, &g, &b, 2, 1);
+  EXPECT_EQ(g, 20);
+
+  Kelvane::CAlphaImage alpha;
+  alpha.Create(2, 2, 9);
+  alpha.SetValue(7, 0, 1);
+  EXPECT_EQ(alpha.GetAlphaChannel()[2], 7);
+  Kelvane::CAlphaImage alpha_copy;
+  alpha_copy = alpha;
+  alpha.Clear();
+  EXPECT_FALSE(alpha.IsAvailable());
+  EXPECT_EQ(alpha.GetWidth(), 0);
+  unsigned char a = 0;
+  alpha_copy.GetValue(&a, 0, 1);
+  EXPECT_EQ(a, 7);
+
+  Kelvane::CColorIndexImage index;
+  index.Create(0, 5);
+  EXPECT_TRUE(index.IsAvailable());
+  EXPECT_EQ(index.GetNumber(), 0u);
+  EXPECT_EQ(index.GetColorIndexData().GetByteSize(), 0u);
+}
+
+TEST(KelvanePalette, FindColorGivesLowestMatch) {
+  CColorPalette empty;
+  EXPECT_EQ(empty.FindColor(0, 0, 0), -1);
+  CColorPalette palette = Palette({kWhite, kRed, kBlue, kRed});
+  EXPECT_EQ(palette.FindColor(255, 0, 0), 1);
+  EXPECT_EQ(palette.FindColor(1, 0, 0), -1);
+}
+
+TEST(KelvanePalette, LuminanceSortOrder) {
+  CColorPalette palette = Palette({kBlack, kWhite, kRed});
+  palette.QuickSortTopDown(true);
+  EXPECT_EQ(Entries(palette), (std::vector<Entry>{kWhite, kRed, kBlack}));
+  palette.QuickSortTopDown(false);
+  EXPECT_EQ(Entries(palette), (std::vector<Entry>{kBlack, kRed, kWhite}));
+  // Equal keys keep the selection sort's exchange order (5, 9, 9, 1 pattern).
+  const Entry key5{0, 0, 50}, key9a{30, 0, 0}, key9b{0, 16, 0}, key1{0, 0, 10};
+  ASSERT_EQ((77 * 30) >> 8, (151 * 16) >> 8);
+  CColorPalette ties = Palette({key5, key9a, key9b, key1});
+  ties.QuickSortTopDown(true);
+  EXPECT_EQ(Entries(ties), (std::vector<Entry>{key9a, key9b, key5, key1}));
+}
+
+TEST(KelvanePalette, LongLuminanceSortMatchesLiteral) {
+  std::vector<Entry> entries;
+  for (unsigned int i = 0; i < 700; ++i) {
+    entries.push_back(Entry{static_cast<unsigned char>(i * 37 % 7 * 40),
+                            static_cast<unsigned char>(i % 3 * 100),
+                            static_cast<unsigned char>(i * 11 % 5 * 60)});
+  }
+  for (bool descending : {true, false}) {
+    std::vector<unsigned char> keys;
+    std::vector<unsigned int> packed;
+    for (const Entry& e : entries) {
+      keys.push_back(static_cast<unsigned char>((77 * e.r + 151 * e.g + 28 * e.b) >> 8));
+      packed.push_back(e.r * 65536u + e.g * 256u + e.b);
+    }
+    reference::SelectionSort(keys, &packed, 0, 699, descending);
+    CColorPalette palette = Palette(entries);
+    palette.QuickSortTopDown(descending);
+    const std::vector<Entry> got = Entries(palette);
+    for (unsigned int i = 0; i < 700; ++i) {
+      ASSERT_EQ(got[i].r * 65536u + got[i].g * 256u + got[i].b, packed[i]) << i;
+    }
+  }
+}
+
+TEST(KelvanePalette, CommonLowerBit) {
+  CColorPalette palette = Palette({{7, 8, 128}, {255, 0, 1}});
+  palette.CommonLowerBit(5);
+  EXPECT_EQ(Entries(palette), (std::vector<Entry>{{0, 8, 132}, {255, 0, 0}}));
+  CColorPalette same = Palette({{7, 8, 129}});
+  same.CommonLowerBit(8);
+  EXPECT_EQ(Entries(same), (std::vector<Entry>{{7, 8, 129}}));
+  same.CommonLowerBit(4);
+  EXPECT_EQ(Entries(same), (std::vector<Entry>{{0, 0, 136}}));
+  CColorPalette low = Palette({{255, 200, 100}});
+  low.CommonLowerBit(2);
+  EXPECT_EQ(Entries(low), (std::vector<Entry>{{192, 192, 64}}));
+}
+
+TEST(KelvanePalette, CutCommonColorKeepsFirstAppearances) {
+  const Entry a{1, 2, 3}, b{4, 5, 6}, c{7, 8, 9};
+  CColorPalette palette = Palette({a, b, a, c, b});
+  palette.CutCommonColor();
+  EXPECT_EQ(Entries(palette), (std::vector<Entry>{a, b, c}));
+  CColorPalette empty;
+  empty.CutCommonColor();
+  EXPECT_TRUE(empty.IsAvailable());
+  EXPECT_EQ(empty.GetNumber(), 0u);
+
+  // A long palette (the bitmap path) against the literal removal.
+  std::vector<Entry> entries;
+  std::vector<reference::Rgb> literal;
+  for (unsigned int i = 0; i < 3000; ++i) {
+    const Entry e{static_cast<unsigned char>(i * 7 % 13), static_cast<unsigned char>(i % 11),
+                  static_cast<unsigned char>(i * 5 % 3)};
+    entries.push_back(e);
+    literal.push_back({e.r, e.g, e.b});
+  }
+  CColorPalette longer = Palette(entries);
+  longer.CutCommonColor();
+  const std::vector<reference::Rgb> want = reference::CutCommon(literal);
+  const std::vector<Entry> got = Entries(longer);
+  ASSERT_EQ(got.size(), want.size());
+  for (size_t i = 0; i < got.size(); ++i)
+    EXPECT_TRUE((got[i] == Entry{want[i].r, want[i].g, want[i].b})) << i;
+}
+
+TEST(KelvanePalette, ChangeNumberAppendsBlack) {
+  CColorPalette palette = Palette({kWhite, kRed});
+  palette.ChangeNumber(1);
+  palette.ChangeNumber(3);
+  EXPECT_EQ(Entries(palette), (std::vector<Entry>{kWhite, kBlack, kBlack}));
+  EXPECT_TRUE(palette.IsAvailable());
+  CColorPalette copy;
+  copy = palette;
+  palette.SetValue(1, 1, 1, 0);
+  EXPECT_EQ(Entries(copy)[0], kWhite);
+}
+
+}  // namespace
