@@ -13,9 +13,9 @@ cd "$work"
 
 step() { printf '\n== %s\n' "$*"; }
 
-if [ -x "$build/examples/kelvane_convert" ]; then
+if [ -x "$bin/kelvane_convert" ]; then
   step "kelvane: convert a photograph to a 16-colour palette texture"
-  "$build/examples/kelvane_convert" photo-coffee-64.ppm palette16 coffee16.ppm
+  "$bin/kelvane_convert" photo-coffee-64.ppm palette16 coffee16.ppm
 fi
 
 if [ -x "$bin/tailpack" ]; then
