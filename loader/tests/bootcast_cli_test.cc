@@ -278,6 +278,13 @@ TEST(BootcastCli, SelectsByKindAndSerial) {
   first.dir.Write("g.srl", "");
   EXPECT_EQ(first.Run({"g.srl"}).status, 0);
   EXPECT_EQ(first.Calls()[4], "DeviceOpen 0x300004d2");
+
+  // The largest serial number is the value that means "not given".
+  Bootcast largest;
+  largest.Devices("DRAVOUIC:1234,DRAVOUSB:99");
+  largest.dir.Write("g.srl", "");
+  EXPECT_EQ(largest.Run({"-s", "2147483647", "g.srl"}).status, 0);
+  EXPECT_EQ(largest.Calls()[4], "DeviceOpen 0x300004d2");
 }
 
 TEST(BootcastCli, SelectionErrors) {
@@ -292,6 +299,9 @@ TEST(BootcastCli, SelectionErrors) {
       {"DRAVOUSB:1234", {"-s", "4321", "g.srl"}, "illegal device."},
       {"DRAVOUSB:1234", {"-d", "DRAVOUIC", "g.srl"}, "illegal device."},
       {"0x50000001,DRAVOUSB:1", {"g.srl"}, "illegal device."},
+      // A serial number beyond 32 bits is no device's, not "any device".
+      {"DRAVOUSB:1", {"-s", "3000000000", "g.srl"}, "illegal device."},
+      {"DRAVOUSB:1", {"-s=99999999999999999999", "g.srl"}, "illegal device."},
   };
   for (const Case& c : cases) {
     Bootcast b;

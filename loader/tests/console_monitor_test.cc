@@ -106,6 +106,15 @@ TEST(MonitorHelpers, LapTimeAndDecimal) {
   EXPECT_EQ(loader::ParseDecimal("abc"), 0);
   EXPECT_EQ(loader::ParseDecimal("99999999999999999999"), 2147483647);
   EXPECT_EQ(loader::ParseDecimal("-99999999999999999999"), -2147483647 - 1);
+  bool out_of_range = true;
+  EXPECT_EQ(loader::ParseDecimal("2147483647", &out_of_range), 2147483647);
+  EXPECT_FALSE(out_of_range);
+  EXPECT_EQ(loader::ParseDecimal("-2147483648", &out_of_range), -2147483647 - 1);
+  EXPECT_FALSE(out_of_range);
+  EXPECT_EQ(loader::ParseDecimal("2147483648", &out_of_range), 2147483647);
+  EXPECT_TRUE(out_of_range);
+  EXPECT_EQ(loader::ParseDecimal(" -2147483649", &out_of_range), -2147483647 - 1);
+  EXPECT_TRUE(out_of_range);
 }
 
 // A scripted device for the polling loop: texts per cycle, virtual time.
