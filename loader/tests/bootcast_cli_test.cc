@@ -247,6 +247,25 @@ TEST(BootcastCli, ListsEveryKindOfDevice) {
   EXPECT_EQ(r.status, 203);
 }
 
+TEST(BootcastCli, ListActsWhenMetAfterEarlierOptions) {
+  Bootcast b;
+  b.Devices("DRAVOUSB:7");
+  // Help is acted on only after the scan, which -L ends; -t 0 is never seen.
+  const RunResult r = b.Run({"-h", "-v", "-q", "-L", "-t", "0", "g.srl"});
+  EXPECT_EQ(r.out,
+            "---- Connected devices:\n"
+            "  0: [DRAVOUSB]  IS-DRAVO-EMULATOR serial:00000007\n"
+            "1 device(s) found.\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, 203);
+  EXPECT_EQ(b.Calls(), (std::vector<std::string>{"FindOpen", "FindNext 0x20000007", "FindNext end"}));
+
+  // An earlier bad value still stops the scan first.
+  const RunResult bad = b.Run({"-t", "0", "-L"});
+  EXPECT_EQ(bad.out, "*** bootcast: Error: illegal value for abort timeout option.\n");
+  EXPECT_EQ(bad.status, Status(-3));
+}
+
 TEST(BootcastCli, ListingStopsAt256Devices) {
   Bootcast b;
   std::string list;
