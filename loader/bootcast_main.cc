@@ -26,6 +26,8 @@ constexpr size_t kChunkSize = 16384;
 constexpr int kStarEvery = 32;
 constexpr size_t kMaxAbortString = 256;
 constexpr size_t kMaxInputPath = 1024;
+// Serial numbers are 28 bits: a negative one matches no device.
+constexpr int32_t kSerialMatchingNone = INT32_MIN;
 
 // Statuses of an error stop.
 constexpr int kErrorDevices = -1;
@@ -244,9 +246,14 @@ void ParseArgs(int argc, char** argv, Settings* s) {
         s->kind_filter = loader::DravoKindFromName(OptionValue(optarg));
         if (s->kind_filter == 0) ErrorExit("illegal device type.", kErrorValue);
         break;
-      case 's':
-        s->serial = loader::ParseDecimal(OptionValue(optarg));
+      case 's': {
+        // A number beyond 32 bits is no device's serial number; clamped to the
+        // largest value it would read as "not given" and pick any device.
+        bool out_of_range = false;
+        s->serial = loader::ParseDecimal(OptionValue(optarg), &out_of_range);
+        if (out_of_range) s->serial = kSerialMatchingNone;
         break;
+      }
       case 't':
         s->print_timeout_s = loader::ParseDecimal(OptionValue(optarg));
         if (s->print_timeout_s <= 0) ErrorExit("illegal value for abort timeout option.", kErrorValue);

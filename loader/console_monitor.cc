@@ -14,7 +14,8 @@ std::string FormatLapTime(long long seconds) {
   return text;
 }
 
-int ParseDecimal(const char* text) {
+int ParseDecimal(const char* text, bool* out_of_range) {
+  if (out_of_range != nullptr) *out_of_range = false;
   while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
   bool negative = false;
   if (*text == '+' || *text == '-') negative = *text++ == '-';
@@ -24,8 +25,10 @@ int ParseDecimal(const char* text) {
     ++text;
   }
   if (negative) value = -value;
-  if (value > INT_MAX) return INT_MAX;
-  if (value < INT_MIN) return INT_MIN;
+  if (value > INT_MAX || value < INT_MIN) {
+    if (out_of_range != nullptr) *out_of_range = true;
+    return value > INT_MAX ? INT_MAX : INT_MIN;
+  }
   return static_cast<int>(value);
 }
 

@@ -55,8 +55,9 @@ LineVerdict ProcessText(const LineSettings& settings, const LineSink& sink, cons
 std::string FormatLapTime(long long seconds);
 
 /// The C library's integer conversion, clamped to the int range: leading
-/// blanks, an optional sign and decimal digits; no digits give 0.
-int ParseDecimal(const char* text);
+/// blanks, an optional sign and decimal digits; no digits give 0. When
+/// `out_of_range` is given it tells whether the value had to be clamped.
+int ParseDecimal(const char* text, bool* out_of_range = nullptr);
 
 struct MonitorSettings {
   LineSettings line;

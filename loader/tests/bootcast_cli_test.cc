@@ -247,6 +247,25 @@ TEST(BootcastCli, ListsEveryKindOfDevice) {
   EXPECT_EQ(r.status, 203);
 }
 
+TEST(BootcastCli, ListActsWhenMetAfterEarlierOptions) {
+  Bootcast b;
+  b.Devices("DRAVOUSB:7");
+  // Help is acted on only after the scan, which -L ends; -t 0 is never seen.
+  const RunResult r = b.Run({"-h", "-v", "-q", "-L", "-t", "0", "g.srl"});
+  EXPECT_EQ(r.out,
+            "---- Connected devices:\n"
+            "  0: [DRAVOUSB]  IS-DRAVO-EMULATOR serial:00000007\n"
+            "1 device(s) found.\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, 203);
+  EXPECT_EQ(b.Calls(), (std::vector<std::string>{"FindOpen", "FindNext 0x20000007", "FindNext end"}));
+
+  // An earlier bad value still stops the scan first.
+  const RunResult bad = b.Run({"-t", "0", "-L"});
+  EXPECT_EQ(bad.out, "*** bootcast: Error: illegal value for abort timeout option.\n");
+  EXPECT_EQ(bad.status, Status(-3));
+}
+
 TEST(BootcastCli, ListingStopsAt256Devices) {
   Bootcast b;
   std::string list;
@@ -278,6 +297,13 @@ TEST(BootcastCli, SelectsByKindAndSerial) {
   first.dir.Write("g.srl", "");
   EXPECT_EQ(first.Run({"g.srl"}).status, 0);
   EXPECT_EQ(first.Calls()[4], "DeviceOpen 0x300004d2");
+
+  // The largest serial number is the value that means "not given".
+  Bootcast largest;
+  largest.Devices("DRAVOUIC:1234,DRAVOUSB:99");
+  largest.dir.Write("g.srl", "");
+  EXPECT_EQ(largest.Run({"-s", "2147483647", "g.srl"}).status, 0);
+  EXPECT_EQ(largest.Calls()[4], "DeviceOpen 0x300004d2");
 }
 
 TEST(BootcastCli, SelectionErrors) {
@@ -292,6 +318,9 @@ TEST(BootcastCli, SelectionErrors) {
       {"DRAVOUSB:1234", {"-s", "4321", "g.srl"}, "illegal device."},
       {"DRAVOUSB:1234", {"-d", "DRAVOUIC", "g.srl"}, "illegal device."},
       {"0x50000001,DRAVOUSB:1", {"g.srl"}, "illegal device."},
+      // A serial number beyond 32 bits is no device's, not "any device".
+      {"DRAVOUSB:1", {"-s", "3000000000", "g.srl"}, "illegal device."},
+      {"DRAVOUSB:1", {"-s=99999999999999999999", "g.srl"}, "illegal device."},
   };
   for (const Case& c : cases) {
     Bootcast b;

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <deque>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -98,6 +101,127 @@ TEST(LineProcessor, NulInsideTextIsRelayed) {
   EXPECT_EQ(f.out, std::string("a\0b\n", 4));
 }
 
+// The line processor written out step by step over fixed buffers, as the
+// monitor describes it: the reference for the randomized comparison below.
+struct ReferenceLines {
+  bool quiet = false;
+  bool lap = false;
+  const char* abort_string = nullptr;  // null: none
+  char accumulator[1028] = {};
+  size_t end = 0;
+  bool at_line_start = true;
+  int status = 200;
+  int emptied = 0;  // times the bound emptied the accumulator
+  std::string out;
+
+  // 0 goes on, 1 abort string, 2 exit line.
+  int Process(const char* text, size_t n) {
+    const char* p = text;
+    const char* const stop = text + n;
+    while (p < stop) {
+      const char* newline = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(stop - p)));
+      if (newline == nullptr) {
+        const size_t rest = static_cast<size_t>(stop - p);
+        if (end + rest >= sizeof accumulator) std::abort();
+        std::memcpy(accumulator + end, p, rest);
+        end += rest;
+        if (!quiet && at_line_start && lap) out += "{0:07}";
+        at_line_start = false;
+        if (!quiet) out.append(p, rest);
+        if (end > 512) {
+          end = 0;
+          ++emptied;
+        }
+        return 0;
+      }
+      const size_t segment = static_cast<size_t>(newline + 1 - p);
+      if (end + segment >= sizeof accumulator) std::abort();
+      std::memcpy(accumulator + end, p, segment);
+      end += segment;
+      accumulator[end] = '\0';
+      if (!quiet && at_line_start && lap) out += "{0:07}";
+      at_line_start = true;
+      if (!quiet) out.append(p, segment);
+      if (abort_string != nullptr && std::strncmp(accumulator, abort_string, std::strlen(abort_string)) == 0) {
+        return 1;
+      }
+      if (std::strncmp(accumulator, "*** Exit Dravo/Zyr program (status=", 35) == 0) {
+        status = std::atoi(accumulator + 35);
+        return 2;
+      }
+      end = 0;
+      p = newline + 1;
+    }
+    return 0;
+  }
+};
+
+TEST(LineProcessor, MatchesTheStepByStepReferenceOnRandomFetches) {
+  const std::vector<std::string> words = {"*** Exit Dravo/Zyr program (status=",
+                                          "*** Exit Dravo/Zyr pro",
+                                          "gram (status=",
+                                          "***",
+                                          "*",
+                                          "STOP",
+                                          "12)",
+                                          " -7",
+                                          "x",
+                                          " ",
+                                          "\n",
+                                          "\n",
+                                          "\n"};
+  std::mt19937 rng(20080918);
+  int verdicts[3] = {};
+  int emptied = 0;
+  for (int round = 0; round < 3000; ++round) {
+    std::string stream;
+    const int pieces = 1 + static_cast<int>(rng() % 40);
+    for (int i = 0; i < pieces; ++i) {
+      if (rng() % 8 == 0) {
+        stream += std::string(rng() % 700, 'x');
+      } else {
+        stream += words[rng() % words.size()];
+      }
+    }
+    Feeder f;
+    ReferenceLines ref;
+    f.settings.quiet = ref.quiet = rng() % 4 == 0;
+    ref.lap = rng() % 2 == 0;
+    f.prefix = ref.lap && !ref.quiet ? "{0:07}" : "";
+    const unsigned abort_choice = rng() % 4;
+    const char* abort_strings[] = {nullptr, "***", "STOP", "*** Exit Dravo/Zyr program (status=12)"};
+    ref.abort_string = abort_strings[abort_choice];
+    if (ref.abort_string != nullptr) f.settings.abort_string = ref.abort_string;
+
+    int ref_verdict = 0;
+    LineVerdict verdict = LineVerdict::kGoesOn;
+    size_t pos = 0;
+    while (pos < stream.size() && ref_verdict == 0) {
+      const size_t length = std::min<size_t>(stream.size() - pos, 1 + rng() % 512);
+      const std::string fetch = stream.substr(pos, length);
+      pos += length;
+      ref_verdict = ref.Process(fetch.c_str(), fetch.size());
+      verdict = f.Feed(fetch);
+      ASSERT_EQ(static_cast<int>(verdict), ref_verdict) << "round " << round;
+      ASSERT_EQ(f.state.at_line_start, ref.at_line_start) << "round " << round;
+      if (ref_verdict == 0) {
+        ASSERT_EQ(f.state.line, std::string(ref.accumulator, ref.end)) << "round " << round;
+      }
+    }
+    ASSERT_EQ(f.out, ref.out) << "round " << round;
+    if (ref_verdict == 2) {
+      ASSERT_EQ(f.status, ref.status) << "round " << round;
+    }
+    ++verdicts[ref_verdict];
+    emptied += ref.emptied;
+  }
+  // Every way a text can end was met often.
+  EXPECT_GT(verdicts[0], 300);
+  EXPECT_GT(verdicts[1], 300);
+  EXPECT_GT(verdicts[2], 300);
+  EXPECT_GT(emptied, 30);
+}
+
 TEST(MonitorHelpers, LapTimeAndDecimal) {
   EXPECT_EQ(loader::FormatLapTime(0), "{0:00}");
   EXPECT_EQ(loader::FormatLapTime(75), "{1:15}");
@@ -106,6 +230,15 @@ TEST(MonitorHelpers, LapTimeAndDecimal) {
   EXPECT_EQ(loader::ParseDecimal("abc"), 0);
   EXPECT_EQ(loader::ParseDecimal("99999999999999999999"), 2147483647);
   EXPECT_EQ(loader::ParseDecimal("-99999999999999999999"), -2147483647 - 1);
+  bool out_of_range = true;
+  EXPECT_EQ(loader::ParseDecimal("2147483647", &out_of_range), 2147483647);
+  EXPECT_FALSE(out_of_range);
+  EXPECT_EQ(loader::ParseDecimal("-2147483648", &out_of_range), -2147483647 - 1);
+  EXPECT_FALSE(out_of_range);
+  EXPECT_EQ(loader::ParseDecimal("2147483648", &out_of_range), 2147483647);
+  EXPECT_TRUE(out_of_range);
+  EXPECT_EQ(loader::ParseDecimal(" -2147483649", &out_of_range), -2147483647 - 1);
+  EXPECT_TRUE(out_of_range);
 }
 
 // A scripted device for the polling loop: texts per cycle, virtual time.
