@@ -458,8 +458,9 @@ TEST(KelvaneProcessor, ConversionMatchesLiteralInEveryMode) {
     ASSERT_EQ(Indices(texture), want_indices);
     if (kTypes[t] == CTexture::TYPE_A5I3 || kTypes[t] == CTexture::TYPE_A3I5) {
       const Kelvane::CData& got_alpha = texture.GetAlphaImage().GetAlphaChannel();
-      ASSERT_EQ(std::vector<unsigned char>(got_alpha.GetpData(), got_alpha.GetpData() + got_alpha.GetByteSize()),
-                alpha);
+      ASSERT_EQ(
+          std::vector<unsigned char>(got_alpha.GetpData(), got_alpha.GetpData() + got_alpha.GetByteSize()),
+          alpha);
     } else {
       EXPECT_FALSE(texture.GetAlphaImage().IsAvailable());
     }

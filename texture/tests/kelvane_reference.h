@@ -153,7 +153,8 @@ struct Settings {
 /// texel), then the palette is fixed or reduced, the transparent entry is
 /// made, and every texel is mapped.
 inline void Convert(const std::vector<Rgb>& texels, std::vector<unsigned char>* alpha, unsigned int entries,
-                    const Settings& settings, std::vector<Rgb>* palette, std::vector<unsigned char>* indices) {
+                    const Settings& settings, std::vector<Rgb>* palette,
+                    std::vector<unsigned char>* indices) {
   std::vector<Rgb> work;
   if (settings.use_transparency) {
     if (!settings.use_alpha_image) {
