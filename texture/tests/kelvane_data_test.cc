@@ -34,6 +34,9 @@ TEST(KelvaneData, ChangeNumberZeroesCutBytesAndKeepsFlag) {
   data.Create(4, 7);
   data.ChangeNumber(2);
   EXPECT_EQ(data.GetByteSize(), 2u);
+  // The storage is kept; the cut bytes in it are zero.
+  EXPECT_EQ(data.GetpData()[2], 0);
+  EXPECT_EQ(data.GetpData()[3], 0);
   data.ChangeNumber(5);
   EXPECT_EQ(data.GetByteSize(), 5u);
   const unsigned char want[] = {7, 7, 0, 0, 0};

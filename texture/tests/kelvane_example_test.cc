@@ -44,4 +44,22 @@ TEST(KelvaneExample, RefusesBadArguments) {
   EXPECT_FALSE(dir.Exists("out.ppm"));
 }
 
+TEST(KelvaneExample, KeyColourShowsMagentaInPreview) {
+  TempDir dir;
+  // Texel 0 has the key colour; texel 1 keeps its 5-bit colour (100 -> 99).
+  dir.Write("two.ppm", std::string("P6\n2 1\n255\n") + std::string("\x0A\x14\x1E\x64\x64\x64", 6));
+  const auto result =
+      RunProgram(KELVANE_CONVERT_PATH, {"--key", "10,20,30", "two.ppm", "a3i5", "preview.ppm"}, dir.path());
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("type: a3i5\npalette entries: 2\n"), std::string::npos) << result.out;
+  EXPECT_EQ(dir.Read("preview.ppm"),
+            std::string("P6\n2 1\n255\n") + std::string("\xFF\x00\xFF\x63\x63\x63", 6));
+
+  const auto bad_key =
+      RunProgram(KELVANE_CONVERT_PATH, {"--key", "10,20", "two.ppm", "a3i5", "p.ppm"}, dir.path());
+  EXPECT_EQ(bad_key.status, 1);
+  EXPECT_EQ(bad_key.err, "usage: kelvane_convert [--key R,G,B] INPUT.ppm TYPE PREVIEW.ppm\n");
+  EXPECT_FALSE(dir.Exists("p.ppm"));
+}
+
 }  // namespace

@@ -388,6 +388,85 @@ TEST(KelvaneProcessor, CachedSearchMatchesPerTexelSearch) {
   }
 }
 
+// Every mode of the conversion (key colour, alpha image, fixed palette, none)
+// against the literal steps, on random images with few colours (so many ties
+// in the sorts and in the nearest-colour search) and many sizes.
+TEST(KelvaneProcessor, ConversionMatchesLiteralInEveryMode) {
+  std::mt19937 random(23);
+  const CTexture::tType kTypes[] = {CTexture::TYPE_PALETTE4, CTexture::TYPE_A5I3, CTexture::TYPE_PALETTE16,
+                                    CTexture::TYPE_A3I5, CTexture::TYPE_PALETTE256};
+  const unsigned int kEntries[] = {4, 8, 16, 32, 256};
+  for (int round = 0; round < 240; ++round) {
+    const unsigned short width = static_cast<unsigned short>(1 + random() % 40);
+    const unsigned short height = static_cast<unsigned short>(1 + random() % (round < 200 ? 12 : 70));
+    const unsigned int levels = std::vector<unsigned int>{2, 3, 5, 17, 256}[random() % 5];
+    auto value = [&] { return static_cast<unsigned char>(random() % levels * (255 / (levels - 1))); };
+    std::vector<reference::Rgb> texels(size_t{width} * height);
+    std::vector<unsigned char> alpha(texels.size());
+    for (size_t i = 0; i < texels.size(); ++i) {
+      texels[i] = reference::Rgb{value(), value(), value()};
+      alpha[i] = std::vector<unsigned char>{0, 127, 128, 255}[random() % 4];
+    }
+    std::vector<reference::Rgb> fixed_entries(1 + random() % 40);
+    for (auto& e : fixed_entries) e = reference::Rgb{value(), value(), value()};
+    const int mode = round % 5;  // none, key, alpha image, fixed, fixed with key
+    reference::Settings settings;
+    settings.use_transparency = mode == 1 || mode == 2 || mode == 4;
+    settings.use_alpha_image = mode == 2;
+    settings.key = random() % 2 == 0 ? texels[random() % texels.size()] : reference::Rgb{value(), value(), 9};
+    if (mode >= 3) settings.fixed = &fixed_entries;
+    if (mode == 4 && random() % 2 == 0) fixed_entries[0] = texels[random() % texels.size()];
+
+    CColorPalette fixed;
+    fixed.Create(static_cast<unsigned int>(fixed_entries.size()), 0, 0, 0);
+    for (unsigned int i = 0; i < fixed_entries.size(); ++i)
+      fixed.SetValue(fixed_entries[i].r, fixed_entries[i].g, fixed_entries[i].b, i);
+    Factor factor{};
+    factor.useTransparency = settings.use_transparency;
+    factor.useAlphaImage = settings.use_alpha_image;
+    factor.transparentRed = settings.key.r;
+    factor.transparentGreen = settings.key.g;
+    factor.transparentBlue = settings.key.b;
+    factor.pFixedPalette = settings.fixed != nullptr ? &fixed : nullptr;
+    CDefaultColorProcessor processor;
+    processor.SetConvertFactor(&factor);
+
+    const size_t t = random() % 5;
+    SCOPED_TRACE(testing::Message() << "round " << round << " mode " << mode << " type " << t << " size "
+                                    << width << "x" << height);
+    CTexture texture;
+    texture.SetColorProcessor(&processor);
+    texture.GetDirectColorImage().Create(width, height, 0, 0, 0);
+    texture.GetAlphaImage().Create(width, height, 0);
+    for (unsigned int i = 0; i < texels.size(); ++i) {
+      const auto x = static_cast<unsigned short>(i % width), y = static_cast<unsigned short>(i / width);
+      texture.GetDirectColorImage().SetValue(texels[i].r, texels[i].g, texels[i].b, x, y);
+      texture.GetAlphaImage().SetValue(alpha[i], x, y);
+    }
+    texture.SetType(CTexture::TYPE_DIRECT);
+    ASSERT_TRUE(texture.Convert(kTypes[t]));
+    ASSERT_EQ(texture.GetType(), kTypes[t]);
+
+    std::vector<reference::Rgb> want_palette;
+    std::vector<unsigned char> want_indices;
+    reference::Convert(texels, &alpha, kEntries[t], settings, &want_palette, &want_indices);
+    const std::vector<Entry> got_palette = Entries(texture.GetColorPalette());
+    ASSERT_EQ(got_palette.size(), want_palette.size());
+    for (size_t i = 0; i < got_palette.size(); ++i) {
+      ASSERT_TRUE((got_palette[i] == Entry{want_palette[i].r, want_palette[i].g, want_palette[i].b})) << i;
+    }
+    ASSERT_EQ(Indices(texture), want_indices);
+    if (kTypes[t] == CTexture::TYPE_A5I3 || kTypes[t] == CTexture::TYPE_A3I5) {
+      const Kelvane::CData& got_alpha = texture.GetAlphaImage().GetAlphaChannel();
+      ASSERT_EQ(
+          std::vector<unsigned char>(got_alpha.GetpData(), got_alpha.GetpData() + got_alpha.GetByteSize()),
+          alpha);
+    } else {
+      EXPECT_FALSE(texture.GetAlphaImage().IsAvailable());
+    }
+  }
+}
+
 TEST(KelvaneProcessor, Tex4x4IsNotSupportedYet) {
   CDefaultColorProcessor processor;
   CTexture texture;

@@ -140,4 +140,66 @@ inline void ConvertOpaque(const std::vector<Rgb>& texels, unsigned int entries, 
   for (const Rgb& c : texels) indices->push_back(static_cast<unsigned char>(FindNear(*palette, c, -1)));
 }
 
+/// The settings that the conversion to palette types reads.
+struct Settings {
+  bool use_transparency = false;
+  bool use_alpha_image = false;
+  Rgb key{0, 0, 0};
+  const std::vector<Rgb>* fixed = nullptr;  // an available fixed palette
+};
+
+/// Conversion of a texture to `entries` colours with every setting, step by
+/// step: the key colour rewrites `alpha` (which must hold one value per
+/// texel), then the palette is fixed or reduced, the transparent entry is
+/// made, and every texel is mapped.
+inline void Convert(const std::vector<Rgb>& texels, std::vector<unsigned char>* alpha, unsigned int entries,
+                    const Settings& settings, std::vector<Rgb>* palette,
+                    std::vector<unsigned char>* indices) {
+  std::vector<Rgb> work;
+  if (settings.use_transparency) {
+    if (!settings.use_alpha_image) {
+      const Rgb key = settings.fixed != nullptr ? (*settings.fixed)[0] : settings.key;
+      for (size_t i = 0; i < texels.size(); ++i) (*alpha)[i] = texels[i] == key ? 0 : 255;
+    }
+    for (size_t i = 0; i < texels.size(); ++i) {
+      if ((*alpha)[i] >= 128) work.push_back(texels[i]);
+    }
+  } else {
+    work = texels;
+  }
+  int excluded = -1;
+  if (settings.fixed != nullptr) {
+    *palette = *settings.fixed;
+    if (palette->size() > entries) palette->resize(entries);
+  } else {
+    for (Rgb& c : work) c = Rgb{LowerBit5(c.r), LowerBit5(c.g), LowerBit5(c.b)};
+    std::vector<Rgb> distinct = CutCommon(work);
+    if (distinct.size() <= entries) {
+      *palette = distinct;
+    } else {
+      std::vector<Rgb> out(entries, Rgb{0, 0, 0});
+      MedianCut(out, work);
+      *palette = CutCommon(out);
+    }
+    if (settings.use_transparency) {
+      unsigned int c = static_cast<unsigned int>(palette->size());
+      if (c < entries) {
+        palette->push_back(Rgb{0, 0, 0});
+        ++c;
+      }
+      for (unsigned int i = c - 1; i >= 1; --i) (*palette)[i] = (*palette)[i - 1];
+      (*palette)[0] = settings.key;
+      excluded = 0;
+    }
+  }
+  indices->clear();
+  for (size_t i = 0; i < texels.size(); ++i) {
+    if (settings.use_transparency && (*alpha)[i] < 128) {
+      indices->push_back(0);
+    } else {
+      indices->push_back(static_cast<unsigned char>(FindNear(*palette, texels[i], excluded)));
+    }
+  }
+}
+
 }  // namespace reference

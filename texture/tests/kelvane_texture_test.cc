@@ -261,6 +261,55 @@ TEST(KelvaneTexture, Tex4x4DecodesToDirect) {
   EXPECT_TRUE(bad.GetColorPaletteAttribute().IsAvailable());
 }
 
+// The rows of the Convert state table that pass through direct colour.
+TEST(KelvaneTexture, ConvertStateTableThroughDirect) {
+  // A palette type to TYPE_TEX4X4: decoded to direct colour first; the 4x4
+  // encoding then fails (not supported yet), so false with the direct image.
+  CTexture palette;
+  FillDirect(&palette, 8, 4, [](int x, int y) { return Exact((x + y) % 3); });
+  ASSERT_TRUE(palette.Convert(CTexture::TYPE_PALETTE16));
+  ASSERT_EQ(palette.GetType(), CTexture::TYPE_PALETTE16);
+  EXPECT_FALSE(palette.Convert(CTexture::TYPE_TEX4X4));
+  EXPECT_EQ(palette.GetType(), CTexture::TYPE_DIRECT);
+  ASSERT_TRUE(palette.GetDirectColorImage().IsAvailable());
+  EXPECT_EQ(Colour(palette, 7, 3), Exact(1));
+  EXPECT_EQ(palette.GetAlphaImage().GetAlphaChannel()[31], 255);
+
+  // TYPE_TEX4X4 to a palette type: decoded, then reduced anew.
+  CTexture blocks;
+  blocks.GetColorIndexImage().Create(4, 4);
+  for (unsigned short i = 0; i < 16; ++i) {
+    blocks.GetColorIndexImage().SetValue(static_cast<unsigned char>(i % 2), i % 4, i / 4);
+  }
+  blocks.GetColorPalette().Create(2, 0, 0, 0);
+  blocks.GetColorPalette().SetValue(248, 0, 0, 0);
+  blocks.GetColorPalette().SetValue(0, 0, 248, 1);
+  blocks.GetColorPaletteAttribute().Create(1, 3);
+  blocks.GetColorPaletteAddress().Create(4, 1, 0);
+  blocks.SetType(CTexture::TYPE_TEX4X4);
+  CTexture same(blocks);
+  EXPECT_TRUE(same.Convert(CTexture::TYPE_TEX4X4));  // already that type
+  EXPECT_EQ(same.GetType(), CTexture::TYPE_TEX4X4);
+  EXPECT_TRUE(same.GetColorPaletteAttribute().IsAvailable());
+  ASSERT_TRUE(blocks.Convert(CTexture::TYPE_PALETTE4));
+  ASSERT_EQ(blocks.GetType(), CTexture::TYPE_PALETTE4);
+  EXPECT_EQ(blocks.GetColorPalette().GetNumber(), 2u);
+  EXPECT_FALSE(blocks.GetColorPaletteAttribute().IsAvailable());
+  EXPECT_FALSE(blocks.GetColorPaletteAddress().IsAvailable());
+  EXPECT_FALSE(blocks.GetDirectColorImage().IsAvailable());
+  EXPECT_FALSE(blocks.GetAlphaImage().IsAvailable());
+  for (unsigned int i = 0; i < 16; ++i) {
+    EXPECT_EQ(blocks.GetColorIndexImage().GetColorIndexData()[i], i % 2) << i;
+  }
+
+  // TYPE_DIRECT to itself: true, nothing changes.
+  CTexture direct;
+  FillDirect(&direct, 2, 2, [](int x, int) { return Exact(x); });
+  EXPECT_TRUE(direct.Convert(CTexture::TYPE_DIRECT));
+  EXPECT_EQ(direct.GetType(), CTexture::TYPE_DIRECT);
+  EXPECT_EQ(Colour(direct, 1, 1), Exact(1));
+}
+
 TEST(KelvaneTexture, AlignmentRepeatsLastColumnAndRow) {
   CTexture texture;
   FillDirect(&texture, 3, 2, [](int x, int y) { return Exact(x + 3 * y); });
