@@ -1,5 +1,8 @@
 // End-to-end tests of keyedbin: arguments, exact messages, statuses and bytes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -219,6 +222,46 @@ TEST(KeyedbinCli, FailedWriteKeepsExistingOutput) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "ERR: could not open file: out.d\n");
   EXPECT_EQ(dir.Read("out.d/keep"), "x");
+}
+
+TEST(KeyedbinCli, WritesThroughLinksAndPipes) {
+  TempDir dir;
+  dir.Write("k", kKey40);
+  dir.Write("in", std::string(5, '\0'));
+  dir.Write("real/keep", std::string("x"));
+  // A link to a file not yet there: the file is created, the link stays.
+  ASSERT_EQ(symlink("real/out.bin", dir.File("link.bin").c_str()), 0);
+  RunResult r = Keyedbin(dir, {"-s", "in", "k", "-o", "link.bin"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  struct stat st;
+  ASSERT_EQ(lstat(dir.File("link.bin").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(dir.Read("real/out.bin"), kStream40.substr(0, 5));
+  // An existing file keeps its permission bits.
+  ASSERT_EQ(chmod(dir.File("real/out.bin").c_str(), 0600), 0);
+  r = Keyedbin(dir, {"-s", "-A4", "in", "k", "-o", "link.bin"});
+  EXPECT_EQ(r.status, 0);
+  ASSERT_EQ(lstat(dir.File("link.bin").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(dir.Read("real/out.bin"), kStream40.substr(0, 5) + std::string(3, '\0'));
+  ASSERT_EQ(stat(dir.File("real/out.bin").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  // A named pipe receives the C text and stays a pipe.
+  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  const int fd = open(dir.File("pipe").c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  r = Keyedbin(dir, {"-t2", "in", "k", "-o", "pipe"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "convert in to pipe (5byte)\n");
+  char buf[256];
+  const ssize_t n = read(fd, buf, sizeof buf);
+  close(fd);
+  EXPECT_EQ(std::string(buf, n > 0 ? static_cast<size_t>(n) : 0),
+            "#include <dravo.h>\n\nconst u16 pipe[0x3] = {\n0x39B2,0x0563,0x00F0,\n};\n");
+  ASSERT_EQ(lstat(dir.File("pipe").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 }  // namespace
