@@ -103,7 +103,17 @@ TEST(KeyedbinCli, PacksWideElementsLittleEndianAndPads) {
   EXPECT_EQ(dir.Read("ten.c"),
             "#include <dravo.h>\n\nconst u32 ten[0x3] = {\n0x056339B2,0x27C03DF0,0x0000C3CC,\n};\n");
 
-  // Nine u32 elements break after eight; seventeen u16 elements likewise.
+  // u16 elements break every eight too: nine take two lines.
+  dir.Write("n18", std::string(18, '\0'));
+  r = Keyedbin(dir, {"-s", "-t2", "n18", "k", "-o", "w.c"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(dir.Read("w.c"),
+            "#include <dravo.h>\n\nconst u16 w[0x9] = {\n"
+            "0x39B2,0x0563,0x3DF0,0x27C0,0xC3CC,0x4A52,0x110A,0xA818,\n"
+            "0x8269,\n"
+            "};\n");
+
+  // Nine u32 elements break after eight.
   dir.Write("n32", std::string(32, '\0'));
   r = Keyedbin(dir, {"-s", "-t4", "-A4", "n32", "k", "-o", "n.c"});
   EXPECT_EQ(r.status, 0);
