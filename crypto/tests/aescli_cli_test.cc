@@ -420,6 +420,13 @@ TEST_F(AescliCli, FileErrorsComeInCommandLineOrder) {
   ExpectFailure(r, "cant read from file: short\n");
   ExpectFailure(Run({"-p", "."}), "cant read from file: .\n");
   ExpectFailure(Run({"-a", "hex:00"}), "cant open file: hex:00\n");
+  // A pipe has no size to seek to.
+  ASSERT_EQ(mkfifo(dir_.File("fifo").c_str(), 0600), 0);
+  const int fd = open(dir_.File("fifo").c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  r = Run({"-m", "ctr", "-a", "fifo"});
+  close(fd);
+  ExpectFailure(r, "cant seek file: fifo\n");
 }
 
 TEST_F(AescliCli, UnwritableOutputIsReported) {

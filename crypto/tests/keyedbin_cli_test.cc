@@ -232,6 +232,11 @@ TEST(KeyedbinCli, FailedWriteKeepsExistingOutput) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "ERR: could not open file: out.d\n");
   EXPECT_EQ(dir.Read("out.d/keep"), "x");
+  // A device that takes no bytes is a write error, and stays a device.
+  r = Keyedbin(dir, {"in", "k", "-o", "/dev/full"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "ERR: write error\n");
 }
 
 TEST(KeyedbinCli, WritesThroughLinksAndPipes) {
