@@ -91,7 +91,11 @@ WriteStatus WriteOutputFile(const std::string& path, const void* data, size_t si
   const std::string target = ResolveLinks(path);
   struct stat st;
   if (stat(target.c_str(), &st) != 0) return WriteReplacing(target, bytes, size, nullptr);
-  if (S_ISREG(st.st_mode)) return WriteReplacing(target, bytes, size, &st);
+  if (S_ISREG(st.st_mode)) {
+    // A file the user may not write to is not replaced behind its back.
+    if (access(target.c_str(), W_OK) != 0) return WriteStatus::kCannotOpen;
+    return WriteReplacing(target, bytes, size, &st);
+  }
   if (S_ISDIR(st.st_mode)) return WriteStatus::kCannotOpen;
   return WriteThrough(target, bytes, size);
 }

@@ -16,7 +16,8 @@ enum class WriteStatus {
 /// Writes `size` bytes to `path`. A regular file (new or existing) is written
 /// under a temporary name in its folder and renamed over the old one once
 /// every byte is out, so a failure leaves the old file untouched; an existing
-/// file keeps its permission bits. A symbolic link is followed and the file it
+/// file keeps its permission bits, and one the user may not write to is
+/// refused (kCannotOpen). A symbolic link is followed and the file it
 /// names is written, the link stays. A device or pipe is written through
 /// directly, never replaced.
 WriteStatus WriteOutputFile(const std::string& path, const void* data, size_t size);

@@ -279,4 +279,18 @@ TEST(KeyedbinCli, WritesThroughLinksAndPipes) {
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
+TEST(KeyedbinCli, KeepsAFileTheUserMayNotWrite) {
+  if (geteuid() == 0) GTEST_SKIP() << "root may write to any file";
+  TempDir dir;
+  dir.Write("k", kKey40);
+  dir.Write("in", std::string("abc"));
+  dir.Write("ro.bin", std::string("old"));
+  ASSERT_EQ(chmod(dir.File("ro.bin").c_str(), 0444), 0);
+  RunResult r = Keyedbin(dir, {"in", "k", "-o", "ro.bin"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "ERR: could not open file: ro.bin\n");
+  EXPECT_EQ(dir.Read("ro.bin"), "old");
+}
+
 }  // namespace
