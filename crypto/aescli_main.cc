@@ -4,13 +4,13 @@
 // and the result goes to a file or standard output as raw bytes.
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "aes_modes.h"
+#include "crypto_output_file.h"
 #include "support/file_io.h"
 
 namespace {
@@ -459,31 +459,17 @@ int WriteOutput(const char* path, const uint8_t* data, size_t size) {
     }
     return kGoOn;
   }
-  struct stat st;
-  if (stat(path, &st) == 0 && !S_ISREG(st.st_mode)) {
-    // A device or pipe is written directly; renaming over it would replace it.
-    FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) {
+  switch (crypto_io::WriteOutputFile(path, data, size)) {
+    case crypto_io::WriteStatus::kOk:
+      return kGoOn;
+    case crypto_io::WriteStatus::kCannotOpen:
       std::fprintf(stderr, "cant open file: %s\n", path);
       return kExitFailure;
-    }
-    const bool written = size == 0 || std::fwrite(data, 1, size, file) == size;
-    if (std::fclose(file) != 0 || !written) {
-      std::fprintf(stderr, "cant write to file: %s\n", path);
-      return kExitFailure;
-    }
-    return kGoOn;
+    case crypto_io::WriteStatus::kWriteError:
+      break;
   }
-  // A regular file is replaced whole, so a failure never leaves it partial.
-  if (!support::WriteFileAtomically(path, data, size)) {
-    if (errno == ENOSPC || errno == EIO || errno == EFBIG || errno == EDQUOT) {
-      std::fprintf(stderr, "cant write to file: %s\n", path);
-    } else {
-      std::fprintf(stderr, "cant open file: %s\n", path);
-    }
-    return kExitFailure;
-  }
-  return kGoOn;
+  std::fprintf(stderr, "cant write to file: %s\n", path);
+  return kExitFailure;
 }
 
 // The checks every mode starts with, in their order; kGoOn when all pass.

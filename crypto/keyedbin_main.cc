@@ -1,6 +1,5 @@
 // keyedbin: encrypts a file with RC4 under a key file and writes the result as
 // raw bytes or as a C array of u8, u16 or u32 elements.
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "crypto_output_file.h"
 #include "rc4.h"
 #include "support/file_io.h"
 
@@ -192,19 +192,19 @@ int Run(const Options& o) {
   }
   data.resize(length, 0);
 
-  bool written;
+  crypto_io::WriteStatus written;
   if (text) {
     std::string c_text = FormatCText(data, o.width, BaseName(output));
-    written = support::WriteFileAtomically(output, c_text.data(), c_text.size());
+    written = crypto_io::WriteOutputFile(output, c_text.data(), c_text.size());
   } else {
-    written = support::WriteFileAtomically(output, data.data(), data.size());
+    written = crypto_io::WriteOutputFile(output, data.data(), data.size());
   }
-  if (!written) {
-    if (errno == ENOENT || errno == EACCES || errno == EISDIR || errno == ENOTDIR || errno == EROFS) {
-      fprintf(stderr, "ERR: could not open file: %s\n", output.c_str());
-    } else {
-      fprintf(stderr, "ERR: write error\n");
-    }
+  if (written == crypto_io::WriteStatus::kCannotOpen) {
+    fprintf(stderr, "ERR: could not open file: %s\n", output.c_str());
+    return kExitFail;
+  }
+  if (written == crypto_io::WriteStatus::kWriteError) {
+    fprintf(stderr, "ERR: write error\n");
     return kExitFail;
   }
   if (!o.silent) {

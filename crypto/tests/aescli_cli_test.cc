@@ -1,6 +1,9 @@
 // End-to-end tests of aescli: arguments, standard input, exact standard
 // output and error text, exit status and written files.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -417,6 +420,13 @@ TEST_F(AescliCli, FileErrorsComeInCommandLineOrder) {
   ExpectFailure(r, "cant read from file: short\n");
   ExpectFailure(Run({"-p", "."}), "cant read from file: .\n");
   ExpectFailure(Run({"-a", "hex:00"}), "cant open file: hex:00\n");
+  // A pipe has no size to seek to.
+  ASSERT_EQ(mkfifo(dir_.File("fifo").c_str(), 0600), 0);
+  const int fd = open(dir_.File("fifo").c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  r = Run({"-m", "ctr", "-a", "fifo"});
+  close(fd);
+  ExpectFailure(r, "cant seek file: fifo\n");
 }
 
 TEST_F(AescliCli, UnwritableOutputIsReported) {
@@ -433,6 +443,50 @@ TEST_F(AescliCli, UnwritableOutputIsReported) {
   r = Run({"-m", "ctr", "-k", "hex:" + kKey, "-c", "hex:" + kCounter, "-p", "plain", "-o", "/dev/null"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
+}
+
+TEST_F(AescliCli, WritesThroughLinksAndPipes) {
+  dir_.Write("plain", kPlain);
+  dir_.Write("real/keep", "x");
+  const std::vector<std::string> ctr = {"-m", "ctr", "-k", "hex:" + kKey, "-c", "hex:" + kCounter, "-p", "plain"};
+  // A link to a file not yet there: the file is created, the link stays.
+  ASSERT_EQ(symlink("real/out", dir_.File("link").c_str()), 0);
+  std::vector<std::string> args = ctr;
+  args.insert(args.end(), {"-o", "link"});
+  RunResult r = Run(args);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  struct stat st;
+  ASSERT_EQ(lstat(dir_.File("link").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(ToHex(dir_.Read("real/out")), kCtrCipher);
+  // Written again through the link, an existing file keeps its permission bits.
+  ASSERT_EQ(chmod(dir_.File("real/out").c_str(), 0600), 0);
+  args[7] = "link";
+  args.back() = "link";
+  r = Run(args);
+  EXPECT_EQ(r.status, 0);
+  ASSERT_EQ(lstat(dir_.File("link").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(dir_.Read("real/out"), kPlain);
+  ASSERT_EQ(stat(dir_.File("real/out").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  // A named pipe receives the bytes and stays a pipe.
+  ASSERT_EQ(mkfifo(dir_.File("pipe").c_str(), 0600), 0);
+  const int fd = open(dir_.File("pipe").c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  args = ctr;
+  args.insert(args.end(), {"-o", "pipe"});
+  r = Run(args);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  char buf[256];
+  const ssize_t n = read(fd, buf, sizeof buf);
+  close(fd);
+  EXPECT_EQ(ToHex(std::string(buf, n > 0 ? static_cast<size_t>(n) : 0)), kCtrCipher);
+  ASSERT_EQ(lstat(dir_.File("pipe").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 // End-to-end tests of keyedbin: arguments, exact messages, statuses and bytes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -100,7 +103,17 @@ TEST(KeyedbinCli, PacksWideElementsLittleEndianAndPads) {
   EXPECT_EQ(dir.Read("ten.c"),
             "#include <dravo.h>\n\nconst u32 ten[0x3] = {\n0x056339B2,0x27C03DF0,0x0000C3CC,\n};\n");
 
-  // Nine u32 elements break after eight; seventeen u16 elements likewise.
+  // u16 elements break every eight too: nine take two lines.
+  dir.Write("n18", std::string(18, '\0'));
+  r = Keyedbin(dir, {"-s", "-t2", "n18", "k", "-o", "w.c"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(dir.Read("w.c"),
+            "#include <dravo.h>\n\nconst u16 w[0x9] = {\n"
+            "0x39B2,0x0563,0x3DF0,0x27C0,0xC3CC,0x4A52,0x110A,0xA818,\n"
+            "0x8269,\n"
+            "};\n");
+
+  // Nine u32 elements break after eight.
   dir.Write("n32", std::string(32, '\0'));
   r = Keyedbin(dir, {"-s", "-t4", "-A4", "n32", "k", "-o", "n.c"});
   EXPECT_EQ(r.status, 0);
@@ -219,6 +232,65 @@ TEST(KeyedbinCli, FailedWriteKeepsExistingOutput) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "ERR: could not open file: out.d\n");
   EXPECT_EQ(dir.Read("out.d/keep"), "x");
+  // A device that takes no bytes is a write error, and stays a device.
+  r = Keyedbin(dir, {"in", "k", "-o", "/dev/full"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "ERR: write error\n");
+}
+
+TEST(KeyedbinCli, WritesThroughLinksAndPipes) {
+  TempDir dir;
+  dir.Write("k", kKey40);
+  dir.Write("in", std::string(5, '\0'));
+  dir.Write("real/keep", std::string("x"));
+  // A link to a file not yet there: the file is created, the link stays.
+  ASSERT_EQ(symlink("real/out.bin", dir.File("link.bin").c_str()), 0);
+  RunResult r = Keyedbin(dir, {"-s", "in", "k", "-o", "link.bin"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  struct stat st;
+  ASSERT_EQ(lstat(dir.File("link.bin").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(dir.Read("real/out.bin"), kStream40.substr(0, 5));
+  // An existing file keeps its permission bits.
+  ASSERT_EQ(chmod(dir.File("real/out.bin").c_str(), 0600), 0);
+  r = Keyedbin(dir, {"-s", "-A4", "in", "k", "-o", "link.bin"});
+  EXPECT_EQ(r.status, 0);
+  ASSERT_EQ(lstat(dir.File("link.bin").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(dir.Read("real/out.bin"), kStream40.substr(0, 5) + std::string(3, '\0'));
+  ASSERT_EQ(stat(dir.File("real/out.bin").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  // A named pipe receives the C text and stays a pipe.
+  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  const int fd = open(dir.File("pipe").c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  r = Keyedbin(dir, {"-t2", "in", "k", "-o", "pipe"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "convert in to pipe (5byte)\n");
+  char buf[256];
+  const ssize_t n = read(fd, buf, sizeof buf);
+  close(fd);
+  EXPECT_EQ(std::string(buf, n > 0 ? static_cast<size_t>(n) : 0),
+            "#include <dravo.h>\n\nconst u16 pipe[0x3] = {\n0x39B2,0x0563,0x00F0,\n};\n");
+  ASSERT_EQ(lstat(dir.File("pipe").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST(KeyedbinCli, KeepsAFileTheUserMayNotWrite) {
+  if (geteuid() == 0) GTEST_SKIP() << "root may write to any file";
+  TempDir dir;
+  dir.Write("k", kKey40);
+  dir.Write("in", std::string("abc"));
+  dir.Write("ro.bin", std::string("old"));
+  ASSERT_EQ(chmod(dir.File("ro.bin").c_str(), 0444), 0);
+  RunResult r = Keyedbin(dir, {"in", "k", "-o", "ro.bin"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "ERR: could not open file: ro.bin\n");
+  EXPECT_EQ(dir.Read("ro.bin"), "old");
 }
 
 }  // namespace
