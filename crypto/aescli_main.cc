@@ -10,7 +10,6 @@
 #include <cstring>
 
 #include "aes_modes.h"
-#include "crypto_output_file.h"
 #include "support/file_io.h"
 
 namespace {
@@ -459,13 +458,13 @@ int WriteOutput(const char* path, const uint8_t* data, size_t size) {
     }
     return kGoOn;
   }
-  switch (crypto_io::WriteOutputFile(path, data, size)) {
-    case crypto_io::WriteStatus::kOk:
+  switch (support::WriteOutputFile(path, data, size)) {
+    case support::WriteStatus::kOk:
       return kGoOn;
-    case crypto_io::WriteStatus::kCannotOpen:
+    case support::WriteStatus::kCannotOpen:
       std::fprintf(stderr, "cant open file: %s\n", path);
       return kExitFailure;
-    case crypto_io::WriteStatus::kWriteError:
+    case support::WriteStatus::kWriteError:
       break;
   }
   std::fprintf(stderr, "cant write to file: %s\n", path);

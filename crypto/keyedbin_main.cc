@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "crypto_output_file.h"
 #include "rc4.h"
 #include "support/file_io.h"
 
@@ -116,6 +115,9 @@ bool ReadInput(const char* path, std::vector<uint8_t>* data) {
     case support::ReadStatus::kReadError:
       fprintf(stderr, "ERR: read error\n");
       return false;
+    case support::ReadStatus::kNoMemory:
+      fprintf(stderr, "ERR: memory exhausted\n");
+      return false;
   }
   return false;
 }
@@ -192,18 +194,18 @@ int Run(const Options& o) {
   }
   data.resize(length, 0);
 
-  crypto_io::WriteStatus written;
+  support::WriteStatus written;
   if (text) {
     std::string c_text = FormatCText(data, o.width, BaseName(output));
-    written = crypto_io::WriteOutputFile(output, c_text.data(), c_text.size());
+    written = support::WriteOutputFile(output, c_text.data(), c_text.size());
   } else {
-    written = crypto_io::WriteOutputFile(output, data.data(), data.size());
+    written = support::WriteOutputFile(output, data.data(), data.size());
   }
-  if (written == crypto_io::WriteStatus::kCannotOpen) {
+  if (written == support::WriteStatus::kCannotOpen) {
     fprintf(stderr, "ERR: could not open file: %s\n", output.c_str());
     return kExitFail;
   }
-  if (written == crypto_io::WriteStatus::kWriteError) {
+  if (written == support::WriteStatus::kWriteError) {
     fprintf(stderr, "ERR: write error\n");
     return kExitFail;
   }

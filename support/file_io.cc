@@ -1,9 +1,11 @@
 #include "support/file_io.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,7 +13,9 @@
 namespace support {
 
 ReadStatus ReadWholeFile(const std::string& path, std::vector<uint8_t>* data) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a named pipe without a writer cannot hang the open;
+  // only regular files are read.
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return ReadStatus::kCannotOpen;
   struct stat st;
   if (fstat(fd, &st) != 0) {
@@ -22,8 +26,14 @@ ReadStatus ReadWholeFile(const std::string& path, std::vector<uint8_t>* data) {
     close(fd);
     return ReadStatus::kNotRegular;
   }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   data->clear();
-  data->resize(static_cast<size_t>(st.st_size));
+  try {
+    data->resize(static_cast<size_t>(st.st_size));
+  } catch (const std::bad_alloc&) {
+    close(fd);
+    return ReadStatus::kNoMemory;
+  }
   size_t got = 0;
   while (got < data->size()) {
     ssize_t n = read(fd, data->data() + got, data->size() - got);
@@ -38,42 +48,92 @@ ReadStatus ReadWholeFile(const std::string& path, std::vector<uint8_t>* data) {
   return ReadStatus::kOk;
 }
 
-bool WriteFileAtomically(const std::string& path, const void* data, size_t size) {
-  std::string tmpl = path + ".XXXXXX";
-  std::vector<char> name(tmpl.begin(), tmpl.end());
-  name.push_back('\0');
-  int fd = mkstemp(name.data());
-  if (fd < 0) return false;
-  // mkstemp creates the file 0600; give it the usual permissions instead.
-  mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
-  const uint8_t* p = static_cast<const uint8_t*>(data);
-  size_t done = 0;
-  bool ok = true;
-  while (done < size) {
-    ssize_t n = write(fd, p + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      break;
+namespace {
+constexpr int kMaxLinkHops = 40;
+
+// Follows symbolic links (also dangling ones) to the path that an open for
+// writing would create or truncate.
+std::string ResolveLinks(const std::string& path) {
+  std::string target = path;
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    struct stat st;
+    if (lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    std::vector<char> text(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
+    const ssize_t n = readlink(target.c_str(), text.data(), text.size());
+    if (n < 0 || static_cast<size_t>(n) >= text.size()) break;
+    std::string link(text.data(), static_cast<size_t>(n));
+    if (link.empty()) break;
+    if (link[0] != '/') {
+      const size_t slash = target.rfind('/');
+      link = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + link;
     }
+    target = link;
+  }
+  return target;
+}
+
+bool WriteAll(int fd, const uint8_t* p, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = write(fd, p + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
     done += static_cast<size_t>(n);
   }
-  int saved = errno;
-  if (close(fd) != 0 && ok) {
-    ok = false;
-    saved = errno;
+  return true;
+}
+
+WriteStatus WriteThrough(const std::string& path, const uint8_t* data, size_t size) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return WriteStatus::kCannotOpen;
+  const bool written = WriteAll(fd, data, size);
+  if (close(fd) != 0 || !written) return WriteStatus::kWriteError;
+  return WriteStatus::kOk;
+}
+
+WriteStatus WriteReplacing(const std::string& path, const uint8_t* data, size_t size,
+                           const struct stat* old) {
+  std::string pattern = path + ".XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  const int fd = mkstemp(name.data());
+  if (fd < 0) return WriteStatus::kCannotOpen;
+  mode_t mode;
+  if (old != nullptr) {
+    mode = old->st_mode & 0777;
+  } else {
+    const mode_t mask = umask(0);
+    umask(mask);
+    mode = 0666 & ~mask;
   }
-  if (ok && rename(name.data(), path.c_str()) != 0) {
-    ok = false;
-    saved = errno;
-  }
-  if (!ok) {
+  fchmod(fd, mode);
+  const bool written = WriteAll(fd, data, size);
+  if (close(fd) != 0 || !written) {
     unlink(name.data());
-    errno = saved;
+    return WriteStatus::kWriteError;
   }
-  return ok;
+  if (rename(name.data(), path.c_str()) != 0) {
+    unlink(name.data());
+    return WriteStatus::kCannotOpen;
+  }
+  return WriteStatus::kOk;
+}
+
+}  // namespace
+
+WriteStatus WriteOutputFile(const std::string& path, const void* data, size_t size) {
+  if (path.empty()) return WriteStatus::kCannotOpen;
+  const uint8_t* bytes = static_cast<const uint8_t*>(data);
+  const std::string target = ResolveLinks(path);
+  struct stat st;
+  if (stat(target.c_str(), &st) != 0) return WriteReplacing(target, bytes, size, nullptr);
+  if (S_ISREG(st.st_mode)) {
+    // A file the user may not write to is not replaced behind its back.
+    if (access(target.c_str(), W_OK) != 0) return WriteStatus::kCannotOpen;
+    return WriteReplacing(target, bytes, size, &st);
+  }
+  if (S_ISDIR(st.st_mode)) return WriteStatus::kCannotOpen;
+  return WriteThrough(target, bytes, size);
 }
 
 int CloseStdout(int status) {

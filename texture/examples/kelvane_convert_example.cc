@@ -76,7 +76,7 @@ bool ReadPpm(const char* path, Image* image) {
 bool WritePpm(const char* path, const Image& image) {
   std::string bytes = "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
   bytes.append(image.rgb.begin(), image.rgb.end());
-  return support::WriteFileAtomically(path, bytes.data(), bytes.size());
+  return support::WriteOutputFile(path, bytes.data(), bytes.size()) == support::WriteStatus::kOk;
 }
 
 bool ParseType(const std::string& name, CTexture::tType* type) {
