@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <random>
@@ -106,6 +108,23 @@ TEST(TailpackCli, ReplacesAnExistingOutput) {
   dir.Write("data_BLZ.bin", std::string(100000, 'x'));
   EXPECT_EQ(Tailpack(dir, {"data.bin"}).status, 0);
   EXPECT_TRUE(dir.Read("data_BLZ.bin") == ExpectedImage(input));
+}
+
+TEST(TailpackCli, WritesThroughLinksIntoDevices) {
+  // "-o null -e ''" with null a link to /dev/null: the image goes to the
+  // device and the link stays a link.
+  TempDir dir;
+  const std::string input = ArmCode(4096);
+  dir.Write("data.bin", input);
+  ASSERT_EQ(symlink("/dev/null", dir.File("null").c_str()), 0);
+  RunResult r = Tailpack(dir, {"-o", "null", "-e", "", "data.bin"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, CompressedLine(input.size(), ExpectedImage(input).size()));
+  struct stat st;
+  ASSERT_EQ(lstat(dir.File("null").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"data.bin", "null"}));
 }
 
 TEST(TailpackCli, UsageCases) {
