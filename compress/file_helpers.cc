@@ -93,6 +93,8 @@ int ReadFile(const char* path, std::vector<uint8_t>* buffer, OpenFailureWording 
   int size = static_cast<int>(st.st_size);
   // The container reports a lack of memory only by throwing.
   try {
+    // Even an empty file gets a buffer of its own, whose address the debug line shows.
+    buffer->reserve(size > 0 ? static_cast<size_t>(size) : 1);
     buffer->resize(static_cast<size_t>(size));
   } catch (const std::bad_alloc&) {
     close(fd);

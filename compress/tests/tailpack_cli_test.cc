@@ -212,6 +212,32 @@ TEST(TailpackCli, DebugLinesShowOptionsAndFiles) {
   EXPECT_TRUE(std::regex_match(r.err, std::regex(pattern))) << r.err;
 }
 
+TEST(TailpackCli, DebugLinesShowWhyNothingWasWritten) {
+  TempDir dir;
+  dir.Write("empty.bin", std::string());
+  dir.Write("tiny.bin", std::string("tiny"));
+  RunResult r = Tailpack(dir, {"-d", "empty.bin"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "Inputdata ..... Not compressed (enlarged or same size as before)\nexit...\n");
+  EXPECT_TRUE(std::regex_match(r.err, std::regex("option -d: No ARG\n"
+                                                 "argc=1  optind=2\n"
+                                                 "argv\\[0\\] = \\[empty.bin\\]\n"
+                                                 "0x[0-9a-f]+        0 bytes  ReadFile 'empty.bin'\n"
+                                                 "1: source size = 0  compressed = 0\n"
+                                                 "Compressed buffer size exceeds or equals original data size.\n")))
+      << r.err;
+  r = Tailpack(dir, {"tiny.bin", "-d"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "Inputdata ..... Not compressed (enlarged or same size as before)\nexit...\n");
+  EXPECT_TRUE(std::regex_match(r.err, std::regex("option -d: No ARG\n"
+                                                 "argc=1  optind=2\n"
+                                                 "argv\\[0\\] = \\[tiny.bin\\]\n"
+                                                 "0x[0-9a-f]+        4 bytes  ReadFile 'tiny.bin'\n"
+                                                 "Compressed buffer size exceeds original data size.\n")))
+      << r.err;
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"empty.bin", "tiny.bin"}));
+}
+
 TEST(TailpackCli, DebugLinesShowRawPrefix) {
   TempDir dir;
   std::mt19937 rng(11);
