@@ -93,6 +93,8 @@ int ReadFile(const char* path, std::vector<uint8_t>* buffer, OpenFailureWording 
   int size = static_cast<int>(st.st_size);
   // The container reports a lack of memory only by throwing.
   try {
+    // Even an empty file gets a buffer of its own, whose address the debug line shows.
+    buffer->reserve(size > 0 ? static_cast<size_t>(size) : 1);
     buffer->resize(static_cast<size_t>(size));
   } catch (const std::bad_alloc&) {
     close(fd);
@@ -117,6 +119,30 @@ int ReadFile(const char* path, std::vector<uint8_t>* buffer, OpenFailureWording 
   return size;
 }
 
+namespace {
+
+// Writes straight into a device, a pipe or another special file that must
+// not be replaced; such a file is never deleted either.
+int WriteInPlace(const char* path, const void* data, int size) {
+  int fd = open(path, O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (fd < 0) {
+    ErrorPrint("Cannot open file '%s'\n", path);
+    return -1;
+  }
+  if (!WriteAll(fd, static_cast<const uint8_t*>(data), static_cast<size_t>(size))) {
+    close(fd);
+    ErrorPrint("Cannot write file '%s'\n", path);
+    return -1;
+  }
+  if (close(fd) != 0) {
+    ErrorPrint("Cannot close file '%s'\n", path);
+    return -1;
+  }
+  return size;
+}
+
+}  // namespace
+
 int WriteFile(const char* path, const void* data, int size) {
   DebugPrint("%p %8d bytes  WriteFile '%s'\n", data, size, path);
   if (path == nullptr) {
@@ -127,13 +153,38 @@ int WriteFile(const char* path, const void* data, int size) {
     ErrorPrint("Cannot write file '%s'\n", path);
     return -1;
   }
-  // A directory of that name can never be replaced by a file.
   struct stat st;
-  if (stat(path, &st) == 0 && S_ISDIR(st.st_mode)) {
+  const bool exists = stat(path, &st) == 0;
+  // A directory of that name can never be replaced by a file.
+  if (exists && S_ISDIR(st.st_mode)) {
     ErrorPrint("Cannot open file '%s'\n", path);
     return -1;
   }
-  std::string temp_name = std::string(path) + ".XXXXXX";
+  if (exists && !S_ISREG(st.st_mode)) return WriteInPlace(path, data, size);
+
+  // An existing file is replaced where it lies, also behind a symbolic link,
+  // keeps its permissions, and stays untouched when it may not be written.
+  std::string target = path;
+  mode_t mode = 0666;
+  if (exists) {
+    if (access(path, W_OK) != 0) {
+      ErrorPrint("Cannot open file '%s'\n", path);
+      return -1;
+    }
+    struct stat link;
+    if (lstat(path, &link) == 0 && S_ISLNK(link.st_mode)) {
+      if (char* resolved = realpath(path, nullptr)) {
+        target = resolved;
+        free(resolved);
+      }
+    }
+    mode = st.st_mode & 07777;
+  } else {
+    mode_t mask = umask(0);
+    umask(mask);
+    mode &= ~mask;
+  }
+  std::string temp_name = target + ".XXXXXX";
   std::vector<char> temp(temp_name.begin(), temp_name.end());
   temp.push_back('\0');
   int fd = mkstemp(temp.data());
@@ -141,10 +192,8 @@ int WriteFile(const char* path, const void* data, int size) {
     ErrorPrint("Cannot open file '%s'\n", path);
     return -1;
   }
-  // mkstemp makes the file private; give it the permissions a new file gets.
-  mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
+  // mkstemp makes the file private; give it the permissions it is to have.
+  fchmod(fd, mode);
   if (!WriteAll(fd, static_cast<const uint8_t*>(data), static_cast<size_t>(size))) {
     close(fd);
     unlink(temp.data());
@@ -156,7 +205,7 @@ int WriteFile(const char* path, const void* data, int size) {
     ErrorPrint("Cannot close file '%s'\n", path);
     return -1;
   }
-  if (rename(temp.data(), path) != 0) {
+  if (rename(temp.data(), target.c_str()) != 0) {
     unlink(temp.data());
     ErrorPrint("Cannot open file '%s'\n", path);
     return -1;

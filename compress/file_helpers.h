@@ -39,8 +39,10 @@ int ReadFile(const char* path, std::vector<uint8_t>* buffer,
 
 /// Writes `size` bytes to `path`. The bytes go to a temporary file beside it
 /// that replaces `path` only once complete, so a failure leaves neither a
-/// partial file nor a damaged earlier one. Returns `size`, or -1 after one
-/// error-channel message.
+/// partial file nor a damaged earlier one. An existing file keeps its
+/// permissions and is replaced where a symbolic link points, and one that may
+/// not be written is refused; a device or pipe is written directly (and never
+/// deleted). Returns `size`, or -1 after one error-channel message.
 int WriteFile(const char* path, const void* data, int size);
 
 /// Copies `length` bytes; overlapping ranges are safe.

@@ -230,12 +230,14 @@ int CompressBackward(uint8_t* buffer, int size) {
   }
 
   const int stream_end = raw + stream_size;
-  const int footer_at = (stream_end + 3) & ~3;
-  const int image_size = footer_at + 8;
-  if (image_size >= size) {
+  // Fill and footer are sized in 64 bits: near 2 GiB they would not fit an int.
+  const int64_t footer_at64 = (int64_t{stream_end} + 3) & ~int64_t{3};
+  if (footer_at64 + 8 >= size) {
     DebugPrint("Compressed buffer size exceeds or equals original data size.\n");
     return kNotCompressible;
   }
+  const int footer_at = static_cast<int>(footer_at64);
+  const int image_size = footer_at + 8;
   if (image_size - raw > kMaxRegion) return kRegionTooLarge;
 
   filehelp::MoveBytes(stream, buffer + raw, static_cast<size_t>(stream_size));

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <random>
@@ -108,6 +110,23 @@ TEST(TailpackCli, ReplacesAnExistingOutput) {
   EXPECT_TRUE(dir.Read("data_BLZ.bin") == ExpectedImage(input));
 }
 
+TEST(TailpackCli, WritesThroughLinksIntoDevices) {
+  // "-o null -e ''" with null a link to /dev/null: the image goes to the
+  // device and the link stays a link.
+  TempDir dir;
+  const std::string input = ArmCode(4096);
+  dir.Write("data.bin", input);
+  ASSERT_EQ(symlink("/dev/null", dir.File("null").c_str()), 0);
+  RunResult r = Tailpack(dir, {"-o", "null", "-e", "", "data.bin"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, CompressedLine(input.size(), ExpectedImage(input).size()));
+  struct stat st;
+  ASSERT_EQ(lstat(dir.File("null").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"data.bin", "null"}));
+}
+
 TEST(TailpackCli, UsageCases) {
   TempDir dir;
   dir.Write("a.bin", ArmCode(4096));
@@ -191,6 +210,32 @@ TEST(TailpackCli, DebugLinesShowOptionsAndFiles) {
       "0x[0-9a-f]+ +" +
       std::to_string(image.size()) + " bytes  WriteFile 'out_BLZ.bin'\n";
   EXPECT_TRUE(std::regex_match(r.err, std::regex(pattern))) << r.err;
+}
+
+TEST(TailpackCli, DebugLinesShowWhyNothingWasWritten) {
+  TempDir dir;
+  dir.Write("empty.bin", std::string());
+  dir.Write("tiny.bin", std::string("tiny"));
+  RunResult r = Tailpack(dir, {"-d", "empty.bin"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "Inputdata ..... Not compressed (enlarged or same size as before)\nexit...\n");
+  EXPECT_TRUE(std::regex_match(r.err, std::regex("option -d: No ARG\n"
+                                                 "argc=1  optind=2\n"
+                                                 "argv\\[0\\] = \\[empty.bin\\]\n"
+                                                 "0x[0-9a-f]+        0 bytes  ReadFile 'empty.bin'\n"
+                                                 "1: source size = 0  compressed = 0\n"
+                                                 "Compressed buffer size exceeds or equals original data size.\n")))
+      << r.err;
+  r = Tailpack(dir, {"tiny.bin", "-d"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "Inputdata ..... Not compressed (enlarged or same size as before)\nexit...\n");
+  EXPECT_TRUE(std::regex_match(r.err, std::regex("option -d: No ARG\n"
+                                                 "argc=1  optind=2\n"
+                                                 "argv\\[0\\] = \\[tiny.bin\\]\n"
+                                                 "0x[0-9a-f]+        4 bytes  ReadFile 'tiny.bin'\n"
+                                                 "Compressed buffer size exceeds original data size.\n")))
+      << r.err;
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"empty.bin", "tiny.bin"}));
 }
 
 TEST(TailpackCli, DebugLinesShowRawPrefix) {
