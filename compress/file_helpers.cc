@@ -1,5 +1,7 @@
 #include "file_helpers.h"
 
+#include "support/file_io.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,18 +23,6 @@ bool g_debug = false;
 void Print(FILE* stream, const char* prefix, const char* format, va_list args) {
   if (prefix) fputs(prefix, stream);
   vfprintf(stream, format, args);
-}
-
-// Full write of `size` bytes, retrying on interruption.
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = write(fd, data + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -121,26 +111,6 @@ int ReadFile(const char* path, std::vector<uint8_t>* buffer, OpenFailureWording 
 
 namespace {
 
-// Writes straight into a device, a pipe or another special file that must
-// not be replaced; such a file is never deleted either.
-int WriteInPlace(const char* path, const void* data, int size) {
-  int fd = open(path, O_WRONLY | O_TRUNC | O_CLOEXEC);
-  if (fd < 0) {
-    ErrorPrint("Cannot open file '%s'\n", path);
-    return -1;
-  }
-  if (!WriteAll(fd, static_cast<const uint8_t*>(data), static_cast<size_t>(size))) {
-    close(fd);
-    ErrorPrint("Cannot write file '%s'\n", path);
-    return -1;
-  }
-  if (close(fd) != 0) {
-    ErrorPrint("Cannot close file '%s'\n", path);
-    return -1;
-  }
-  return size;
-}
-
 }  // namespace
 
 int WriteFile(const char* path, const void* data, int size) {
@@ -153,64 +123,22 @@ int WriteFile(const char* path, const void* data, int size) {
     ErrorPrint("Cannot write file '%s'\n", path);
     return -1;
   }
-  struct stat st;
-  const bool exists = stat(path, &st) == 0;
-  // A directory of that name can never be replaced by a file.
-  if (exists && S_ISDIR(st.st_mode)) {
-    ErrorPrint("Cannot open file '%s'\n", path);
-    return -1;
-  }
-  if (exists && !S_ISREG(st.st_mode)) return WriteInPlace(path, data, size);
-
-  // An existing file is replaced where it lies, also behind a symbolic link,
-  // keeps its permissions, and stays untouched when it may not be written.
-  std::string target = path;
-  mode_t mode = 0666;
-  if (exists) {
-    if (access(path, W_OK) != 0) {
+  // A new or existing regular file is replaced only once every byte is out,
+  // so a failure never leaves a partial file behind nor loses the old one.
+  switch (support::WriteOutputFile(path, data, static_cast<size_t>(size))) {
+    case support::WriteStatus::kOk:
+      return size;
+    case support::WriteStatus::kCannotOpen:
       ErrorPrint("Cannot open file '%s'\n", path);
       return -1;
-    }
-    struct stat link;
-    if (lstat(path, &link) == 0 && S_ISLNK(link.st_mode)) {
-      if (char* resolved = realpath(path, nullptr)) {
-        target = resolved;
-        free(resolved);
-      }
-    }
-    mode = st.st_mode & 07777;
-  } else {
-    mode_t mask = umask(0);
-    umask(mask);
-    mode &= ~mask;
+    case support::WriteStatus::kWriteError:
+      ErrorPrint("Cannot write file '%s'\n", path);
+      return -1;
+    case support::WriteStatus::kCloseError:
+      ErrorPrint("Cannot close file '%s'\n", path);
+      return -1;
   }
-  std::string temp_name = target + ".XXXXXX";
-  std::vector<char> temp(temp_name.begin(), temp_name.end());
-  temp.push_back('\0');
-  int fd = mkstemp(temp.data());
-  if (fd < 0) {
-    ErrorPrint("Cannot open file '%s'\n", path);
-    return -1;
-  }
-  // mkstemp makes the file private; give it the permissions it is to have.
-  fchmod(fd, mode);
-  if (!WriteAll(fd, static_cast<const uint8_t*>(data), static_cast<size_t>(size))) {
-    close(fd);
-    unlink(temp.data());
-    ErrorPrint("Cannot write file '%s'\n", path);
-    return -1;
-  }
-  if (close(fd) != 0) {
-    unlink(temp.data());
-    ErrorPrint("Cannot close file '%s'\n", path);
-    return -1;
-  }
-  if (rename(temp.data(), target.c_str()) != 0) {
-    unlink(temp.data());
-    ErrorPrint("Cannot open file '%s'\n", path);
-    return -1;
-  }
-  return size;
+  return -1;
 }
 
 void MoveBytes(const void* source, void* destination, size_t length) {

@@ -465,6 +465,7 @@ int WriteOutput(const char* path, const uint8_t* data, size_t size) {
       std::fprintf(stderr, "cant open file: %s\n", path);
       return kExitFailure;
     case support::WriteStatus::kWriteError:
+    case support::WriteStatus::kCloseError:
       break;
   }
   std::fprintf(stderr, "cant write to file: %s\n", path);

@@ -205,7 +205,7 @@ int Run(const Options& o) {
     fprintf(stderr, "ERR: could not open file: %s\n", output.c_str());
     return kExitFail;
   }
-  if (written == support::WriteStatus::kWriteError) {
+  if (written == support::WriteStatus::kWriteError || written == support::WriteStatus::kCloseError) {
     fprintf(stderr, "ERR: write error\n");
     return kExitFail;
   }

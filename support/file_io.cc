@@ -87,8 +87,9 @@ WriteStatus WriteThrough(const std::string& path, const uint8_t* data, size_t si
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return WriteStatus::kCannotOpen;
   const bool written = WriteAll(fd, data, size);
-  if (close(fd) != 0 || !written) return WriteStatus::kWriteError;
-  return WriteStatus::kOk;
+  const bool closed = close(fd) == 0;
+  if (!written) return WriteStatus::kWriteError;
+  return closed ? WriteStatus::kOk : WriteStatus::kCloseError;
 }
 
 WriteStatus WriteReplacing(const std::string& path, const uint8_t* data, size_t size,
@@ -100,7 +101,7 @@ WriteStatus WriteReplacing(const std::string& path, const uint8_t* data, size_t 
   if (fd < 0) return WriteStatus::kCannotOpen;
   mode_t mode;
   if (old != nullptr) {
-    mode = old->st_mode & 0777;
+    mode = old->st_mode & 07777;
   } else {
     const mode_t mask = umask(0);
     umask(mask);
@@ -108,9 +109,10 @@ WriteStatus WriteReplacing(const std::string& path, const uint8_t* data, size_t 
   }
   fchmod(fd, mode);
   const bool written = WriteAll(fd, data, size);
-  if (close(fd) != 0 || !written) {
+  const bool closed = close(fd) == 0;
+  if (!written || !closed) {
     unlink(name.data());
-    return WriteStatus::kWriteError;
+    return written ? WriteStatus::kCloseError : WriteStatus::kWriteError;
   }
   if (rename(name.data(), path.c_str()) != 0) {
     unlink(name.data());

@@ -20,6 +20,7 @@ enum class WriteStatus {
   kOk,
   kCannotOpen,  // the file (or its temporary twin) could not be created or put in place
   kWriteError,  // not every byte could be written
+  kCloseError,  // every byte was written but closing the file failed
 };
 
 /// Writes `size` bytes to `path`. A regular file (new or existing) is written
