@@ -124,5 +124,5 @@ int main(int argc, char** argv) {
   Options options;
   int status = ParseArgs(argc, argv, &options);
   if (status < 0) status = Run(options);
-  return support::CloseStdout(status);
+  return support::CloseStdout(status, "Error: Cannot write file 'stdout'\n");
 }

@@ -627,5 +627,5 @@ int main(int argc, char** argv) {
   Settings settings;
   int status = ParseArgs(argc, argv, &settings);
   if (status == kGoOn) status = Run(&settings);
-  return support::CloseStdout(status);
+  return support::CloseStdout(status, "cant write to file: stdout\n");
 }

@@ -223,5 +223,5 @@ int main(int argc, char** argv) {
     Usage(argc > 0 ? argv[0] : nullptr);
     return kExitFail;
   }
-  return support::CloseStdout(Run(o));
+  return support::CloseStdout(Run(o), "ERR: write error\n");
 }

@@ -138,9 +138,13 @@ WriteStatus WriteOutputFile(const std::string& path, const void* data, size_t si
   return WriteThrough(target, bytes, size);
 }
 
-int CloseStdout(int status) {
+int CloseStdout(int status, const char* failure_message) {
   if (fflush(stdout) != 0 || ferror(stdout)) {
-    if (status == 0) status = 1;
+    // A run that otherwise failed has said why already.
+    if (status == 0) {
+      status = 1;
+      if (failure_message != nullptr) fputs(failure_message, stderr);
+    }
   }
   return status;
 }

@@ -186,5 +186,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kelvane_convert: cannot write %s\n", argv[arg + 2]);
     return 1;
   }
-  return support::CloseStdout(0);
+  return support::CloseStdout(0, "kelvane_convert: cannot write the summary\n");
 }

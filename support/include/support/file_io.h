@@ -33,7 +33,8 @@ enum class WriteStatus {
 WriteStatus WriteOutputFile(const std::string& path, const void* data, size_t size);
 
 /// Flushes and checks standard output at exit: a failed write turns a
-/// successful `status` into 1.
-int CloseStdout(int status);
+/// successful `status` into 1 and writes `failure_message` (the tool's own
+/// words) to standard error.
+int CloseStdout(int status, const char* failure_message);
 
 }  // namespace support

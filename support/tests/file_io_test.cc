@@ -1,0 +1,105 @@
+#include "support/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "testing/run_program.h"
+
+namespace {
+
+using support::ReadStatus;
+using support::WriteStatus;
+using testing_support::TempDir;
+
+WriteStatus Write(const std::string& path, const std::string& text) {
+  return support::WriteOutputFile(path, text.data(), text.size());
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st;
+  EXPECT_EQ(stat(path.c_str(), &st), 0);
+  return st.st_mode & 07777;
+}
+
+TEST(FileIo, ReadsRegularFilesAndRefusesTheRest) {
+  TempDir dir;
+  dir.Write("a", std::string("abc\0def", 7));
+  std::vector<uint8_t> data;
+  EXPECT_EQ(support::ReadWholeFile(dir.File("a"), &data), ReadStatus::kOk);
+  EXPECT_EQ(std::string(data.begin(), data.end()), std::string("abc\0def", 7));
+  dir.Write("empty", std::string());
+  EXPECT_EQ(support::ReadWholeFile(dir.File("empty"), &data), ReadStatus::kOk);
+  EXPECT_TRUE(data.empty());
+  EXPECT_EQ(support::ReadWholeFile(dir.File("missing"), &data), ReadStatus::kCannotOpen);
+  EXPECT_EQ(support::ReadWholeFile(dir.path(), &data), ReadStatus::kNotRegular);
+  // A named pipe without a writer must not hang the read.
+  ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  EXPECT_EQ(support::ReadWholeFile(dir.File("fifo"), &data), ReadStatus::kNotRegular);
+}
+
+TEST(FileIo, WritesNewFilesWithTheUsualModeAndNoLeftovers) {
+  TempDir dir;
+  mode_t mask = umask(022);
+  EXPECT_EQ(Write(dir.File("out"), "hello"), WriteStatus::kOk);
+  umask(mask);
+  EXPECT_EQ(dir.Read("out"), "hello");
+  EXPECT_EQ(ModeOf(dir.File("out")), 0644u);
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"out"});
+}
+
+TEST(FileIo, ReplacesAnExistingFileKeepingItsMode) {
+  TempDir dir;
+  dir.Write("out", std::string("old contents"));
+  ASSERT_EQ(chmod(dir.File("out").c_str(), 0640), 0);
+  EXPECT_EQ(Write(dir.File("out"), "new"), WriteStatus::kOk);
+  EXPECT_EQ(dir.Read("out"), "new");
+  EXPECT_EQ(ModeOf(dir.File("out")), 0640u);
+}
+
+TEST(FileIo, WritesThroughLinksAndRefusesFolders) {
+  TempDir dir;
+  dir.Write("real", std::string("old"));
+  ASSERT_EQ(symlink("real", dir.File("link").c_str()), 0);
+  EXPECT_EQ(Write(dir.File("link"), "via link"), WriteStatus::kOk);
+  EXPECT_EQ(dir.Read("real"), "via link");
+  struct stat st;
+  ASSERT_EQ(lstat(dir.File("link").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+  dir.Write("folder/keep", std::string("x"));
+  EXPECT_EQ(Write(dir.File("folder"), "data"), WriteStatus::kCannotOpen);
+  EXPECT_EQ(dir.Read("folder/keep"), "x");
+  EXPECT_EQ(Write(dir.File("no/such/dir/out"), "data"), WriteStatus::kCannotOpen);
+}
+
+TEST(FileIo, WritesIntoPipesAndDevicesWithoutReplacingThem) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  std::string received;
+  std::thread reader([&] {
+    int fd = open(dir.File("fifo").c_str(), O_RDONLY);
+    char buf[64];
+    ssize_t n;
+    while ((n = read(fd, buf, sizeof buf)) > 0) received.append(buf, static_cast<size_t>(n));
+    close(fd);
+  });
+  EXPECT_EQ(Write(dir.File("fifo"), "through the pipe"), WriteStatus::kOk);
+  reader.join();
+  EXPECT_EQ(received, "through the pipe");
+  struct stat st;
+  ASSERT_EQ(stat(dir.File("fifo").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+  EXPECT_EQ(Write("/dev/full", "x"), WriteStatus::kWriteError);
+  ASSERT_EQ(stat("/dev/full", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+}  // namespace
