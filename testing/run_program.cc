@@ -136,6 +136,7 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
   int out_fd = out_pipe[0], err_fd = err_pipe[0];
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_seconds);
   bool killed = false;
+  bool signal_sent = false;
   while (out_fd >= 0 || err_fd >= 0) {
     std::vector<pollfd> fds;
     if (in_fd >= 0) fds.push_back({in_fd, POLLOUT, 0});
@@ -163,6 +164,11 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
       ssize_t r = read(p.fd, buf, sizeof buf);
       if (r > 0) {
         (p.fd == out_fd ? result.out : result.err).append(buf, static_cast<size_t>(r));
+        if (!signal_sent && !options.signal_when_output.empty() &&
+            result.out.find(options.signal_when_output) != std::string::npos) {
+          kill(pid, options.signal_number);
+          signal_sent = true;
+        }
       } else if (r == 0 || (errno != EINTR && errno != EAGAIN)) {
         close(p.fd);
         if (p.fd == out_fd) out_fd = -1;

@@ -1,5 +1,7 @@
 // End-to-end tests of bootcast against the simulated ISDRAVO.DLL.
 #include <gtest/gtest.h>
+
+#include <csignal>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "signal_run.h"
 #include "testing/run_program.h"
 
 namespace {
@@ -504,7 +505,11 @@ TEST(BootcastCli, InterruptStopsTheRun) {
   Bootcast b;
   b.Script("print 0 ready\\n\n");
   b.dir.Write("g.srl", "");
-  const RunResult r = loader_test::RunAndInterrupt(BOOTCAST_PATH, {"g.srl"}, b.dir.path(), b.env, "ready\n");
+  RunOptions options;
+  options.env = b.env;
+  options.signal_when_output = "ready\n";
+  options.signal_number = SIGINT;
+  const RunResult r = RunProgram(BOOTCAST_PATH, {"g.srl"}, b.dir.path(), options);
   EXPECT_EQ(r.out, "ready\n\n*** bootcast: stopped by user.\n");
   EXPECT_FALSE(r.signaled);
   EXPECT_EQ(r.status, 206);

@@ -52,6 +52,10 @@ struct RunOptions {
   std::string argv0;
   /// Seconds after which the program is killed (the test then fails).
   int timeout_seconds = 60;
+  /// When not empty: once standard output contains this text, the program
+  /// is sent `signal_number` (once), e.g. to drive a user break.
+  std::string signal_when_output;
+  int signal_number = 2;  // SIGINT
 };
 
 /// Runs `program` with `args` in the working directory `cwd`, feeding
