@@ -4,6 +4,13 @@ target_compile_options(tools_warnings INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wformat=2 -Wcast-qual -Wnon-virtual-dtor
   -Wold-style-cast -Wnull-dereference -Wimplicit-fallthrough)
 
+if(TOOLS_FUZZ)
+  # Coverage for every library the fuzz targets link; only the targets
+  # themselves link libFuzzer's main.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+  add_link_options(-fsanitize=fuzzer-no-link)
+endif()
+
 if(TOOLS_SANITIZE)
   add_compile_options(-fsanitize=${TOOLS_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${TOOLS_SANITIZE})

@@ -20,7 +20,8 @@ namespace {
 
 bool g_debug = false;
 
-void Print(FILE* stream, const char* prefix, const char* format, va_list args) {
+__attribute__((format(printf, 3, 0))) void Print(FILE* stream, const char* prefix, const char* format,
+                                                va_list args) {
   if (prefix) fputs(prefix, stream);
   vfprintf(stream, format, args);
 }
