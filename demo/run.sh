@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
 # Runs the tool chain on the bundled sample data, in a scratch folder:
 # texture conversion, compression, encryption and a run of a ROM image on the
-# simulated debugger. Usage: demo/run.sh [build-dir]   (default: build)
+# simulated debugger. Usage: demo/run.sh [build-dir [keep-dir]]
+# (build-dir defaults to build; with keep-dir the results, such as the
+# texture preview coffee16.ppm, are left there to look at).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../build}" && pwd)
 bin=$build/bin
-work=$(mktemp -d "${TMPDIR:-/tmp}/tools-demo-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+if [ -n "${2:-}" ]; then
+  mkdir -p "$2"
+  work=$(cd "$2" && pwd)
+else
+  work=$(mktemp -d "${TMPDIR:-/tmp}/tools-demo-XXXXXX")
+  trap 'rm -rf "$work"' EXIT
+fi
 cp "$here"/data/* "$work"/
 cd "$work"
 
