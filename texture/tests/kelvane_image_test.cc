@@ -4,30 +4,16 @@
 #include <vector>
 
 #include "kelvane/kelvane.h"
+#include "kelvane_palette_util.h"
 #include "kelvane_reference.h"
 
 namespace {
 
 using Kelvane::CColorPalette;
 
-struct Entry {
-  unsigned char r, g, b;
-  bool operator==(const Entry& o) const { return r == o.r && g == o.g && b == o.b; }
-};
-
-CColorPalette Palette(const std::vector<Entry>& entries) {
-  CColorPalette palette;
-  palette.Create(static_cast<unsigned int>(entries.size()), 0, 0, 0);
-  for (unsigned int i = 0; i < entries.size(); ++i)
-    palette.SetValue(entries[i].r, entries[i].g, entries[i].b, i);
-  return palette;
-}
-
-std::vector<Entry> Entries(const CColorPalette& palette) {
-  std::vector<Entry> out(palette.GetNumber());
-  for (unsigned int i = 0; i < out.size(); ++i) palette.GetValue(&out[i].r, &out[i].g, &out[i].b, i);
-  return out;
-}
+using kelvane_test::Entries;
+using kelvane_test::Entry;
+using kelvane_test::Palette;
 
 const Entry kBlack{0, 0, 0}, kWhite{255, 255, 255}, kRed{255, 0, 0}, kBlue{0, 0, 255};
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "kelvane/kelvane.h"
+#include "kelvane_palette_util.h"
 #include "kelvane_reference.h"
 
 namespace {
@@ -16,24 +17,9 @@ using Kelvane::CDefaultColorProcessor;
 using Kelvane::CTexture;
 using Factor = CDefaultColorProcessor::tConvertFactor;
 
-struct Entry {
-  unsigned char r, g, b;
-  bool operator==(const Entry& o) const { return r == o.r && g == o.g && b == o.b; }
-};
-
-CColorPalette Palette(const std::vector<Entry>& entries) {
-  CColorPalette palette;
-  palette.Create(static_cast<unsigned int>(entries.size()), 0, 0, 0);
-  for (unsigned int i = 0; i < entries.size(); ++i)
-    palette.SetValue(entries[i].r, entries[i].g, entries[i].b, i);
-  return palette;
-}
-
-std::vector<Entry> Entries(const CColorPalette& palette) {
-  std::vector<Entry> out(palette.GetNumber());
-  for (unsigned int i = 0; i < out.size(); ++i) palette.GetValue(&out[i].r, &out[i].g, &out[i].b, i);
-  return out;
-}
+using kelvane_test::Entries;
+using kelvane_test::Entry;
+using kelvane_test::Palette;
 
 // A direct texture from a row-major list of colours, with an opaque alpha image.
 void FillDirect(CTexture* texture, unsigned short width, unsigned short height,
