@@ -1,5 +1,7 @@
 #include "support/file_io.h"
 
+#include "support/output_file.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -83,59 +85,81 @@ bool WriteAll(int fd, const uint8_t* p, size_t size) {
   return true;
 }
 
-WriteStatus WriteThrough(const std::string& path, const uint8_t* data, size_t size) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return WriteStatus::kCannotOpen;
-  const bool written = WriteAll(fd, data, size);
-  const bool closed = close(fd) == 0;
-  if (!written) return WriteStatus::kWriteError;
-  return closed ? WriteStatus::kOk : WriteStatus::kCloseError;
-}
+}  // namespace
 
-WriteStatus WriteReplacing(const std::string& path, const uint8_t* data, size_t size,
-                           const struct stat* old) {
-  std::string pattern = path + ".XXXXXX";
+OutputFile::~OutputFile() { Abandon(); }
+
+WriteStatus OutputFile::Open(const std::string& path) {
+  Abandon();
+  failed_ = false;
+  if (path.empty()) return WriteStatus::kCannotOpen;
+  const std::string target = ResolveLinks(path);
+  struct stat st;
+  const bool exists = stat(target.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) return WriteStatus::kCannotOpen;
+  if (exists && !S_ISREG(st.st_mode)) {
+    fd_ = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    return fd_ < 0 ? WriteStatus::kCannotOpen : WriteStatus::kOk;
+  }
+  // A file the user may not write to is not replaced behind its back.
+  if (exists && access(target.c_str(), W_OK) != 0) return WriteStatus::kCannotOpen;
+  std::string pattern = target + ".XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
-  const int fd = mkstemp(name.data());
-  if (fd < 0) return WriteStatus::kCannotOpen;
+  fd_ = mkstemp(name.data());
+  if (fd_ < 0) return WriteStatus::kCannotOpen;
+  temp_path_.assign(name.data());
+  final_path_ = target;
   mode_t mode;
-  if (old != nullptr) {
-    mode = old->st_mode & 07777;
+  if (exists) {
+    mode = st.st_mode & 07777;
   } else {
     const mode_t mask = umask(0);
     umask(mask);
     mode = 0666 & ~mask;
   }
-  fchmod(fd, mode);
-  const bool written = WriteAll(fd, data, size);
-  const bool closed = close(fd) == 0;
-  if (!written || !closed) {
-    unlink(name.data());
-    return written ? WriteStatus::kCloseError : WriteStatus::kWriteError;
-  }
-  if (rename(name.data(), path.c_str()) != 0) {
-    unlink(name.data());
-    return WriteStatus::kCannotOpen;
-  }
+  fchmod(fd_, mode);
   return WriteStatus::kOk;
 }
 
-}  // namespace
+bool OutputFile::Write(const void* data, size_t size) {
+  if (fd_ < 0 || failed_) return false;
+  if (!WriteAll(fd_, static_cast<const uint8_t*>(data), size)) failed_ = true;
+  return !failed_;
+}
+
+WriteStatus OutputFile::Commit() {
+  if (fd_ < 0) return WriteStatus::kCannotOpen;
+  const bool closed = close(fd_) == 0;
+  fd_ = -1;
+  WriteStatus status = WriteStatus::kOk;
+  if (failed_) {
+    status = WriteStatus::kWriteError;
+  } else if (!closed) {
+    status = WriteStatus::kCloseError;
+  } else if (!temp_path_.empty() && rename(temp_path_.c_str(), final_path_.c_str()) != 0) {
+    status = WriteStatus::kCannotOpen;
+  }
+  if (status != WriteStatus::kOk && !temp_path_.empty()) unlink(temp_path_.c_str());
+  temp_path_.clear();
+  final_path_.clear();
+  return status;
+}
+
+void OutputFile::Abandon() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  if (!temp_path_.empty()) unlink(temp_path_.c_str());
+  temp_path_.clear();
+  final_path_.clear();
+}
 
 WriteStatus WriteOutputFile(const std::string& path, const void* data, size_t size) {
-  if (path.empty()) return WriteStatus::kCannotOpen;
-  const uint8_t* bytes = static_cast<const uint8_t*>(data);
-  const std::string target = ResolveLinks(path);
-  struct stat st;
-  if (stat(target.c_str(), &st) != 0) return WriteReplacing(target, bytes, size, nullptr);
-  if (S_ISREG(st.st_mode)) {
-    // A file the user may not write to is not replaced behind its back.
-    if (access(target.c_str(), W_OK) != 0) return WriteStatus::kCannotOpen;
-    return WriteReplacing(target, bytes, size, &st);
-  }
-  if (S_ISDIR(st.st_mode)) return WriteStatus::kCannotOpen;
-  return WriteThrough(target, bytes, size);
+  OutputFile out;
+  const WriteStatus opened = out.Open(path);
+  if (opened != WriteStatus::kOk) return opened;
+  out.Write(data, size);
+  return out.Commit();
 }
 
 int CloseStdout(int status, const char* failure_message) {
