@@ -121,6 +121,8 @@ int Run(const Options& o) {
       return kExitFailure;
     }
   }
+  // What was printed comes first when the output is standard output itself.
+  fflush(stdout);
   support::OutputFile file;
   if (file.Open(o.output) != support::WriteStatus::kOk) {
     fputs("fopen ERROR!\n", stderr);
