@@ -62,8 +62,12 @@ class FileSink : public resparser::TextSink {
  public:
   explicit FileSink(support::OutputFile* file) : file_(file) {}
   void Write(const char* data, size_t size) override {
-    buffer_.append(data, size);
-    if (buffer_.size() >= kFlushSize) Flush();
+    if (buffer_.size() + size < kFlushSize) {
+      buffer_.append(data, size);
+      return;
+    }
+    Flush();
+    file_->Write(data, size);
   }
   void Flush() {
     file_->Write(buffer_.data(), buffer_.size());
@@ -78,11 +82,11 @@ class FileSink : public resparser::TextSink {
 
 class DiskFiles : public resparser::FileReader {
  public:
-  resparser::FileStatus Read(const std::string& name, std::string* contents) override {
+  resparser::FileStatus Copy(const std::string& name, resparser::TextSink* out) override {
     std::vector<uint8_t> data;
     switch (support::ReadWholeFile(name, &data)) {
       case support::ReadStatus::kOk:
-        contents->assign(data.begin(), data.end());
+        out->Write(reinterpret_cast<const char*>(data.data()), data.size());
         return resparser::FileStatus::kOk;
       case support::ReadStatus::kCannotOpen:
       case support::ReadStatus::kNotRegular:

@@ -51,14 +51,10 @@ void Parser::WriteKey(const std::string& key, const std::string& keyword) {
 }
 
 ParseStatus Parser::CopyFile(const std::string& name) {
-  std::string contents;
-  FileStatus status = files_->Read(name, &contents);
-  if (status != FileStatus::kOk) {
-    *file_ = name;
-    return status == FileStatus::kCannotOpen ? ParseStatus::kFileOpenError : ParseStatus::kFileReadError;
-  }
-  Put(contents);
-  return ParseStatus::kOk;
+  FileStatus status = files_->Copy(name, out_);
+  if (status == FileStatus::kOk) return ParseStatus::kOk;
+  *file_ = name;
+  return status == FileStatus::kCannotOpen ? ParseStatus::kFileOpenError : ParseStatus::kFileReadError;
 }
 
 ParseStatus Parser::Run() {

@@ -24,14 +24,15 @@ class StringSink : public TextSink {
   std::string text;
 };
 
-/// How fetching the file of a BINARY entry ended.
+/// How copying the file of a BINARY entry ended.
 enum class FileStatus { kOk, kCannotOpen, kReadError };
 
-/// Fetches the file of a BINARY entry, named as written in the description.
+/// Copies the file of a BINARY entry, named as written in the description,
+/// byte for byte to the output.
 class FileReader {
  public:
   virtual ~FileReader() = default;
-  virtual FileStatus Read(const std::string& name, std::string* contents) = 0;
+  virtual FileStatus Copy(const std::string& name, TextSink* out) = 0;
 };
 
 /// Everything that lives for the whole run and carries over from one

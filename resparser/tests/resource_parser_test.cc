@@ -17,10 +17,10 @@ using resparser::TranslationState;
 // BINARY files held in memory; any other name cannot be opened.
 class FakeFiles : public resparser::FileReader {
  public:
-  FileStatus Read(const std::string& name, std::string* contents) override {
+  FileStatus Copy(const std::string& name, resparser::TextSink* out) override {
     auto it = files.find(name);
     if (it == files.end()) return FileStatus::kCannotOpen;
-    *contents = it->second;
+    out->Write(it->second.data(), it->second.size());
     return FileStatus::kOk;
   }
   std::map<std::string, std::string> files;
