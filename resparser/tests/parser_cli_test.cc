@@ -102,12 +102,9 @@ TEST(ParserCli, SyntaxErrorKeepsWhatWasWritten) {
   EXPECT_EQ(r.err, "\n");
   ExpectGolden(kData + "/second_error.c", dir.Read("result.c"));
   EXPECT_EQ(dir.List(), (std::vector<std::string>{"result.c", "second_error.res"}));
-}
 
-TEST(ParserCli, NearTextBeforeAnyWord) {
-  TempDir dir;
   dir.Write("d.res", std::string("\n]"));
-  RunResult r = Parser(dir, {"-o", "o.c", "d.res"});
+  r = Parser(dir, {"-o", "o.c", "d.res"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "output = o.c\nsyntax error line 2\nnear (start of input)\n");
   EXPECT_EQ(dir.Read("o.c"), "#include <dravo.h>\n");

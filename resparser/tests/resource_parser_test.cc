@@ -144,24 +144,6 @@ TEST(ResourceParser, CopiesBinaryFilesUnchanged) {
   EXPECT_EQ(out, kInclude + Header("R") + "   \"B.x\",\tENV_S8(1),\n   \"B.data\",\tENV_BINARY(\"");
 }
 
-TEST(ResourceParser, ReadsTheSameWhereverTheInputIsCut) {
-  const std::string input =
-      "<Settings>\r\n[Net]  port U16 80\n name STRING host1\n\n[Blob]\tdata BINARY \"blob.txt\"\n"
-      "<Second>[X] longer_word_than_one_piece S64 0x7fffffffffffffff\r\n\r\n";
-  FakeFiles files;
-  files.files["blob.txt"] = "contents";
-  const Outcome whole = Translate(input, &files);
-  ASSERT_EQ(whole.status, ParseStatus::kOk);
-  EXPECT_EQ(whole.line, 6);
-  for (size_t chunk : {1, 2, 3, 7}) {
-    SCOPED_TRACE(chunk);
-    Outcome cut = Translate(input, &files, chunk);
-    EXPECT_EQ(cut.status, ParseStatus::kOk);
-    EXPECT_EQ(cut.out, whole.out);
-    EXPECT_EQ(cut.line, whole.line);
-  }
-}
-
 // A source that fails after handing out its text.
 class FailingSource : public resparser::ByteSource {
  public:
@@ -179,21 +161,10 @@ class FailingSource : public resparser::ByteSource {
   bool done_ = false;
 };
 
-TEST(ResourceParser, StateCarriesOverAndReadErrorsStop) {
+TEST(ResourceParser, ReadErrorStopsBeforeTheWordItCuts) {
   FakeFiles files;
   TranslationState state;
-  resparser::StringSink sink;
   std::string file;
-  resparser::MemorySource first(std::string("<A>\n[G]\n"));
-  EXPECT_EQ(resparser::ParseDescription(&first, &sink, &files, &state, &file), ParseStatus::kOk);
-  resparser::MemorySource second(std::string("\n<B> k U8 1"));
-  EXPECT_EQ(resparser::ParseDescription(&second, &sink, &files, &state, &file), ParseStatus::kSyntaxError);
-  EXPECT_EQ(state.scan.line, 4);
-  EXPECT_EQ(state.scan.last_text, "k");
-  EXPECT_EQ(state.group, "G");
-  EXPECT_EQ(state.resources, (std::vector<std::string>{"A", "B"}));
-
-  // A word cut off by the failure is never seen.
   resparser::StringSink out;
   FailingSource failing("<A>[G] k S8 1 partial");
   EXPECT_EQ(resparser::ParseDescription(&failing, &out, &files, &state, &file), ParseStatus::kReadError);
