@@ -1,0 +1,86 @@
+// huemap: a binary PPM image of at most 256 colours as 8-bit palette indexes
+// and a 256-entry palette, C source on standard output.
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "ppm_image.h"
+#include "support/file_io.h"
+#include "value_lines.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kValuesPerLine = 16;
+constexpr int kPaletteSize = 256;
+
+struct Options {
+  const char* ppm_path = nullptr;
+  const char* label = nullptr;
+};
+
+int ParseArgs(int argc, char** argv, Options* options) {
+  if (argc != 3) {
+    fputs("Usage: huemap [256color ppm file] [label_name]\n", stderr);
+    return kExitFailure;
+  }
+  options->ppm_path = argv[1];
+  options->label = argv[2];
+  return -1;
+}
+
+std::string CannotConvertMessage(const char* path) { return std::string("Cannot convert file \"") + path + "\".\n"; }
+
+int CannotConvert(const char* path) {
+  fputs(CannotConvertMessage(path).c_str(), stderr);
+  return kExitFailure;
+}
+
+bool WriteStdout(const char* data, size_t size) { return fwrite(data, 1, size, stdout) == size; }
+
+int Run(const Options& options) {
+  ppm::Image image;
+  if (ppm::LoadImage(options.ppm_path, &image) != ppm::LoadStatus::kOk) return CannotConvert(options.ppm_path);
+  ppm::PaletteTable table(kPaletteSize);
+  const size_t count = image.pixel_count();
+  std::unique_ptr<uint8_t[]> indexes(new (std::nothrow) uint8_t[count]);
+  if (!table.valid() || !indexes) return CannotConvert(options.ppm_path);
+  // Indexes before a refused colour are still written, as they would have
+  // been pixel by pixel.
+  const size_t indexed = ppm::IndexPixels(image.pixels, count, &table, indexes.get());
+
+  textout::BlockOutput out(WriteStdout);
+  const std::string width = std::to_string(image.header.width);
+  const std::string height = std::to_string(image.header.height);
+  out.Append(std::string("const unsigned char ") + options.label + "_Texel[" + width + " * " + height +
+             "] =\n{\n");
+  out.Append(std::string("\t/* ") + options.ppm_path + ": WIDTH=" + width + " HEIGHT=" + height +
+             " DEPTH=" + std::to_string(image.header.max_value) + " */\n");
+  out.AppendValues(indexes.get(), indexed, 0, kValuesPerLine, textout::HexForm::kByteSpaced);
+  if (indexed < count) {
+    out.Flush();
+    fputs("huemap: Error too many colors (over 256)\n", stderr);
+    return kExitFailure;
+  }
+  out.Append("\n};\n\n");
+  out.Append(std::string("const unsigned short ") + options.label + "_Palette[" + std::to_string(kPaletteSize) +
+             "] =\n{\n");
+  uint16_t palette[kPaletteSize];
+  for (int i = 0; i < kPaletteSize; ++i) palette[i] = table.Entry(i);
+  out.AppendValues(palette, kPaletteSize, 0, kValuesPerLine, textout::HexForm::kWordSpaced);
+  out.Append("\n};\n\n");
+  out.Flush();
+  return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  int status = ParseArgs(argc, argv, &options);
+  if (status < 0) status = Run(options);
+  const std::string message = options.ppm_path ? CannotConvertMessage(options.ppm_path) : std::string();
+  return support::CloseStdout(status, message.c_str());
+}
