@@ -18,8 +18,7 @@ namespace {
 bool Present() {
 #ifdef AES_HW_X86
   unsigned int eax = 0, ebx = 0, ecx = 0, edx = 0;
-  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0)
-    return false;
+  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return false;
   const bool aes = (ecx & bit_AES) != 0;
   const bool sse41 = (ecx & bit_SSE4_1) != 0;
   return aes && sse41;
@@ -36,13 +35,11 @@ bool EnvironmentAllows() {
 const bool kPresent = Present();
 std::atomic<bool> g_allowed{EnvironmentAllows()};
 
-} // namespace
+}  // namespace
 
 bool Enabled() { return kPresent && g_allowed.load(std::memory_order_relaxed); }
 
-void SetAllowed(bool allowed) {
-  g_allowed.store(allowed, std::memory_order_relaxed);
-}
+void SetAllowed(bool allowed) { g_allowed.store(allowed, std::memory_order_relaxed); }
 
 #ifdef AES_HW_X86
 namespace {
@@ -54,41 +51,33 @@ constexpr size_t kInFlight = 8;
 // column lowest: in memory that is the round key's byte order.
 #define AES_TARGET __attribute__((target("aes,sse4.1")))
 
-AES_TARGET inline void LoadKeys(const uint32_t *words, int rounds,
-                                __m128i *rk) {
-  for (int r = 0; r <= rounds; ++r)
-    rk[r] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(words + 4 * r));
+AES_TARGET inline void LoadKeys(const uint32_t *words, int rounds, __m128i *rk) {
+  for (int r = 0; r <= rounds; ++r) rk[r] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(words + 4 * r));
 }
 
 AES_TARGET inline void WipeKeys(__m128i *rk) {
   volatile uint8_t *p = reinterpret_cast<volatile uint8_t *>(rk);
-  for (size_t i = 0; i < sizeof(__m128i) * kMaxRoundKeys; ++i)
-    p[i] = 0;
+  for (size_t i = 0; i < sizeof(__m128i) * kMaxRoundKeys; ++i) p[i] = 0;
 }
 
 AES_TARGET inline __m128i Encrypt1(const __m128i *rk, int rounds, __m128i b) {
   b = _mm_xor_si128(b, rk[0]);
-  for (int r = 1; r < rounds; ++r)
-    b = _mm_aesenc_si128(b, rk[r]);
+  for (int r = 1; r < rounds; ++r) b = _mm_aesenc_si128(b, rk[r]);
   return _mm_aesenclast_si128(b, rk[rounds]);
 }
 
 AES_TARGET inline __m128i Decrypt1(const __m128i *rk, int rounds, __m128i b) {
   b = _mm_xor_si128(b, rk[0]);
-  for (int r = 1; r < rounds; ++r)
-    b = _mm_aesdec_si128(b, rk[r]);
+  for (int r = 1; r < rounds; ++r) b = _mm_aesdec_si128(b, rk[r]);
   return _mm_aesdeclast_si128(b, rk[rounds]);
 }
 
 AES_TARGET inline __m128i Load(const uint8_t *p) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
 }
-AES_TARGET inline void Store(uint8_t *p, __m128i v) {
-  _mm_storeu_si128(reinterpret_cast<__m128i *>(p), v);
-}
+AES_TARGET inline void Store(uint8_t *p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i *>(p), v); }
 
-AES_TARGET void EncryptBlockHw(const Context &ctx, const uint8_t *in,
-                               uint8_t *out) {
+AES_TARGET void EncryptBlockHw(const Context &ctx, const uint8_t *in, uint8_t *out) {
   __m128i rk[kMaxRoundKeys];
   LoadKeys(ctx.enc_keys, ctx.rounds, rk);
   Store(out, Encrypt1(rk, ctx.rounds, Load(in)));
@@ -103,8 +92,7 @@ AES_TARGET void DecryptBlockHw(Context *ctx, const uint8_t *in, uint8_t *out) {
   WipeKeys(rk);
 }
 
-AES_TARGET void CtrBlocksHw(Context *ctx, const uint8_t *in, uint8_t *out,
-                            size_t blocks) {
+AES_TARGET void CtrBlocksHw(Context *ctx, const uint8_t *in, uint8_t *out, size_t blocks) {
   const int rounds = ctx->rounds;
   __m128i rk[kMaxRoundKeys];
   LoadKeys(ctx->enc_keys, rounds, rk);
@@ -118,13 +106,10 @@ AES_TARGET void CtrBlocksHw(Context *ctx, const uint8_t *in, uint8_t *out,
     if (n == kInFlight) {
       __m128i b[kInFlight];
       for (size_t i = 0; i < kInFlight; ++i) {
-        b[i] = _mm_xor_si128(
-            _mm_load_si128(reinterpret_cast<const __m128i *>(counters[i])),
-            rk[0]);
+        b[i] = _mm_xor_si128(_mm_load_si128(reinterpret_cast<const __m128i *>(counters[i])), rk[0]);
       }
       for (int r = 1; r < rounds; ++r) {
-        for (size_t i = 0; i < kInFlight; ++i)
-          b[i] = _mm_aesenc_si128(b[i], rk[r]);
+        for (size_t i = 0; i < kInFlight; ++i) b[i] = _mm_aesenc_si128(b[i], rk[r]);
       }
       for (size_t i = 0; i < kInFlight; ++i) {
         b[i] = _mm_aesenclast_si128(b[i], rk[rounds]);
@@ -132,9 +117,8 @@ AES_TARGET void CtrBlocksHw(Context *ctx, const uint8_t *in, uint8_t *out,
       }
     } else {
       for (size_t i = 0; i < n; ++i) {
-        const __m128i ks = Encrypt1(
-            rk, rounds,
-            _mm_load_si128(reinterpret_cast<const __m128i *>(counters[i])));
+        const __m128i ks =
+            Encrypt1(rk, rounds, _mm_load_si128(reinterpret_cast<const __m128i *>(counters[i])));
         Store(out + 16 * i, _mm_xor_si128(ks, Load(in + 16 * i)));
       }
     }
@@ -143,13 +127,11 @@ AES_TARGET void CtrBlocksHw(Context *ctx, const uint8_t *in, uint8_t *out,
     blocks -= n;
   }
   volatile uint8_t *p = &counters[0][0];
-  for (size_t i = 0; i < sizeof(counters); ++i)
-    p[i] = 0;
+  for (size_t i = 0; i < sizeof(counters); ++i) p[i] = 0;
   WipeKeys(rk);
 }
 
-AES_TARGET void CbcEncryptBlocksHw(Context *ctx, const uint8_t *in,
-                                   uint8_t *out, size_t blocks) {
+AES_TARGET void CbcEncryptBlocksHw(Context *ctx, const uint8_t *in, uint8_t *out, size_t blocks) {
   const int rounds = ctx->rounds;
   __m128i rk[kMaxRoundKeys];
   LoadKeys(ctx->enc_keys, rounds, rk);
@@ -167,14 +149,12 @@ AES_TARGET void CbcMacBlocksHw(Context *ctx, const uint8_t *in, size_t blocks) {
   __m128i rk[kMaxRoundKeys];
   LoadKeys(ctx->enc_keys, rounds, rk);
   __m128i chain = Load(ctx->chain);
-  for (size_t k = 0; k < blocks; ++k)
-    chain = Encrypt1(rk, rounds, _mm_xor_si128(chain, Load(in + 16 * k)));
+  for (size_t k = 0; k < blocks; ++k) chain = Encrypt1(rk, rounds, _mm_xor_si128(chain, Load(in + 16 * k)));
   Store(ctx->chain, chain);
   WipeKeys(rk);
 }
 
-AES_TARGET void CbcDecryptBlocksHw(Context *ctx, const uint8_t *in,
-                                   uint8_t *out, size_t blocks) {
+AES_TARGET void CbcDecryptBlocksHw(Context *ctx, const uint8_t *in, uint8_t *out, size_t blocks) {
   PrepareDecryptKeys(ctx);
   const int rounds = ctx->rounds;
   __m128i rk[kMaxRoundKeys];
@@ -191,8 +171,7 @@ AES_TARGET void CbcDecryptBlocksHw(Context *ctx, const uint8_t *in,
       b[i] = _mm_xor_si128(c[i], rk[0]);
     }
     for (int r = 1; r < rounds; ++r) {
-      for (size_t i = 0; i < n; ++i)
-        b[i] = _mm_aesdec_si128(b[i], rk[r]);
+      for (size_t i = 0; i < n; ++i) b[i] = _mm_aesdec_si128(b[i], rk[r]);
     }
     for (size_t i = 0; i < n; ++i) {
       b[i] = _mm_aesdeclast_si128(b[i], rk[rounds]);
@@ -207,30 +186,22 @@ AES_TARGET void CbcDecryptBlocksHw(Context *ctx, const uint8_t *in,
   WipeKeys(rk);
 }
 
-} // namespace
+}  // namespace
 
-void EncryptBlock(const Context &ctx, const uint8_t *in, uint8_t *out) {
-  EncryptBlockHw(ctx, in, out);
-}
-void DecryptBlock(Context *ctx, const uint8_t *in, uint8_t *out) {
-  DecryptBlockHw(ctx, in, out);
-}
+void EncryptBlock(const Context &ctx, const uint8_t *in, uint8_t *out) { EncryptBlockHw(ctx, in, out); }
+void DecryptBlock(Context *ctx, const uint8_t *in, uint8_t *out) { DecryptBlockHw(ctx, in, out); }
 void CtrBlocks(Context *ctx, const uint8_t *in, uint8_t *out, size_t blocks) {
   CtrBlocksHw(ctx, in, out, blocks);
 }
-void CbcEncryptBlocks(Context *ctx, const uint8_t *in, uint8_t *out,
-                      size_t blocks) {
+void CbcEncryptBlocks(Context *ctx, const uint8_t *in, uint8_t *out, size_t blocks) {
   CbcEncryptBlocksHw(ctx, in, out, blocks);
 }
-void CbcDecryptBlocks(Context *ctx, const uint8_t *in, uint8_t *out,
-                      size_t blocks) {
+void CbcDecryptBlocks(Context *ctx, const uint8_t *in, uint8_t *out, size_t blocks) {
   CbcDecryptBlocksHw(ctx, in, out, blocks);
 }
-void CbcMacBlocks(Context *ctx, const uint8_t *in, size_t blocks) {
-  CbcMacBlocksHw(ctx, in, blocks);
-}
+void CbcMacBlocks(Context *ctx, const uint8_t *in, size_t blocks) { CbcMacBlocksHw(ctx, in, blocks); }
 
-#else // no AES instructions on this architecture: never Enabled()
+#else  // no AES instructions on this architecture: never Enabled()
 
 void EncryptBlock(const Context &, const uint8_t *, uint8_t *) {}
 void DecryptBlock(Context *, const uint8_t *, uint8_t *) {}
@@ -241,4 +212,4 @@ void CbcMacBlocks(Context *, const uint8_t *, size_t) {}
 
 #endif
 
-} // namespace aes::hw
+}  // namespace aes::hw

@@ -28,13 +28,11 @@ void DecryptBlock(Context *ctx, const uint8_t *in, uint8_t *out);
 /// as IncrementCounter does (bytes 15 down to 1, byte 0 never changes).
 void CtrBlocks(Context *ctx, const uint8_t *in, uint8_t *out, size_t blocks);
 /// CBC encryption of `blocks` blocks, the chaining block in ctx->chain.
-void CbcEncryptBlocks(Context *ctx, const uint8_t *in, uint8_t *out,
-                      size_t blocks);
+void CbcEncryptBlocks(Context *ctx, const uint8_t *in, uint8_t *out, size_t blocks);
 /// The CBC-MAC chain over `blocks` blocks: ctx->chain becomes the last
 /// cipher block; nothing else is written.
 void CbcMacBlocks(Context *ctx, const uint8_t *in, size_t blocks);
 /// CBC decryption of `blocks` blocks, several in flight; `in` may be `out`.
-void CbcDecryptBlocks(Context *ctx, const uint8_t *in, uint8_t *out,
-                      size_t blocks);
+void CbcDecryptBlocks(Context *ctx, const uint8_t *in, uint8_t *out, size_t blocks);
 
-} // namespace aes::hw
+}  // namespace aes::hw
