@@ -96,31 +96,33 @@ AES_TARGET void CtrBlocksHw(Context *ctx, const uint8_t *in, uint8_t *out, size_
   const int rounds = ctx->rounds;
   __m128i rk[kMaxRoundKeys];
   LoadKeys(ctx->enc_keys, rounds, rk);
+  // Byte 15 of counter block i of a group is byte 15 of the first plus i,
+  // as long as no carry leaves byte 15 within the group.
+  __m128i steps[kInFlight];
+  for (size_t i = 0; i < kInFlight; ++i) {
+    steps[i] = _mm_set_epi8(static_cast<char>(i), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+  }
   alignas(16) uint8_t counters[kInFlight][kBlockSize];
   while (blocks > 0) {
     const size_t n = blocks < kInFlight ? blocks : kInFlight;
-    for (size_t i = 0; i < n; ++i) {
-      std::memcpy(counters[i], ctx->chain, kBlockSize);
-      IncrementCounter(ctx->chain);
-    }
-    if (n == kInFlight) {
-      __m128i b[kInFlight];
-      for (size_t i = 0; i < kInFlight; ++i) {
-        b[i] = _mm_xor_si128(_mm_load_si128(reinterpret_cast<const __m128i *>(counters[i])), rk[0]);
-      }
-      for (int r = 1; r < rounds; ++r) {
-        for (size_t i = 0; i < kInFlight; ++i) b[i] = _mm_aesenc_si128(b[i], rk[r]);
-      }
-      for (size_t i = 0; i < kInFlight; ++i) {
-        b[i] = _mm_aesenclast_si128(b[i], rk[rounds]);
-        Store(out + 16 * i, _mm_xor_si128(b[i], Load(in + 16 * i)));
-      }
+    __m128i b[kInFlight];
+    if (n == kInFlight && ctx->chain[15] < 256 - kInFlight) {
+      const __m128i base = Load(ctx->chain);
+      for (size_t i = 0; i < kInFlight; ++i) b[i] = _mm_xor_si128(_mm_add_epi8(base, steps[i]), rk[0]);
+      ctx->chain[15] = static_cast<uint8_t>(ctx->chain[15] + kInFlight);
     } else {
       for (size_t i = 0; i < n; ++i) {
-        const __m128i ks =
-            Encrypt1(rk, rounds, _mm_load_si128(reinterpret_cast<const __m128i *>(counters[i])));
-        Store(out + 16 * i, _mm_xor_si128(ks, Load(in + 16 * i)));
+        std::memcpy(counters[i], ctx->chain, kBlockSize);
+        IncrementCounter(ctx->chain);
+        b[i] = _mm_xor_si128(_mm_load_si128(reinterpret_cast<const __m128i *>(counters[i])), rk[0]);
       }
+    }
+    for (int r = 1; r < rounds; ++r) {
+      for (size_t i = 0; i < n; ++i) b[i] = _mm_aesenc_si128(b[i], rk[r]);
+    }
+    for (size_t i = 0; i < n; ++i) {
+      b[i] = _mm_aesenclast_si128(b[i], rk[rounds]);
+      Store(out + 16 * i, _mm_xor_si128(b[i], Load(in + 16 * i)));
     }
     in += 16 * n;
     out += 16 * n;
