@@ -1,5 +1,7 @@
 #include "aes.h"
 
+#include "aes_hw.h"
+
 #include <array>
 #include <bit>
 #include <cstring>
@@ -160,7 +162,15 @@ bool KeySetup(Context* ctx, const uint8_t* key, size_t key_size, const uint8_t c
   return true;
 }
 
+void PrepareDecryptKeys(Context* ctx) {
+  if ((ctx->flags & kNeedDecryptKeys) != 0) DeriveDecryptKeys(ctx);
+}
+
 void EncryptBlock(const Context& ctx, const uint8_t in[kBlockSize], uint8_t out[kBlockSize]) {
+  if (hw::Enabled()) {
+    hw::EncryptBlock(ctx, in, out);
+    return;
+  }
   const uint32_t* rk = ctx.enc_keys;
   uint32_t s0 = Load(in) ^ rk[0];
   uint32_t s1 = Load(in + 4) ^ rk[1];
@@ -189,6 +199,10 @@ void EncryptBlock(const Context& ctx, const uint8_t in[kBlockSize], uint8_t out[
 }
 
 void DecryptBlock(Context* ctx, const uint8_t in[kBlockSize], uint8_t out[kBlockSize]) {
+  if (hw::Enabled()) {
+    hw::DecryptBlock(ctx, in, out);
+    return;
+  }
   if ((ctx->flags & kNeedDecryptKeys) != 0) DeriveDecryptKeys(ctx);
   const uint32_t* rk = ctx->dec_keys;
   uint32_t s0 = Load(in) ^ rk[0];

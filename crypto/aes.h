@@ -43,6 +43,9 @@ void EncryptBlock(const Context& ctx, const uint8_t in[kBlockSize], uint8_t out[
 /// decryption round keys on first use.
 void DecryptBlock(Context* ctx, const uint8_t in[kBlockSize], uint8_t out[kBlockSize]);
 
+/// Derives the decryption round keys now, when they have not been yet.
+void PrepareDecryptKeys(Context* ctx);
+
 /// Overwrites `size` bytes with zeros in a way the compiler may not drop.
 void SecureWipe(void* data, size_t size);
 

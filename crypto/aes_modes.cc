@@ -1,5 +1,7 @@
 #include "aes_modes.h"
 
+#include "aes_hw.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -35,6 +37,22 @@ void CbcInverseStep(Context* ctx, const uint8_t* in, uint8_t* out) {
 
 bool Run(Context* ctx, const uint8_t* in, uint8_t* out, size_t size, bool forward) {
   if (size % kBlockSize != 0 || ctx->ops == nullptr) return false;
+  if (hw::Enabled()) {
+    // The modes' own loops, several blocks in flight where the mode allows.
+    const size_t blocks = size / kBlockSize;
+    if (ctx->ops == &kCtrOps) {
+      hw::CtrBlocks(ctx, in, out, blocks);
+      return true;
+    }
+    if (ctx->ops == &kCbcOps) {
+      if (forward) {
+        hw::CbcEncryptBlocks(ctx, in, out, blocks);
+      } else {
+        hw::CbcDecryptBlocks(ctx, in, out, blocks);
+      }
+      return true;
+    }
+  }
   const BlockStep step = forward ? ctx->ops->forward : ctx->ops->inverse;
   for (size_t offset = 0; offset < size; offset += kBlockSize) step(ctx, in + offset, out + offset);
   return true;
@@ -88,6 +106,13 @@ class CbcMac {
     if (size == 0) return;
     Trace(tracer_, CcmTracePoint::kFormattedBytes, data, size);
     while (size > 0) {
+      if (fill_ == 0 && size >= kBlockSize && hw::Enabled()) {
+        const size_t blocks = size / kBlockSize;
+        hw::CbcMacBlocks(&ctx_, data, blocks);
+        data += blocks * kBlockSize;
+        size -= blocks * kBlockSize;
+        continue;
+      }
       if (fill_ == 0 && size >= kBlockSize) {
         uint8_t discard[kBlockSize];
         kCbcOps.forward(&ctx_, data, discard);

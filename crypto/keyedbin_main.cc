@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "c_array_text.h"
 #include "rc4.h"
 #include "support/file_io.h"
+#include "support/output_file.h"
 
 namespace {
 
@@ -122,38 +124,6 @@ bool ReadInput(const char* path, std::vector<uint8_t>* data) {
   return false;
 }
 
-std::string FormatCText(const std::vector<uint8_t>& out, int width, const std::string& identifier) {
-  std::string text = "#include <dravo.h>\n\n";
-  size_t count = out.size() / static_cast<size_t>(width);
-  char buf[64];
-  snprintf(buf, sizeof buf, "const u%d ", 8 * width);
-  text += buf;
-  text += identifier;
-  snprintf(buf, sizeof buf, "[0x%lX] = {", static_cast<unsigned long>(count));
-  text += buf;
-  text.reserve(text.size() + count * (width * 2 + 4) + count / 8 + 8);
-  const size_t step = width == 1 ? 1 : 2;
-  for (size_t i = 0; i < count; ++i) {
-    if ((i * step) % 16 == 0) text += '\n';
-    const uint8_t* p = out.data() + i * static_cast<size_t>(width);
-    switch (width) {
-      case 1:
-        snprintf(buf, sizeof buf, "0x%02X,", p[0]);
-        break;
-      case 2:
-        snprintf(buf, sizeof buf, "0x%04X,", static_cast<unsigned>(p[0] | p[1] << 8));
-        break;
-      default:
-        snprintf(buf, sizeof buf, "0x%08lX,",
-                 static_cast<unsigned long>(p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24));
-        break;
-    }
-    text += buf;
-  }
-  text += "\n};\n";
-  return text;
-}
-
 int Run(const Options& o) {
   bool text = o.width != 0;
   std::string output = o.output ? o.output : DefaultOutputPath(o.input, text);
@@ -196,8 +166,14 @@ int Run(const Options& o) {
 
   support::WriteStatus written;
   if (text) {
-    std::string c_text = FormatCText(data, o.width, BaseName(output));
-    written = support::WriteOutputFile(output, c_text.data(), c_text.size());
+    // The text is several times the size of the data: it streams out.
+    support::OutputFile file;
+    written = file.Open(output);
+    if (written == support::WriteStatus::kOk) {
+      crypto::WriteCArrayText(data.data(), data.size(), o.width, BaseName(output),
+                              [&file](const char* piece, size_t size) { return file.Write(piece, size); });
+      written = file.Commit();
+    }
   } else {
     written = support::WriteOutputFile(output, data.data(), data.size());
   }

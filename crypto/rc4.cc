@@ -1,5 +1,6 @@
 #include "rc4.h"
 
+#include <cstring>
 #include <utility>
 
 void Rc4Init(Rc4State* state, const uint8_t* key, size_t key_len) {
@@ -16,14 +17,29 @@ void Rc4Init(Rc4State* state, const uint8_t* key, size_t key_len) {
 }
 
 void Rc4Crypt(Rc4State* state, uint8_t* data, size_t len) {
-  uint8_t i = state->i, j = state->j;
-  uint8_t* s = state->s;
+  if (len == 0) return;
+  // A local copy of the state cannot alias the data, so the compiler keeps
+  // it apart from the stores into `data`.
+  uint8_t s[256];
+  std::memcpy(s, state->s, sizeof s);
+  uint32_t i = (state->i + 1u) & 255u;
+  uint32_t j = state->j;
+  uint32_t si = s[i];
   for (size_t n = 0; n < len; ++n) {
-    i = static_cast<uint8_t>(i + 1);
-    j = static_cast<uint8_t>(j + s[i]);
-    std::swap(s[i], s[j]);
-    data[n] ^= s[static_cast<uint8_t>(s[i] + s[j])];
+    j = (j + si) & 255u;
+    const uint32_t sj = s[j];
+    // The next step's s[i + 1] is loaded before this step's swap is stored,
+    // which breaks the wait on the store; the swap changes it only when j is
+    // that very entry, and then it holds si.
+    const uint32_t next_i = (i + 1) & 255u;
+    const uint32_t next_loaded = s[next_i];
+    s[j] = static_cast<uint8_t>(si);
+    s[i] = static_cast<uint8_t>(sj);
+    data[n] ^= s[(si + sj) & 255u];
+    si = next_i == j ? si : next_loaded;
+    i = next_i;
   }
-  state->i = i;
-  state->j = j;
+  std::memcpy(state->s, s, sizeof s);
+  state->i = static_cast<uint8_t>(i - 1);
+  state->j = static_cast<uint8_t>(j);
 }

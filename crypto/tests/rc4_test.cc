@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -64,6 +68,48 @@ TEST(Rc4, SplitCallsContinueTheKeyStream) {
   Rc4Crypt(&s, parts.data(), 33);
   Rc4Crypt(&s, parts.data() + 33, 67);
   EXPECT_EQ(parts, whole);
+}
+
+}  // namespace
+
+namespace {
+
+// The key stream step as written in the literature, one swap at a time.
+void LiteralRc4(Rc4State* st, uint8_t* data, size_t len) {
+  uint8_t i = st->i, j = st->j;
+  for (size_t n = 0; n < len; ++n) {
+    i = static_cast<uint8_t>(i + 1);
+    j = static_cast<uint8_t>(j + st->s[i]);
+    std::swap(st->s[i], st->s[j]);
+    data[n] ^= st->s[static_cast<uint8_t>(st->s[i] + st->s[j])];
+  }
+  st->i = i;
+  st->j = j;
+}
+
+TEST(Rc4, MatchesTheLiteralLoopOnRandomKeysAndSplits) {
+  std::mt19937 rng(7);
+  for (int round = 0; round < 200; ++round) {
+    std::vector<uint8_t> key(1 + rng() % 16);
+    for (auto& k : key) k = static_cast<uint8_t>(rng() % (round % 3 == 0 ? 2 : 256));  // many equal bytes too
+    std::vector<uint8_t> data(rng() % 3000);
+    for (auto& b : data) b = static_cast<uint8_t>(rng());
+    std::vector<uint8_t> expected = data;
+    Rc4State fast, literal;
+    Rc4Init(&fast, key.data(), key.size());
+    literal = fast;
+    LiteralRc4(&literal, expected.data(), expected.size());
+    size_t done = 0;
+    while (done < data.size()) {  // pieces of random length, some empty
+      const size_t piece = std::min(data.size() - done, static_cast<size_t>(rng() % 700));
+      Rc4Crypt(&fast, data.data() + done, piece);
+      done += piece;
+    }
+    ASSERT_EQ(data, expected) << "round " << round;
+    EXPECT_EQ(0, std::memcmp(fast.s, literal.s, sizeof fast.s));
+    EXPECT_EQ(fast.i, literal.i);
+    EXPECT_EQ(fast.j, literal.j);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,65 @@
+#include "c_array_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The text one formatted print per element at a time.
+std::string LiteralText(const std::vector<uint8_t>& out, int width, const std::string& identifier) {
+  std::string text = "#include <dravo.h>\n\n";
+  const size_t count = out.size() / static_cast<size_t>(width);
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "const u%d ", 8 * width);
+  text += buf;
+  text += identifier;
+  std::snprintf(buf, sizeof buf, "[0x%lX] = {", static_cast<unsigned long>(count));
+  text += buf;
+  const size_t step = width == 1 ? 1 : 2;
+  for (size_t i = 0; i < count; ++i) {
+    if ((i * step) % 16 == 0) text += '\n';
+    const uint8_t* p = out.data() + i * static_cast<size_t>(width);
+    const unsigned long v =
+        width == 1 ? p[0]
+        : width == 2
+            ? static_cast<unsigned long>(p[0] | p[1] << 8)
+            : static_cast<unsigned long>(p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24);
+    std::snprintf(buf, sizeof buf, "0x%0*lX,", 2 * width, v);
+    text += buf;
+  }
+  text += "\n};\n";
+  return text;
+}
+
+TEST(CArrayText, MatchesOnePrintPerElementAcrossChunks) {
+  std::mt19937 rng(3);
+  for (int width : {1, 2, 4}) {
+    for (size_t elements :
+         {size_t{0}, size_t{1}, size_t{7}, size_t{8}, size_t{16}, size_t{17}, size_t{250000}}) {
+      std::vector<uint8_t> data(elements * static_cast<size_t>(width));
+      for (auto& b : data) b = static_cast<uint8_t>(rng());
+      std::string text;
+      size_t pieces = 0;
+      ASSERT_TRUE(
+          crypto::WriteCArrayText(data.data(), data.size(), width, "game_rc4", [&](const char* p, size_t n) {
+            text.append(p, n);
+            ++pieces;
+            return true;
+          }));
+      EXPECT_EQ(text, LiteralText(data, width, "game_rc4")) << width << " x " << elements;
+      if (elements == 250000) {
+        EXPECT_GT(pieces, 2u);
+      }
+    }
+  }
+  // A refusing sink stops the writing.
+  const std::vector<uint8_t> data(10, 0);
+  EXPECT_FALSE(
+      crypto::WriteCArrayText(data.data(), data.size(), 1, "x", [](const char*, size_t) { return false; }));
+}
+
+}  // namespace
