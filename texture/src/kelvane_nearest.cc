@@ -18,24 +18,37 @@ constexpr unsigned int kGroup = 4;
 
 }  // namespace
 
-NearestSearch::NearestSearch(const CColorPalette& palette, short excluded) : count_(palette.GetNumber()) {
-  const unsigned int padded = (count_ + kGroup - 1) / kGroup * kGroup;
-  red_green_.assign(2 * size_t{padded}, 0);
-  blue_zero_.assign(2 * size_t{padded}, 0);
-  penalty_.assign(padded, kOutOfRace);
-  const CData& reds = palette.GetRedChannel();
-  const CData& greens = palette.GetGreenChannel();
-  const CData& blues = palette.GetBlueChannel();
-  for (unsigned int i = 0; i < count_; ++i) {
-    red_green_[2 * i] = static_cast<int16_t>(30 * reds[i]);
-    red_green_[2 * i + 1] = static_cast<int16_t>(59 * greens[i]);
-    blue_zero_[2 * i] = static_cast<int16_t>(11 * blues[i]);
-    penalty_[i] = static_cast<int>(i) == excluded ? kOutOfRace : 0;
+NearestSearch::NearestSearch(const CColorPalette& palette, short excluded) {
+  const unsigned int count = palette.GetNumber();
+  const unsigned int padded = (count + kGroup - 1) / kGroup * kGroup;
+  groups_ = padded / kGroup;
+  if (padded <= kInlineEntries) {
+    red_green_ = inline_red_green_;
+    blue_zero_ = inline_blue_zero_;
+    penalty_ = inline_penalty_;
+  } else {
+    heap_red_green_.resize(2 * size_t{padded});
+    heap_blue_zero_.resize(2 * size_t{padded});
+    heap_penalty_.resize(padded);
+    red_green_ = heap_red_green_.data();
+    blue_zero_ = heap_blue_zero_.data();
+    penalty_ = heap_penalty_.data();
+  }
+  const unsigned char* reds = palette.GetRedChannel().GetpData();
+  const unsigned char* greens = palette.GetGreenChannel().GetpData();
+  const unsigned char* blues = palette.GetBlueChannel().GetpData();
+  for (unsigned int i = 0; i < padded; ++i) {
+    const bool entry = i < count;
+    red_green_[2 * i] = static_cast<int16_t>(entry ? 30 * reds[i] : 0);
+    red_green_[2 * i + 1] = static_cast<int16_t>(entry ? 59 * greens[i] : 0);
+    blue_zero_[2 * i] = static_cast<int16_t>(entry ? 11 * blues[i] : 0);
+    blue_zero_[2 * i + 1] = 0;
+    penalty_[i] = !entry || static_cast<int>(i) == excluded ? kOutOfRace : 0;
   }
 }
 
 unsigned char NearestSearch::Find(unsigned char red, unsigned char green, unsigned char blue) const {
-  const unsigned int groups = static_cast<unsigned int>(penalty_.size()) / kGroup;
+  const unsigned int groups = groups_;
   int32_t best_distance[kGroup];
   int32_t best_index[kGroup];
 #if defined(__SSE2__)
@@ -49,12 +62,12 @@ unsigned char NearestSearch::Find(unsigned char red, unsigned char green, unsign
   const __m128i step = _mm_set1_epi32(kGroup);
   for (unsigned int g = 0; g < groups; ++g) {
     const __m128i rg = _mm_sub_epi16(
-        query_rg, _mm_loadu_si128(reinterpret_cast<const __m128i*>(red_green_.data() + 8 * size_t{g})));
+        query_rg, _mm_loadu_si128(reinterpret_cast<const __m128i*>(red_green_ + 8 * size_t{g})));
     const __m128i bz = _mm_sub_epi16(
-        query_b, _mm_loadu_si128(reinterpret_cast<const __m128i*>(blue_zero_.data() + 8 * size_t{g})));
+        query_b, _mm_loadu_si128(reinterpret_cast<const __m128i*>(blue_zero_ + 8 * size_t{g})));
     const __m128i distance =
         _mm_add_epi32(_mm_add_epi32(_mm_madd_epi16(rg, rg), _mm_madd_epi16(bz, bz)),
-                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(penalty_.data() + 4 * size_t{g})));
+                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(penalty_ + 4 * size_t{g})));
     // Strictly smaller only: each lane keeps its earliest smallest entry.
     const __m128i smaller = _mm_cmplt_epi32(distance, best);
     best = _mm_or_si128(_mm_and_si128(smaller, distance), _mm_andnot_si128(smaller, best));

@@ -28,16 +28,28 @@ inline uint32_t ColourDistance(int r1, int g1, int b1, int r2, int g2, int b2) {
 class NearestSearch {
  public:
   NearestSearch(const CColorPalette& palette, short excluded);
+  NearestSearch(const NearestSearch&) = delete;
+  NearestSearch& operator=(const NearestSearch&) = delete;
 
   unsigned char Find(unsigned char red, unsigned char green, unsigned char blue) const;
 
  private:
-  unsigned int count_;
+  // Palettes of the palette types fit the object itself, so that a search
+  // made for one question allocates nothing.
+  static constexpr unsigned int kInlineEntries = 256;
+
+  unsigned int groups_;
   // Per entry: 30 r and 59 g, then 11 b and 0 (the pairs the multiply-add
   // takes), and the penalty that keeps padding and the excluded entry out.
-  std::vector<int16_t> red_green_;
-  std::vector<int16_t> blue_zero_;
-  std::vector<int32_t> penalty_;
+  int16_t* red_green_;
+  int16_t* blue_zero_;
+  int32_t* penalty_;
+  int16_t inline_red_green_[2 * kInlineEntries];
+  int16_t inline_blue_zero_[2 * kInlineEntries];
+  int32_t inline_penalty_[kInlineEntries];
+  std::vector<int16_t> heap_red_green_;
+  std::vector<int16_t> heap_blue_zero_;
+  std::vector<int32_t> heap_penalty_;
 };
 
 }  // namespace Kelvane::internal
