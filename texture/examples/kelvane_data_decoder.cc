@@ -61,9 +61,14 @@ bool DecodeTextureData(const TextureData& data, bool index0_transparent, Image* 
       case CTexture::TYPE_PALETTE4:
       case CTexture::TYPE_PALETTE16:
       case CTexture::TYPE_PALETTE256: {
-        unsigned int index = data.texel[p];
-        if (data.type == CTexture::TYPE_PALETTE4) index = (Load16(data.texel, p / 8) >> (2 * (p % 8))) & 3;
-        if (data.type == CTexture::TYPE_PALETTE16) index = (Load16(data.texel, p / 4) >> (4 * (p % 4))) & 15;
+        unsigned int index;
+        if (data.type == CTexture::TYPE_PALETTE4) {
+          index = (Load16(data.texel, p / 8) >> (2 * (p % 8))) & 3;
+        } else if (data.type == CTexture::TYPE_PALETTE16) {
+          index = (Load16(data.texel, p / 4) >> (4 * (p % 4))) & 15;
+        } else {
+          index = data.texel[p];
+        }
         colour = Entry(data.palette, index);
         clear = index0_transparent && index == 0;
         break;
