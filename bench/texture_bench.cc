@@ -233,14 +233,14 @@ void RegisterWriter() {
   const struct {
     const char* label;
     CTexture::tType type;
-  } kTypes[] = {{"palette4", CTexture::TYPE_PALETTE4}, {"palette16", CTexture::TYPE_PALETTE16},
+  } kTypes[] = {{"palette4", CTexture::TYPE_PALETTE4},     {"palette16", CTexture::TYPE_PALETTE16},
                 {"palette256", CTexture::TYPE_PALETTE256}, {"a3i5", CTexture::TYPE_A3I5},
-                {"tex4x4", CTexture::TYPE_TEX4X4}, {"direct", CTexture::TYPE_DIRECT}};
+                {"tex4x4", CTexture::TYPE_TEX4X4},         {"direct", CTexture::TYPE_DIRECT}};
   for (const auto& t : kTypes) {
     for (bool literal : {true, false}) {
       benchmark::RegisterBenchmark(
-          ("write/" + std::string(t.label) + (literal ? "/literal" : "/fast") + "/1024").c_str(), Write, t.type,
-          literal)
+          ("write/" + std::string(t.label) + (literal ? "/literal" : "/fast") + "/1024").c_str(), Write,
+          t.type, literal)
           ->Unit(benchmark::kMillisecond);
     }
   }

@@ -175,8 +175,8 @@ int Run(const Options& o) {
     data.texel.assign(texel_bytes, 0);
     data.palette.assign(palette_bytes, 0);
     data.palette_index.assign(index_bytes, 0);
-    Kelvane::CMvx::tMemory memory{data.texel.data(),   texel_bytes, data.palette.data(),
-                                  palette_bytes,       data.palette_index.data(), index_bytes};
+    Kelvane::CMvx::tMemory memory{data.texel.data(),         texel_bytes, data.palette.data(), palette_bytes,
+                                  data.palette_index.data(), index_bytes};
     written = writer.Write(&memory, &texture, o.near_size);
   }
   if (!written) {
@@ -199,8 +199,8 @@ int Run(const Options& o) {
   std::printf("type: %s\n", o.type_name);
   std::printf("palette entries: %u\n", palette_entries);
   std::printf("conversion: %.3f s\n", seconds);
-  std::printf("data: %ux%u, %u texel bytes, %u palette bytes, %u palette index bytes\n", data.width, data.height,
-              texel_bytes, palette_bytes, index_bytes);
+  std::printf("data: %ux%u, %u texel bytes, %u palette bytes, %u palette index bytes\n", data.width,
+              data.height, texel_bytes, palette_bytes, index_bytes);
 
   // The error is measured over the input's area, before transparent texels
   // turn magenta.
@@ -224,7 +224,8 @@ int Run(const Options& o) {
     const std::string prefix = o.data_prefix;
     if (!WriteBlock(prefix + ".tex", data.texel)) return kExitFailure;
     if (o.type != CTexture::TYPE_DIRECT && !WriteBlock(prefix + ".pal", data.palette)) return kExitFailure;
-    if (o.type == CTexture::TYPE_TEX4X4 && !WriteBlock(prefix + ".pidx", data.palette_index)) return kExitFailure;
+    if (o.type == CTexture::TYPE_TEX4X4 && !WriteBlock(prefix + ".pidx", data.palette_index))
+      return kExitFailure;
   }
   const std::string ppm = kelvane_example::EncodePpm(preview);
   if (support::WriteOutputFile(o.preview, ppm.data(), ppm.size()) != support::WriteStatus::kOk) {

@@ -19,7 +19,9 @@ unsigned int Load16(const std::vector<unsigned char>& bytes, size_t word) {
 
 int Widen(unsigned int five) { return static_cast<int>((five << 3) | (five >> 2)); }
 
-Rgb FromWord(unsigned int word) { return Rgb{Widen(word & 31), Widen((word >> 5) & 31), Widen((word >> 10) & 31)}; }
+Rgb FromWord(unsigned int word) {
+  return Rgb{Widen(word & 31), Widen((word >> 5) & 31), Widen((word >> 10) & 31)};
+}
 
 // Entries past the palette data decode to black.
 Rgb Entry(const std::vector<unsigned char>& palette, size_t entry) {
@@ -37,17 +39,26 @@ bool DecodeTextureData(const TextureData& data, bool index0_transparent, Image* 
   const size_t w = data.width, h = data.height, texels = w * h;
   size_t needed = 0;
   switch (data.type) {
-    case CTexture::TYPE_PALETTE4: needed = (texels + 7) / 8 * 2; break;
-    case CTexture::TYPE_PALETTE16: needed = (texels + 3) / 4 * 2; break;
+    case CTexture::TYPE_PALETTE4:
+      needed = (texels + 7) / 8 * 2;
+      break;
+    case CTexture::TYPE_PALETTE16:
+      needed = (texels + 3) / 4 * 2;
+      break;
     case CTexture::TYPE_A5I3:
     case CTexture::TYPE_A3I5:
-    case CTexture::TYPE_PALETTE256: needed = texels; break;
+    case CTexture::TYPE_PALETTE256:
+      needed = texels;
+      break;
     case CTexture::TYPE_TEX4X4:
       if (w % 4 != 0 || h % 4 != 0 || data.palette_index.size() < texels / 16 * 2) return false;
       needed = texels / 4;
       break;
-    case CTexture::TYPE_DIRECT: needed = 2 * texels; break;
-    default: return false;
+    case CTexture::TYPE_DIRECT:
+      needed = 2 * texels;
+      break;
+    default:
+      return false;
   }
   if (data.texel.size() < needed) return false;
   image->width = data.width;
@@ -105,7 +116,8 @@ bool DecodeTextureData(const TextureData& data, bool index0_transparent, Image* 
         clear = (word & 0x8000) == 0;
         break;
       }
-      default: break;
+      default:
+        break;
     }
     image->rgb[3 * p] = static_cast<unsigned char>(colour.r);
     image->rgb[3 * p + 1] = static_cast<unsigned char>(colour.g);

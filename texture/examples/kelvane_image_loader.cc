@@ -42,8 +42,9 @@ LoadStatus DecodePpm(const std::vector<uint8_t>& bytes, Image* image) {
   if (bytes.size() < 2 || bytes[0] != 'P' || bytes[1] != '6') return LoadStatus::kNotAnImage;
   size_t at = 2;
   unsigned long width = 0, height = 0, maxval = 0;
-  if (!ReadNumber(bytes, &at, &width) || !ReadNumber(bytes, &at, &height) || !ReadNumber(bytes, &at, &maxval) ||
-      maxval != 255 || at >= bytes.size() || !IsSpace(bytes[at]) || width == 0 || height == 0) {
+  if (!ReadNumber(bytes, &at, &width) || !ReadNumber(bytes, &at, &height) ||
+      !ReadNumber(bytes, &at, &maxval) || maxval != 255 || at >= bytes.size() || !IsSpace(bytes[at]) ||
+      width == 0 || height == 0) {
     return LoadStatus::kNotAnImage;
   }
   ++at;  // the single white-space byte after the maxval

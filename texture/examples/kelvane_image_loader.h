@@ -19,9 +19,9 @@ struct Image {
 
 enum class LoadStatus {
   kOk,
-  kCannotRead,   // missing, not a regular file, unreadable or out of memory
-  kNotAnImage,   // not a binary PPM with 8-bit channels, or cut short
-  kTooLarge,     // a side above 65535, more than a texture can hold
+  kCannotRead,  // missing, not a regular file, unreadable or out of memory
+  kNotAnImage,  // not a binary PPM with 8-bit channels, or cut short
+  kTooLarge,    // a side above 65535, more than a texture can hold
 };
 
 /// Reads a binary PPM ("P6", width, height, maxval 255, then the pixels;

@@ -88,7 +88,8 @@ bool AlphaOf(const CTexture& texture, unsigned int width, unsigned int height, c
   return true;
 }
 
-bool WritePaletteTexels(const CTexture& texture, unsigned int width, unsigned int height, unsigned char* out) {
+bool WritePaletteTexels(const CTexture& texture, unsigned int width, unsigned int height,
+                        unsigned char* out) {
   const CColorIndexImage& index_image = texture.GetColorIndexImage();
   if (!index_image.IsAvailable()) return false;
   const unsigned char* indices = index_image.GetColorIndexData().GetpData();
@@ -208,7 +209,8 @@ bool CMvx::GetDataByteSize(unsigned int* texel_bytes, unsigned int* palette_byte
     height = GetNearMVXSize(static_cast<unsigned short>(height));
     if (width < 0 || height < 0) return false;
   }
-  const Sizes sizes = DataSizes(*texture, static_cast<unsigned int>(width), static_cast<unsigned int>(height));
+  const Sizes sizes =
+      DataSizes(*texture, static_cast<unsigned int>(width), static_cast<unsigned int>(height));
   if (!Fits32(sizes)) return false;
   *texel_bytes = static_cast<unsigned int>(sizes.texel);
   *palette_bytes = static_cast<unsigned int>(sizes.palette);

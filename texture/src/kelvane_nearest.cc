@@ -63,8 +63,8 @@ unsigned char NearestSearch::Find(unsigned char red, unsigned char green, unsign
   for (unsigned int g = 0; g < groups; ++g) {
     const __m128i rg = _mm_sub_epi16(
         query_rg, _mm_loadu_si128(reinterpret_cast<const __m128i*>(red_green_ + 8 * size_t{g})));
-    const __m128i bz = _mm_sub_epi16(
-        query_b, _mm_loadu_si128(reinterpret_cast<const __m128i*>(blue_zero_ + 8 * size_t{g})));
+    const __m128i bz =
+        _mm_sub_epi16(query_b, _mm_loadu_si128(reinterpret_cast<const __m128i*>(blue_zero_ + 8 * size_t{g})));
     const __m128i distance =
         _mm_add_epi32(_mm_add_epi32(_mm_madd_epi16(rg, rg), _mm_madd_epi16(bz, bz)),
                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(penalty_ + 4 * size_t{g})));

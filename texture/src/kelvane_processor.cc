@@ -25,7 +25,8 @@ CDefaultColorProcessor g_default_color_processor;
 // and an image of nearly all new colours pays little beyond the searches.
 class NearestCache {
  public:
-  explicit NearestCache(const NearestSearch& search) : search_(search), keys_(kSlots, kEmpty), values_(kSlots) {}
+  explicit NearestCache(const NearestSearch& search)
+      : search_(search), keys_(kSlots, kEmpty), values_(kSlots) {}
 
   unsigned char Find(unsigned char r, unsigned char g, unsigned char b) {
     const uint32_t colour = (uint32_t{r} << 16) | (uint32_t{g} << 8) | b;

@@ -1,12 +1,13 @@
 // The example's data decoder against the library's own decoding, on textures
 // written by the library's writer.
+#include "kelvane_data_decoder.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 #include <vector>
 
 #include "kelvane/kelvane.h"
-#include "kelvane_data_decoder.h"
 
 namespace {
 
@@ -32,7 +33,8 @@ TEST(KelvaneDataDecoder, AgreesWithLibraryDecodeOnEveryType) {
         const auto x = static_cast<unsigned short>(i % w), y = static_cast<unsigned short>(i / w);
         texture.GetDirectColorImage().SetValue(Exact5(random()), Exact5(random()), Exact5(random()), x, y);
         want_clear[i] = random() % 4 == 0;
-        texture.GetAlphaImage().SetValue(want_clear[i] ? 0 : static_cast<unsigned char>(1 + random() % 255), x, y);
+        texture.GetAlphaImage().SetValue(want_clear[i] ? 0 : static_cast<unsigned char>(1 + random() % 255),
+                                         x, y);
       }
     } else {
       const unsigned int colours = blocks ? 8 + random() % 40 : kEntries[type];
@@ -43,7 +45,8 @@ TEST(KelvaneDataDecoder, AgreesWithLibraryDecodeOnEveryType) {
       if (type == CTexture::TYPE_A5I3 || type == CTexture::TYPE_A3I5) texture.GetAlphaImage().Create(w, h, 0);
       for (unsigned int i = 0; i < want_clear.size(); ++i) {
         const auto x = static_cast<unsigned short>(i % w), y = static_cast<unsigned short>(i / w);
-        texture.GetColorIndexImage().SetValue(static_cast<unsigned char>(random() % (blocks ? 4 : colours)), x, y);
+        texture.GetColorIndexImage().SetValue(static_cast<unsigned char>(random() % (blocks ? 4 : colours)),
+                                              x, y);
         if (texture.GetAlphaImage().IsAvailable()) {
           const auto alpha = static_cast<unsigned char>(random());
           texture.GetAlphaImage().SetValue(alpha, x, y);
@@ -61,7 +64,8 @@ TEST(KelvaneDataDecoder, AgreesWithLibraryDecodeOnEveryType) {
           for (unsigned int t = 0; t < 16; ++t) {
             const unsigned int x = 4 * (k % (w / 4u)) + t % 4, y = 4 * (k / (w / 4u)) + t / 4;
             unsigned char index = 0;
-            texture.GetColorIndexImage().GetValue(&index, static_cast<unsigned short>(x), static_cast<unsigned short>(y));
+            texture.GetColorIndexImage().GetValue(&index, static_cast<unsigned short>(x),
+                                                  static_cast<unsigned short>(y));
             want_clear[y * w + x] = mode < 2 && index == 3;
           }
         }
@@ -79,7 +83,8 @@ TEST(KelvaneDataDecoder, AgreesWithLibraryDecodeOnEveryType) {
     data.texel.resize(texel);
     data.palette.resize(palette);
     data.palette_index.resize(index);
-    Kelvane::CMvx::tMemory memory{data.texel.data(), texel, data.palette.data(), palette, data.palette_index.data(), index};
+    Kelvane::CMvx::tMemory memory{data.texel.data(),         texel, data.palette.data(), palette,
+                                  data.palette_index.data(), index};
     ASSERT_TRUE(writer.Write(&memory, &texture, false));
     kelvane_example::Image image;
     std::vector<unsigned char> clear;

@@ -46,11 +46,21 @@ inline Data LiteralWrite(const Kelvane::CTexture& t) {
       unsigned char index = 0;
       if (t.GetColorIndexImage().IsAvailable()) t.GetColorIndexImage().GetValue(&index, x, y);
       switch (type) {
-        case CTexture::TYPE_PALETTE4: or16(d.texel, p / 8, (index & 3u) << (2 * (p % 8))); break;
-        case CTexture::TYPE_PALETTE16: or16(d.texel, p / 4, (index & 15u) << (4 * (p % 4))); break;
-        case CTexture::TYPE_PALETTE256: d.texel[p] = index; break;
-        case CTexture::TYPE_A5I3: d.texel[p] = static_cast<unsigned char>((index & 7) | ((alpha_at(x, y) >> 3) << 3)); break;
-        case CTexture::TYPE_A3I5: d.texel[p] = static_cast<unsigned char>((index & 31) | ((alpha_at(x, y) >> 5) << 5)); break;
+        case CTexture::TYPE_PALETTE4:
+          or16(d.texel, p / 8, (index & 3u) << (2 * (p % 8)));
+          break;
+        case CTexture::TYPE_PALETTE16:
+          or16(d.texel, p / 4, (index & 15u) << (4 * (p % 4)));
+          break;
+        case CTexture::TYPE_PALETTE256:
+          d.texel[p] = index;
+          break;
+        case CTexture::TYPE_A5I3:
+          d.texel[p] = static_cast<unsigned char>((index & 7) | ((alpha_at(x, y) >> 3) << 3));
+          break;
+        case CTexture::TYPE_A3I5:
+          d.texel[p] = static_cast<unsigned char>((index & 31) | ((alpha_at(x, y) >> 5) << 5));
+          break;
         case CTexture::TYPE_TEX4X4: {
           const unsigned int k = x / 4 + (w / 4) * (y / 4), field = 4 * (y % 4) + x % 4;
           or16(d.texel, 2 * k + field / 8, (index & 3u) << (2 * (field % 8)));
@@ -62,7 +72,8 @@ inline Data LiteralWrite(const Kelvane::CTexture& t) {
           or16(d.texel, p, colour(r, g, b) | (alpha_at(x, y) > 0 ? 0x8000u : 0u));
           break;
         }
-        default: break;
+        default:
+          break;
       }
     }
   }

@@ -31,7 +31,9 @@ bool WriteAll(CTexture* texture, bool near_size, Data* data) {
 }
 
 unsigned int Word16(const Bytes& bytes, size_t word) { return bytes[2 * word] | (bytes[2 * word + 1] << 8u); }
-uint32_t Word32(const Bytes& bytes, size_t word) { return Word16(bytes, 2 * word) | (Word16(bytes, 2 * word + 1) << 16); }
+uint32_t Word32(const Bytes& bytes, size_t word) {
+  return Word16(bytes, 2 * word) | (Word16(bytes, 2 * word + 1) << 16);
+}
 
 // A texture of the given type with random planes, filled by hand.
 CTexture RandomTexture(std::mt19937& random, CTexture::tType type, unsigned short w, unsigned short h,
@@ -44,7 +46,8 @@ CTexture RandomTexture(std::mt19937& random, CTexture::tType type, unsigned shor
     for (unsigned short y = 0; y < h; ++y)
       for (unsigned short x = 0; x < w; ++x) t.GetDirectColorImage().SetValue(byte(), byte(), byte(), x, y);
   } else {
-    const unsigned int colours = type == CTexture::TYPE_TEX4X4 ? 2 + random() % 300 : 1 + random() % entries[type];
+    const unsigned int colours =
+        type == CTexture::TYPE_TEX4X4 ? 2 + random() % 300 : 1 + random() % entries[type];
     t.GetColorPalette().Create(colours, 0, 0, 0);
     for (unsigned int i = 0; i < colours; ++i) t.GetColorPalette().SetValue(byte(), byte(), byte(), i);
     t.GetColorIndexImage().Create(w, h);
@@ -66,7 +69,8 @@ CTexture RandomTexture(std::mt19937& random, CTexture::tType type, unsigned shor
     t.GetAlphaImage().Create(w, h, 0);
     for (unsigned short y = 0; y < h; ++y)
       for (unsigned short x = 0; x < w; ++x)
-        t.GetAlphaImage().SetValue(random() % 3 == 0 ? static_cast<unsigned char>(random() % 2) : byte(), x, y);
+        t.GetAlphaImage().SetValue(random() % 3 == 0 ? static_cast<unsigned char>(random() % 2) : byte(), x,
+                                   y);
   }
   t.SetType(type);
   return t;
@@ -239,8 +243,9 @@ TEST(KelvaneMvx, PackedSizesRoundUpAndBuffersAreRespected) {
   // Exactly sized buffers: nothing is written past them.
   p4.GetColorIndexImage().GetColorIndexData().Create(9, 3);
   Bytes guarded(4 + 4, 0xEE), palette_bytes(2 * p4.GetColorPalette().GetNumber() + 4, 0xEE);
-  CMvx::tMemory memory{guarded.data(), 4, palette_bytes.data(), static_cast<unsigned int>(palette_bytes.size() - 4),
-                       nullptr, 0};
+  CMvx::tMemory memory{
+      guarded.data(), 4, palette_bytes.data(), static_cast<unsigned int>(palette_bytes.size() - 4),
+      nullptr,        0};
   ASSERT_TRUE(writer.Write(&memory, &p4, false));
   EXPECT_EQ(guarded, (Bytes{0xFF, 0xFF, 0x03, 0x00, 0xEE, 0xEE, 0xEE, 0xEE}));
   EXPECT_EQ(Bytes(palette_bytes.end() - 4, palette_bytes.end()), Bytes(4, 0xEE));

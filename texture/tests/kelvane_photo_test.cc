@@ -19,7 +19,8 @@ bool ReadPhoto(const std::string& path, unsigned int* width, unsigned int* heigh
   *width = image.width;
   *height = image.height;
   texels->clear();
-  for (size_t i = 0; i < image.rgb.size(); i += 3) texels->push_back({image.rgb[i], image.rgb[i + 1], image.rgb[i + 2]});
+  for (size_t i = 0; i < image.rgb.size(); i += 3)
+    texels->push_back({image.rgb[i], image.rgb[i + 1], image.rgb[i + 2]});
   return true;
 }
 

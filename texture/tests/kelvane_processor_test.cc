@@ -114,11 +114,13 @@ TEST(KelvaneProcessor, FindNearColorMatchesLiteralScan) {
     CColorPalette palette;
     palette.Create(count, 0, 0, 0);
     for (unsigned int i = 0; i < count; ++i) palette.SetValue(entries[i].r, entries[i].g, entries[i].b, i);
-    const short excluded = static_cast<short>(random() % 2 == 0 ? -1 : static_cast<int>(random() % (count + 1)));
+    const short excluded =
+        static_cast<short>(random() % 2 == 0 ? -1 : static_cast<int>(random() % (count + 1)));
     for (int q = 0; q < 40; ++q) {
-      const reference::Rgb c = q % 2 == 0 || count == 0 ? reference::Rgb{value(), value(), value()}
-                                                        : entries[random() % count];
-      ASSERT_EQ(processor.FindNearColor(&palette, c.r, c.g, c.b, excluded), reference::FindNear(entries, c, excluded))
+      const reference::Rgb c =
+          q % 2 == 0 || count == 0 ? reference::Rgb{value(), value(), value()} : entries[random() % count];
+      ASSERT_EQ(processor.FindNearColor(&palette, c.r, c.g, c.b, excluded),
+                reference::FindNear(entries, c, excluded))
           << round << " " << q;
     }
   }
@@ -146,7 +148,8 @@ TEST(KelvaneProcessor, ManyColourImagesMatchLiteral) {
     ASSERT_EQ(texture.GetType(), type);
     std::vector<reference::Rgb> want_palette;
     std::vector<unsigned char> want_indices;
-    reference::ConvertOpaque(texels, type == CTexture::TYPE_PALETTE256 ? 256 : 16, &want_palette, &want_indices);
+    reference::ConvertOpaque(texels, type == CTexture::TYPE_PALETTE256 ? 256 : 16, &want_palette,
+                             &want_indices);
     const std::vector<Entry> got = Entries(texture.GetColorPalette());
     ASSERT_EQ(got.size(), want_palette.size());
     for (size_t i = 0; i < got.size(); ++i)

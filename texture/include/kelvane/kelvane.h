@@ -448,8 +448,8 @@ class KELVANE_API CMvx {
   /// will be grown with `near_size`. PALETTE4 and PALETTE16 texels fill whole
   /// 16-bit words. False when a side cannot be grown, or a size does not fit
   /// 32 bits.
-  bool GetDataByteSize(unsigned int* texel_bytes, unsigned int* palette_bytes, unsigned int* palette_index_bytes,
-                       CTexture* texture, bool near_size) const;
+  bool GetDataByteSize(unsigned int* texel_bytes, unsigned int* palette_bytes,
+                       unsigned int* palette_index_bytes, CTexture* texture, bool near_size) const;
   /// Zeroes the buffers over the sizes in `memory`, then fills them. False
   /// (with what is written so far) when the texture cannot be grown, for
   /// TYPE_NONE, when a buffer the type needs is null or smaller than

@@ -30,8 +30,8 @@ int main() {
   unsigned int texel_bytes = 0, palette_bytes = 0, index_bytes = 0;
   unsigned char texel[4], palette[8];
   Kelvane::CMvx::tMemory memory{texel, 4, palette, 8, nullptr, 0};
-  if (!writer.GetDataByteSize(&texel_bytes, &palette_bytes, &index_bytes, &texture, false) || texel_bytes != 4 ||
-      palette_bytes != 8 || !writer.Write(&memory, &texture, false)) {
+  if (!writer.GetDataByteSize(&texel_bytes, &palette_bytes, &index_bytes, &texture, false) ||
+      texel_bytes != 4 || palette_bytes != 8 || !writer.Write(&memory, &texture, false)) {
     std::puts("writing failed");
     return 1;
   }
