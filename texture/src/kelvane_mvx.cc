@@ -83,7 +83,10 @@ bool AlphaOf(const CTexture& texture, unsigned int width, unsigned int height, c
   const CAlphaImage& alpha = texture.GetAlphaImage();
   *alphas = nullptr;
   if (!alpha.IsAvailable()) return true;
-  if (alpha.GetWidth() != width || alpha.GetHeight() != height) return false;
+  if (alpha.GetWidth() != width || alpha.GetHeight() != height ||
+      alpha.GetAlphaChannel().GetByteSize() < width * height) {
+    return false;
+  }
   *alphas = alpha.GetAlphaChannel().GetpData();
   return true;
 }
@@ -91,9 +94,9 @@ bool AlphaOf(const CTexture& texture, unsigned int width, unsigned int height, c
 bool WritePaletteTexels(const CTexture& texture, unsigned int width, unsigned int height,
                         unsigned char* out) {
   const CColorIndexImage& index_image = texture.GetColorIndexImage();
-  if (!index_image.IsAvailable()) return false;
-  const unsigned char* indices = index_image.GetColorIndexData().GetpData();
   const uint32_t texels = width * height;
+  if (!index_image.IsAvailable() || index_image.GetColorIndexData().GetByteSize() < texels) return false;
+  const unsigned char* indices = index_image.GetColorIndexData().GetpData();
   switch (texture.GetType()) {
     case CTexture::TYPE_PALETTE4:
     case CTexture::TYPE_PALETTE16: {
@@ -136,7 +139,10 @@ bool WriteTex4x4(const CTexture& texture, unsigned int width, unsigned int heigh
   const CData& attributes = texture.GetColorPaletteAttribute();
   const CByteData& addresses = texture.GetColorPaletteAddress();
   // Sides that are not whole blocks would place texels in other blocks' words.
-  if (!index_image.IsAvailable() || width % 4 != 0 || height % 4 != 0) return false;
+  if (!index_image.IsAvailable() || width % 4 != 0 || height % 4 != 0 ||
+      index_image.GetColorIndexData().GetByteSize() < width * height) {
+    return false;
+  }
   const unsigned int columns = width / 4;
   const uint32_t blocks = columns * (height / 4);
   if (attributes.GetByteSize() != blocks || addresses.GetNumber() < blocks) return false;
@@ -159,13 +165,17 @@ bool WriteTex4x4(const CTexture& texture, unsigned int width, unsigned int heigh
 
 bool WriteDirect(const CTexture& texture, unsigned int width, unsigned int height, unsigned char* out) {
   const CDirectColorImage& image = texture.GetDirectColorImage();
-  if (!image.IsAvailable() || image.GetWidth() != width || image.GetHeight() != height) return false;
+  const uint32_t texels = width * height;
+  if (!image.IsAvailable() || image.GetWidth() != width || image.GetHeight() != height ||
+      image.GetRedChannel().GetByteSize() < texels || image.GetGreenChannel().GetByteSize() < texels ||
+      image.GetBlueChannel().GetByteSize() < texels) {
+    return false;
+  }
   const unsigned char* alphas = nullptr;
   if (!AlphaOf(texture, width, height, &alphas)) return false;
   const unsigned char* reds = image.GetRedChannel().GetpData();
   const unsigned char* greens = image.GetGreenChannel().GetpData();
   const unsigned char* blues = image.GetBlueChannel().GetpData();
-  const uint32_t texels = width * height;
   for (uint32_t p = 0; p < texels; ++p) {
     const unsigned int opaque = alphas == nullptr || alphas[p] > 0 ? 0x8000u : 0u;
     Store16(out + 2 * p, ColourWord(reds[p], greens[p], blues[p]) | opaque);
