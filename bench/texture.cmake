@@ -7,4 +7,4 @@ add_executable(texture_bench
 target_include_directories(texture_bench PRIVATE
   ${PROJECT_SOURCE_DIR}/texture/src
   ${PROJECT_SOURCE_DIR}/texture/tests)
-target_link_libraries(texture_bench PRIVATE kelvane benchmark::benchmark tools_warnings)
+target_link_libraries(texture_bench PRIVATE kelvane texture_examples benchmark::benchmark tools_warnings)

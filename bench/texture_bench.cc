@@ -3,7 +3,9 @@
 // colour channel, and the conversion to TYPE_PALETTE256 and TYPE_PALETTE16
 // (literal reference against the library). The literal versions run only where
 // they finish in reasonable time. 1024x1024 images, upscaled from the largest
-// images given (or generated when none is), measure the library alone.
+// images given (or generated when none is), and one of nearly all distinct
+// colours, measure the library alone. The data writer is measured on
+// 1024x1024 textures of each type beside the literal writer.
 //
 //   texture_bench [--benchmark_...] IMAGE.ppm...
 #include <benchmark/benchmark.h>
@@ -16,6 +18,8 @@
 #include <vector>
 
 #include "kelvane/kelvane.h"
+#include "kelvane_image_loader.h"
+#include "kelvane_mvx_reference.h"
 #include "kelvane_reference.h"
 #include "kelvane_sort.h"
 
@@ -30,22 +34,15 @@ struct Image {
 };
 
 bool ReadPpm(const std::string& path, Image* image) {
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  unsigned int maxval = 0;
-  bool ok = std::fscanf(file, "P6 %u %u %u", &image->width, &image->height, &maxval) == 3 && maxval == 255 &&
-            image->width > 0 && image->height > 0 && image->width <= 65535 && image->height <= 65535;
-  std::fgetc(file);
-  if (ok) {
-    std::vector<unsigned char> bytes(size_t{image->width} * image->height * 3);
-    ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    for (size_t i = 0; ok && i < bytes.size(); i += 3)
-      image->texels.push_back({bytes[i], bytes[i + 1], bytes[i + 2]});
-  }
-  std::fclose(file);
+  kelvane_example::Image loaded;
+  if (kelvane_example::LoadImage(path, &loaded) != kelvane_example::LoadStatus::kOk) return false;
+  image->width = loaded.width;
+  image->height = loaded.height;
+  for (size_t i = 0; i < loaded.rgb.size(); i += 3)
+    image->texels.push_back({loaded.rgb[i], loaded.rgb[i + 1], loaded.rgb[i + 2]});
   const size_t slash = path.find_last_of('/');
   image->name = slash == std::string::npos ? path : path.substr(slash + 1);
-  return ok;
+  return true;
 }
 
 // Bilinear upscale with a little noise, so the large image keeps many colours.
@@ -92,6 +89,20 @@ Image Generate(unsigned int size) {
                             static_cast<unsigned char>(y * 255 / size + random() % 9),
                             static_cast<unsigned char>((x + y) * 127 / size + random() % 9)});
     }
+  }
+  return out;
+}
+
+// Nearly every texel a new colour: the worst case of the per-colour search.
+Image ManyColours(unsigned int size) {
+  Image out;
+  out.name = "many-colours-" + std::to_string(size);
+  out.width = out.height = size;
+  std::mt19937 random(3);
+  for (unsigned int i = 0; i < size * size; ++i) {
+    const uint32_t v = random();
+    out.texels.push_back({static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
+                          static_cast<unsigned char>(v >> 16)});
   }
   return out;
 }
@@ -162,6 +173,79 @@ void ConvertFast(benchmark::State& state, std::shared_ptr<Image> image, CTexture
   }
 }
 
+// A size x size texture of the given type with random planes, filled by hand
+// (TEX4X4 included, so the writer is measured without the encoder).
+CTexture WriterTexture(CTexture::tType type, unsigned int size) {
+  std::mt19937 random(4);
+  const auto side = static_cast<unsigned short>(size);
+  CTexture t;
+  if (type == CTexture::TYPE_DIRECT) {
+    t.GetDirectColorImage().Create(side, side, 0, 0, 0);
+    for (unsigned int i = 0; i < size * size; ++i) {
+      t.GetDirectColorImage().GetRedChannel()[i] = static_cast<unsigned char>(random());
+      t.GetDirectColorImage().GetGreenChannel()[i] = static_cast<unsigned char>(random());
+      t.GetDirectColorImage().GetBlueChannel()[i] = static_cast<unsigned char>(random());
+    }
+  } else {
+    const unsigned int entries[] = {4, 8, 16, 32, 256, 32768};
+    t.GetColorPalette().Create(entries[type], 0, 0, 0);
+    for (unsigned int i = 0; i < entries[type]; ++i)
+      t.GetColorPalette().SetValue(static_cast<unsigned char>(random()), static_cast<unsigned char>(random()),
+                                   static_cast<unsigned char>(random()), i);
+    t.GetColorIndexImage().Create(side, side);
+    const unsigned int limit = type == CTexture::TYPE_TEX4X4 ? 4 : entries[type];
+    for (unsigned int i = 0; i < size * size; ++i)
+      t.GetColorIndexImage().GetColorIndexData()[i] = static_cast<unsigned char>(random() % limit);
+  }
+  if (type == CTexture::TYPE_TEX4X4) {
+    const unsigned int blocks = size * size / 16;
+    t.GetColorPaletteAttribute().Create(blocks, 0);
+    t.GetColorPaletteAddress().Create(2, blocks, 0);
+    for (unsigned int k = 0; k < blocks; ++k) {
+      t.GetColorPaletteAttribute()[k] = static_cast<unsigned char>(random() % 4);
+      t.GetColorPaletteAddress().SetValue(random() % 0x4000, k);
+    }
+  }
+  t.GetAlphaImage().Create(side, side, 200);
+  t.SetType(type);
+  return t;
+}
+
+void Write(benchmark::State& state, CTexture::tType type, bool literal) {
+  CTexture texture = WriterTexture(type, 1024);
+  Kelvane::CMvx writer;
+  unsigned int texel = 0, palette = 0, index = 0;
+  writer.GetDataByteSize(&texel, &palette, &index, &texture, false);
+  std::vector<unsigned char> texels(texel), colours(palette), indices(index);
+  for (auto _ : state) {
+    if (literal) {
+      const reference::Data data = reference::LiteralWrite(texture);
+      benchmark::DoNotOptimize(data.texel.data());
+    } else {
+      Kelvane::CMvx::tMemory memory{texels.data(), texel, colours.data(), palette, indices.data(), index};
+      if (!writer.Write(&memory, &texture, false)) state.SkipWithError("write failed");
+      benchmark::DoNotOptimize(texels.data());
+    }
+  }
+}
+
+void RegisterWriter() {
+  const struct {
+    const char* label;
+    CTexture::tType type;
+  } kTypes[] = {{"palette4", CTexture::TYPE_PALETTE4},     {"palette16", CTexture::TYPE_PALETTE16},
+                {"palette256", CTexture::TYPE_PALETTE256}, {"a3i5", CTexture::TYPE_A3I5},
+                {"tex4x4", CTexture::TYPE_TEX4X4},         {"direct", CTexture::TYPE_DIRECT}};
+  for (const auto& t : kTypes) {
+    for (bool literal : {true, false}) {
+      benchmark::RegisterBenchmark(
+          ("write/" + std::string(t.label) + (literal ? "/literal" : "/fast") + "/1024").c_str(), Write,
+          t.type, literal)
+          ->Unit(benchmark::kMillisecond);
+    }
+  }
+}
+
 // The literal quadratic steps are feasible up to these texel counts.
 constexpr size_t kLiteralSortLimit = 256 * 256;
 constexpr size_t kLiteralConvertLimit = 128 * 128;
@@ -218,6 +302,8 @@ int main(int argc, char** argv) {
     if (image->texels.size() == largest) Register(std::make_shared<Image>(Upscale(*image, 1024)));
   }
   if (images.empty()) Register(std::make_shared<Image>(Generate(1024)));
+  Register(std::make_shared<Image>(ManyColours(1024)));
+  RegisterWriter();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

@@ -1,85 +1,57 @@
-// kelvane_convert: a small host program for the texture library. It reads a
-// binary PPM, converts it to a texture type, prints a summary and writes a PPM
-// preview of the converted texture decoded back to direct colour.
+// kelvane_convert: a small host program for the texture library. It reads an
+// image, converts it to a texture type, writes the texture data with the
+// library's writer, prints a summary and writes a PPM preview decoded from the
+// written data bytes (not from the texture object), so the preview shows what
+// the console would show.
 //
-//   kelvane_convert [--key R,G,B] INPUT.ppm TYPE PREVIEW.ppm
+//   kelvane_convert [--key R,G,B] [--algorithm NAME] [--share R,G,B] [--near]
+//                   [--data PREFIX] INPUT.ppm TYPE PREVIEW.ppm
 //
 // TYPE is one of palette4, a5i3, palette16, a3i5, palette256, tex4x4, direct.
-// --key makes texels of exactly that colour transparent; they show magenta in
-// the preview.
+// --key makes texels of exactly that colour transparent; transparent texels
+// show magenta in the preview. --algorithm (hilow, hilow-linear, roundrobin,
+// roundrobin-linear) chooses how tex4x4 picks each block's colours; --share
+// lets tex4x4 blocks reuse the colours of earlier blocks within the given
+// per-channel tolerances (in steps of 8). --near grows the texture to
+// power-of-two sides before writing. --data writes the data blocks to
+// PREFIX.tex (texels), PREFIX.pal (palette, palette types and tex4x4) and
+// PREFIX.pidx (palette index, tex4x4).
 #include <kelvane/kelvane.h>
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "kelvane_data_decoder.h"
+#include "kelvane_image_loader.h"
 #include "support/file_io.h"
+#include "support/text_parse.h"
 
 namespace {
 
+using Kelvane::CDefaultColorProcessor;
 using Kelvane::CTexture;
 
-struct Image {
-  unsigned int width = 0;
-  unsigned int height = 0;
-  std::vector<unsigned char> rgb;
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+
+struct Options {
+  CDefaultColorProcessor::tConvertFactor factor{};
+  bool near_size = false;
+  const char* data_prefix = nullptr;
+  const char* input = nullptr;
+  const char* type_name = nullptr;
+  CTexture::tType type = CTexture::TYPE_NONE;
+  const char* preview = nullptr;
 };
 
-bool ReadNumber(const std::vector<unsigned char>& bytes, size_t* at, unsigned int* value) {
-  while (*at < bytes.size()) {
-    if (bytes[*at] == '#') {
-      while (*at < bytes.size() && bytes[*at] != '\n') ++*at;
-    } else if (std::strchr(" \t\r\n", bytes[*at]) != nullptr) {
-      ++*at;
-    } else {
-      break;
-    }
-  }
-  unsigned long v = 0;
-  size_t digits = 0;
-  while (*at < bytes.size() && bytes[*at] >= '0' && bytes[*at] <= '9' && digits < 9) {
-    v = v * 10 + (bytes[*at] - '0');
-    ++*at;
-    ++digits;
-  }
-  *value = static_cast<unsigned int>(v);
-  return digits > 0;
-}
+const char* const kUsage =
+    "usage: kelvane_convert [--key R,G,B] [--algorithm NAME] [--share R,G,B] [--near] [--data PREFIX] "
+    "INPUT.ppm TYPE PREVIEW.ppm\n";
 
-bool ReadPpm(const char* path, Image* image) {
-  FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return false;
-  std::vector<unsigned char> bytes;
-  unsigned char buffer[65536];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-    bytes.insert(bytes.end(), buffer, buffer + got);
-  std::fclose(file);
-  if (bytes.size() < 2 || bytes[0] != 'P' || bytes[1] != '6') return false;
-  size_t at = 2;
-  unsigned int maxval = 0;
-  if (!ReadNumber(bytes, &at, &image->width) || !ReadNumber(bytes, &at, &image->height) ||
-      !ReadNumber(bytes, &at, &maxval) || maxval != 255 || at >= bytes.size()) {
-    return false;
-  }
-  ++at;  // the single white-space byte after the maxval
-  if (image->width == 0 || image->height == 0 || image->width > 65535 || image->height > 65535) return false;
-  const size_t size = size_t{image->width} * image->height * 3;
-  if (bytes.size() - at < size) return false;
-  image->rgb.assign(bytes.begin() + static_cast<long>(at), bytes.begin() + static_cast<long>(at + size));
-  return true;
-}
-
-bool WritePpm(const char* path, const Image& image) {
-  std::string bytes = "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
-  bytes.append(image.rgb.begin(), image.rgb.end());
-  return support::WriteOutputFile(path, bytes.data(), bytes.size()) == support::WriteStatus::kOk;
-}
-
-bool ParseType(const std::string& name, CTexture::tType* type) {
+bool ParseType(const char* name, CTexture::tType* type) {
   static const struct {
     const char* name;
     CTexture::tType type;
@@ -88,7 +60,7 @@ bool ParseType(const std::string& name, CTexture::tType* type) {
                 {"palette256", CTexture::TYPE_PALETTE256}, {"tex4x4", CTexture::TYPE_TEX4X4},
                 {"direct", CTexture::TYPE_DIRECT}};
   for (const auto& t : kTypes) {
-    if (name == t.name) {
+    if (std::strcmp(name, t.name) == 0) {
       *type = t.type;
       return true;
     }
@@ -96,95 +68,178 @@ bool ParseType(const std::string& name, CTexture::tType* type) {
   return false;
 }
 
-const char* kUsage = "usage: kelvane_convert [--key R,G,B] INPUT.ppm TYPE PREVIEW.ppm\n";
+bool ParseAlgorithm(const char* name, CDefaultColorProcessor::tAlgorithm* algorithm) {
+  static const struct {
+    const char* name;
+    CDefaultColorProcessor::tAlgorithm algorithm;
+  } kAlgorithms[] = {{"hilow", CDefaultColorProcessor::ALGORITHM_HILOW},
+                     {"hilow-linear", CDefaultColorProcessor::ALGORITHM_HILOW_LINEAR},
+                     {"roundrobin", CDefaultColorProcessor::ALGORITHM_ROUNDROBIN},
+                     {"roundrobin-linear", CDefaultColorProcessor::ALGORITHM_ROUNDROBIN_LINEAR}};
+  for (const auto& a : kAlgorithms) {
+    if (std::strcmp(name, a.name) == 0) {
+      *algorithm = a.algorithm;
+      return true;
+    }
+  }
+  return false;
+}
+
+// "R,G,B", each a decimal number from 0 to 255.
+bool ParseTriple(const char* text, unsigned char out[3]) {
+  const std::string s = text;
+  size_t start = 0;
+  for (int i = 0; i < 3; ++i) {
+    const size_t comma = i < 2 ? s.find(',', start) : s.size();
+    if (comma == std::string::npos) return false;
+    long long value = 0;
+    if (!support::ParseDecimalStrict(s.substr(start, comma - start).c_str(), 0, 255, &value)) return false;
+    out[i] = static_cast<unsigned char>(value);
+    start = comma + 1;
+  }
+  return true;
+}
+
+int ParseArgs(int argc, char** argv, Options* o) {
+  int arg = 1;
+  for (; arg < argc && std::strncmp(argv[arg], "--", 2) == 0; ++arg) {
+    const char* option = argv[arg];
+    const char* value = arg + 1 < argc ? argv[arg + 1] : nullptr;
+    unsigned char rgb[3];
+    if (std::strcmp(option, "--near") == 0) {
+      o->near_size = true;
+      continue;
+    }
+    if (value == nullptr) break;
+    if (std::strcmp(option, "--key") == 0 && ParseTriple(value, rgb)) {
+      o->factor.useTransparency = true;
+      o->factor.transparentRed = rgb[0];
+      o->factor.transparentGreen = rgb[1];
+      o->factor.transparentBlue = rgb[2];
+    } else if (std::strcmp(option, "--share") == 0 && ParseTriple(value, rgb)) {
+      o->factor.sharePalette = true;
+      o->factor.toleranceRed = rgb[0];
+      o->factor.toleranceGreen = rgb[1];
+      o->factor.toleranceBlue = rgb[2];
+    } else if (std::strcmp(option, "--algorithm") == 0 && ParseAlgorithm(value, &o->factor.algorithm)) {
+    } else if (std::strcmp(option, "--data") == 0 && value[0] != '\0') {
+      o->data_prefix = value;
+    } else {
+      break;
+    }
+    ++arg;
+  }
+  if (argc - arg != 3 || std::strncmp(argv[arg], "--", 2) == 0 || !ParseType(argv[arg + 1], &o->type)) {
+    std::fputs(kUsage, stderr);
+    return kExitFailure;
+  }
+  o->input = argv[arg];
+  o->type_name = argv[arg + 1];
+  o->preview = argv[arg + 2];
+  return -1;
+}
+
+bool WriteBlock(const std::string& path, const std::vector<unsigned char>& bytes) {
+  const bool ok = support::WriteOutputFile(path, bytes.data(), bytes.size()) == support::WriteStatus::kOk;
+  if (!ok) std::fprintf(stderr, "kelvane_convert: cannot write %s\n", path.c_str());
+  return ok;
+}
+
+int Run(const Options& o) {
+  kelvane_example::Image input;
+  if (kelvane_example::LoadImage(o.input, &input) != kelvane_example::LoadStatus::kOk) {
+    std::fprintf(stderr, "kelvane_convert: cannot read binary PPM %s\n", o.input);
+    return kExitFailure;
+  }
+
+  CDefaultColorProcessor processor;
+  processor.SetConvertFactor(&o.factor);
+  CTexture texture;
+  texture.SetColorProcessor(&processor);
+  kelvane_example::FillTexture(input, &texture);
+
+  const auto start = std::chrono::steady_clock::now();
+  const bool converted = texture.Convert(o.type) && texture.GetType() == o.type;
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (!converted) {
+    std::fprintf(stderr, "kelvane_convert: conversion to %s failed\n", o.type_name);
+    return kExitFailure;
+  }
+  const unsigned int palette_entries = texture.GetColorPalette().GetNumber();
+
+  Kelvane::CMvx writer;
+  kelvane_example::TextureData data;
+  unsigned int texel_bytes = 0, palette_bytes = 0, index_bytes = 0;
+  bool written = writer.GetDataByteSize(&texel_bytes, &palette_bytes, &index_bytes, &texture, o.near_size);
+  if (written) {
+    data.texel.assign(texel_bytes, 0);
+    data.palette.assign(palette_bytes, 0);
+    data.palette_index.assign(index_bytes, 0);
+    Kelvane::CMvx::tMemory memory{data.texel.data(),         texel_bytes, data.palette.data(), palette_bytes,
+                                  data.palette_index.data(), index_bytes};
+    written = writer.Write(&memory, &texture, o.near_size);
+  }
+  if (!written) {
+    std::fprintf(stderr, "kelvane_convert: cannot make the texture data\n");
+    return kExitFailure;
+  }
+  data.type = o.type;
+  data.width = texture.GetWidth();
+  data.height = texture.GetHeight();
+
+  kelvane_example::Image preview;
+  std::vector<unsigned char> transparent;
+  const bool index0_transparent = o.factor.useTransparency && texture.IsPaletteType();
+  if (!kelvane_example::DecodeTextureData(data, index0_transparent, &preview, &transparent)) {
+    std::fprintf(stderr, "kelvane_convert: cannot decode the texture data\n");
+    return kExitFailure;
+  }
+
+  std::printf("input: %s (%ux%u)\n", o.input, input.width, input.height);
+  std::printf("type: %s\n", o.type_name);
+  std::printf("palette entries: %u\n", palette_entries);
+  std::printf("conversion: %.3f s\n", seconds);
+  std::printf("data: %ux%u, %u texel bytes, %u palette bytes, %u palette index bytes\n", data.width,
+              data.height, texel_bytes, palette_bytes, index_bytes);
+
+  // The error is measured over the input's area, before transparent texels
+  // turn magenta.
+  double squared_error = 0;
+  for (unsigned int y = 0; y < input.height; ++y) {
+    for (unsigned int x = 0; x < input.width; ++x) {
+      const unsigned char* p = &preview.rgb[(size_t{y} * preview.width + x) * 3];
+      const unsigned char* q = &input.rgb[(size_t{y} * input.width + x) * 3];
+      for (int k = 0; k < 3; ++k) squared_error += (p[k] - q[k]) * double(p[k] - q[k]);
+    }
+  }
+  for (size_t i = 0; i < transparent.size(); ++i) {
+    if (transparent[i] == 0) continue;
+    preview.rgb[3 * i] = 255;
+    preview.rgb[3 * i + 1] = 0;
+    preview.rgb[3 * i + 2] = 255;
+  }
+  std::printf("mean squared error: %.2f\n", squared_error / (3.0 * input.width * input.height));
+
+  if (o.data_prefix != nullptr) {
+    const std::string prefix = o.data_prefix;
+    if (!WriteBlock(prefix + ".tex", data.texel)) return kExitFailure;
+    if (o.type != CTexture::TYPE_DIRECT && !WriteBlock(prefix + ".pal", data.palette)) return kExitFailure;
+    if (o.type == CTexture::TYPE_TEX4X4 && !WriteBlock(prefix + ".pidx", data.palette_index))
+      return kExitFailure;
+  }
+  const std::string ppm = kelvane_example::EncodePpm(preview);
+  if (support::WriteOutputFile(o.preview, ppm.data(), ppm.size()) != support::WriteStatus::kOk) {
+    std::fprintf(stderr, "kelvane_convert: cannot write %s\n", o.preview);
+    return kExitFailure;
+  }
+  return kExitOk;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  Kelvane::CDefaultColorProcessor::tConvertFactor factor{};
-  int arg = 1;
-  if (arg + 1 < argc && std::strcmp(argv[arg], "--key") == 0) {
-    unsigned int r, g, b;
-    if (std::sscanf(argv[arg + 1], "%u,%u,%u", &r, &g, &b) != 3 || r > 255 || g > 255 || b > 255) {
-      std::fputs(kUsage, stderr);
-      return 1;
-    }
-    factor.useTransparency = true;
-    factor.transparentRed = static_cast<unsigned char>(r);
-    factor.transparentGreen = static_cast<unsigned char>(g);
-    factor.transparentBlue = static_cast<unsigned char>(b);
-    arg += 2;
-  }
-  CTexture::tType type;
-  if (argc - arg != 3 || !ParseType(argv[arg + 1], &type)) {
-    std::fputs(kUsage, stderr);
-    return 1;
-  }
-  Image input;
-  if (!ReadPpm(argv[arg], &input)) {
-    std::fprintf(stderr, "kelvane_convert: cannot read binary PPM %s\n", argv[arg]);
-    return 1;
-  }
-
-  Kelvane::CDefaultColorProcessor processor;
-  processor.SetConvertFactor(&factor);
-  CTexture texture;
-  texture.SetColorProcessor(&processor);
-  const auto width = static_cast<unsigned short>(input.width);
-  const auto height = static_cast<unsigned short>(input.height);
-  texture.GetDirectColorImage().Create(width, height, 0, 0, 0);
-  texture.GetAlphaImage().Create(width, height, 255);
-  for (unsigned int y = 0; y < input.height; ++y) {
-    for (unsigned int x = 0; x < input.width; ++x) {
-      const unsigned char* p = &input.rgb[(size_t{y} * input.width + x) * 3];
-      texture.GetDirectColorImage().SetValue(p[0], p[1], p[2], static_cast<unsigned short>(x),
-                                             static_cast<unsigned short>(y));
-    }
-  }
-  texture.SetType(CTexture::TYPE_DIRECT);
-
-  const auto start = std::chrono::steady_clock::now();
-  const bool converted = texture.Convert(type) && texture.GetType() == type;
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (!converted) {
-    std::fprintf(stderr, "kelvane_convert: conversion to %s failed\n", argv[arg + 1]);
-    return 1;
-  }
-  std::printf("input: %s (%ux%u)\n", argv[arg], input.width, input.height);
-  std::printf("type: %s\n", argv[arg + 1]);
-  std::printf("palette entries: %u\n", texture.GetColorPalette().GetNumber());
-  std::printf("conversion: %.3f s\n", seconds);
-
-  // Decode back for the preview.
-  CTexture decoded(texture);
-  decoded.Convert(CTexture::TYPE_DIRECT);
-  const Kelvane::CDirectColorImage& direct = decoded.GetDirectColorImage();
-  const Kelvane::CAlphaImage& alpha = decoded.GetAlphaImage();
-  Image preview;
-  preview.width = direct.GetWidth();
-  preview.height = direct.GetHeight();
-  preview.rgb.resize(size_t{preview.width} * preview.height * 3);
-  double squared_error = 0;
-  for (unsigned int y = 0; y < preview.height; ++y) {
-    for (unsigned int x = 0; x < preview.width; ++x) {
-      unsigned char* p = &preview.rgb[(size_t{y} * preview.width + x) * 3];
-      const auto xs = static_cast<unsigned short>(x), ys = static_cast<unsigned short>(y);
-      direct.GetValue(&p[0], &p[1], &p[2], xs, ys);
-      const unsigned char* q = &input.rgb[(size_t{y} * input.width + x) * 3];
-      for (int k = 0; k < 3; ++k) squared_error += (p[k] - q[k]) * double(p[k] - q[k]);
-      unsigned char a = 255;
-      if (alpha.IsAvailable()) alpha.GetValue(&a, xs, ys);
-      if (a < 128) {
-        p[0] = 255;
-        p[1] = 0;
-        p[2] = 255;
-      }
-    }
-  }
-  std::printf("mean squared error: %.2f\n", squared_error / (3.0 * preview.width * preview.height));
-  if (!WritePpm(argv[arg + 2], preview)) {
-    std::fprintf(stderr, "kelvane_convert: cannot write %s\n", argv[arg + 2]);
-    return 1;
-  }
-  return support::CloseStdout(0, "kelvane_convert: cannot write the summary\n");
+  Options o;
+  int status = ParseArgs(argc, argv, &o);
+  if (status < 0) status = Run(o);
+  return support::CloseStdout(status, "kelvane_convert: cannot write the summary\n");
 }

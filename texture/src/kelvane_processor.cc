@@ -4,96 +4,45 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <typeinfo>
 #include <vector>
 
 #include "kelvane/kelvane.h"
 #include "kelvane_default_processor.h"
+#include "kelvane_nearest.h"
 
 namespace Kelvane {
 
 namespace {
 
+using internal::NearestSearch;
+
 CDefaultColorProcessor g_default_color_processor;
 
-inline uint32_t ColourDistance(int r1, int g1, int b1, int r2, int g2, int b2) {
-  const auto dr = static_cast<uint32_t>(30 * (r1 - r2));
-  const auto dg = static_cast<uint32_t>(59 * (g1 - g2));
-  const auto db = static_cast<uint32_t>(11 * (b1 - b2));
-  return dr * dr + dg * dg + db * db;
-}
-
-// The nearest-colour search over a palette copied into plain arrays; the same
-// result as CDefaultColorProcessor::FindNearColor.
-class NearestSearch {
- public:
-  NearestSearch(const CColorPalette& palette, short excluded) : excluded_(excluded) {
-    const unsigned int count = palette.GetNumber();
-    red_.resize(count);
-    green_.resize(count);
-    blue_.resize(count);
-    for (unsigned int i = 0; i < count; ++i) {
-      red_[i] = palette.GetRedChannel()[i];
-      green_[i] = palette.GetGreenChannel()[i];
-      blue_[i] = palette.GetBlueChannel()[i];
-    }
-  }
-
-  unsigned char Find(int r, int g, int b) const {
-    uint32_t best = std::numeric_limits<uint32_t>::max();
-    unsigned int best_index = 0;
-    const auto count = static_cast<unsigned int>(red_.size());
-    for (unsigned int i = 0; i < count; ++i) {
-      if (static_cast<int>(i) == excluded_) continue;
-      const uint32_t d = ColourDistance(r, g, b, red_[i], green_[i], blue_[i]);
-      if (d < best) {
-        best = d;
-        best_index = i;
-        if (d == 0) break;
-      }
-    }
-    return static_cast<unsigned char>(best_index);
-  }
-
- private:
-  int excluded_;
-  std::vector<int> red_, green_, blue_;
-};
-
-// Remembers the nearest entry of every colour met so far, so that each
-// distinct texel colour is searched once. Open addressing on the 24-bit colour.
+// Remembers the nearest entry of recently met colours, so that a colour seen
+// again is not searched again. Direct-mapped and small enough to stay in the
+// processor's cache: a colour that is evicted is simply searched once more,
+// and an image of nearly all new colours pays little beyond the searches.
 class NearestCache {
  public:
-  NearestCache(const NearestSearch& search, uint32_t texels) : search_(search) {
-    uint32_t capacity = 1024;
-    const uint64_t wanted = std::min<uint64_t>(uint64_t{texels} * 2, uint64_t{1} << 25);
-    while (capacity < wanted) capacity *= 2;
-    mask_ = capacity - 1;
-    keys_.assign(capacity, kEmpty);
-    values_.resize(capacity);
-  }
+  explicit NearestCache(const NearestSearch& search)
+      : search_(search), keys_(kSlots, kEmpty), values_(kSlots) {}
 
   unsigned char Find(unsigned char r, unsigned char g, unsigned char b) {
     const uint32_t colour = (uint32_t{r} << 16) | (uint32_t{g} << 8) | b;
-    uint32_t slot = (colour * 2654435761u) >> 7 & mask_;
-    for (;;) {
-      if (keys_[slot] == colour) return values_[slot];
-      if (keys_[slot] == kEmpty) break;
-      slot = (slot + 1) & mask_;
-    }
+    const uint32_t slot = (colour * 2654435761u) >> (32 - kSlotBits);
+    if (keys_[slot] == colour) return values_[slot];
     const unsigned char found = search_.Find(r, g, b);
-    // The table is never more than half full: it is at least twice the texel
-    // count (or holds every possible colour twice over).
     keys_[slot] = colour;
     values_[slot] = found;
     return found;
   }
 
  private:
-  static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
+  static constexpr unsigned int kSlotBits = 16;
+  static constexpr uint32_t kSlots = uint32_t{1} << kSlotBits;
+  static constexpr uint32_t kEmpty = 0xFFFFFFFFu;  // above every 24-bit colour
   const NearestSearch& search_;
-  uint32_t mask_;
   std::vector<uint32_t> keys_;
   std::vector<unsigned char> values_;
 };
@@ -124,23 +73,8 @@ void CDefaultColorProcessor::SetConvertFactor(const void* factor) {
 
 int CDefaultColorProcessor::FindNearColor(const CColorPalette* palette, unsigned char red,
                                           unsigned char green, unsigned char blue, short excluded) {
-  uint32_t best = std::numeric_limits<uint32_t>::max();
-  unsigned int best_index = 0;
-  const unsigned int count = palette->GetNumber();
-  const CData& reds = palette->GetRedChannel();
-  const CData& greens = palette->GetGreenChannel();
-  const CData& blues = palette->GetBlueChannel();
-  for (unsigned int i = 0; i < count; ++i) {
-    if (static_cast<int>(i) == excluded) continue;
-    const uint32_t d = ColourDistance(red, green, blue, reds[i], greens[i], blues[i]);
-    if (d < best) {
-      best = d;
-      best_index = i;
-      if (d == 0) break;
-    }
-  }
   // The result is held in 8 bits, so it is never -1.
-  return static_cast<unsigned char>(best_index);
+  return NearestSearch(*palette, excluded).Find(red, green, blue);
 }
 
 bool CDefaultColorProcessor::CreateColorMemory(CColorPalette* out, const CDirectColorImage* image,
@@ -210,111 +144,158 @@ void CDefaultColorProcessor::CompressPalette_MedhianCut(CColorPalette* out, cons
   }
 }
 
-bool CDefaultColorProcessor::ConvertToPaletteType(CTexture* texture) {
-  CDirectColorImage& image = texture->GetDirectColorImage();
-  CAlphaImage& alpha = texture->GetAlphaImage();
-  CColorPalette& palette = texture->GetColorPalette();
-  CColorIndexImage& indices = texture->GetColorIndexImage();
-  const unsigned short width = texture->GetWidth();
-  const unsigned short height = texture->GetHeight();
-  const uint32_t texels = uint32_t{width} * height;
-  const unsigned int entries = palette.GetNumber();
+namespace {
 
-  // Every plane read or written per texel must have the texture's size.
+using Factor = CDefaultColorProcessor::tConvertFactor;
+
+// Every plane read or written per texel must have the texture's size.
+bool PlanesFit(CTexture& texture) {
+  const unsigned short width = texture.GetWidth();
+  const unsigned short height = texture.GetHeight();
+  const CDirectColorImage& image = texture.GetDirectColorImage();
+  const CColorIndexImage& indices = texture.GetColorIndexImage();
+  const CAlphaImage& alpha = texture.GetAlphaImage();
   if (!image.IsAvailable() || image.GetWidth() != width || image.GetHeight() != height) return false;
-  if (!indices.IsAvailable() || indices.GetNumber() != texels) return false;
-  if (alpha.IsAvailable() && (alpha.GetWidth() != width || alpha.GetHeight() != height)) return false;
+  if (!indices.IsAvailable() || indices.GetNumber() != uint32_t{width} * height) return false;
+  return !alpha.IsAvailable() || (alpha.GetWidth() == width && alpha.GetHeight() == height);
+}
 
+// Key-colour transparency: the alpha image becomes 0 where the texel has the
+// key colour (entry 0 of a fixed palette, else the configured one), 255
+// elsewhere. Without an alpha image of its own the texture gets one here, so
+// that the key colour's transparency is kept.
+void MarkKeyColour(const Factor& factor, CTexture* texture) {
+  unsigned char key_red = factor.transparentRed;
+  unsigned char key_green = factor.transparentGreen;
+  unsigned char key_blue = factor.transparentBlue;
+  if (factor.pFixedPalette != nullptr) factor.pFixedPalette->GetValue(&key_red, &key_green, &key_blue, 0);
+  const CDirectColorImage& image = texture->GetDirectColorImage();
+  CAlphaImage& alpha = texture->GetAlphaImage();
+  if (!alpha.IsAvailable()) alpha.Create(image.GetWidth(), image.GetHeight(), 255);
+  const uint32_t texels = image.GetNumber();
+  const unsigned char* reds = image.GetRedChannel().GetpData();
+  const unsigned char* greens = image.GetGreenChannel().GetpData();
+  const unsigned char* blues = image.GetBlueChannel().GetpData();
+  unsigned char* alphas = alpha.GetAlphaChannel().GetpData();
+  for (uint32_t i = 0; i < texels; ++i) {
+    const bool key = reds[i] == key_red && greens[i] == key_green && blues[i] == key_blue;
+    alphas[i] = key ? 0 : 255;
+  }
+}
+
+// The colours the palette is chosen from: every texel's, or with transparency
+// only the opaque texels' (alpha 128 and up).
+void CollectColours(CDefaultColorProcessor* processor, const Factor& factor, CTexture* texture,
+                    CColorPalette* work) {
+  const CDirectColorImage& image = texture->GetDirectColorImage();
+  const CAlphaImage& alpha = texture->GetAlphaImage();
+  work->Create(image.GetNumber(), 0, 0, 0);
+  if (factor.useTransparency) {
+    processor->CreateColorMemory(work, &image, alpha.IsAvailable() ? &alpha : nullptr, 128);
+  } else {
+    processor->CreateColorMemory(work, &image, nullptr, 0);
+  }
+}
+
+// The distinct 5-bit colours when they fit the palette, else a median cut of
+// them (duplicates weigh in) with its repeats removed.
+void ReducePalette(CDefaultColorProcessor* processor, CColorPalette* work, CColorPalette* palette) {
+  const unsigned int entries = palette->GetNumber();
+  work->CommonLowerBit(5);
+  CColorPalette distinct(*work);
+  distinct.CutCommonColor();
+  if (distinct.GetNumber() <= entries) {
+    *palette = distinct;
+  } else {
+    processor->CompressPalette_MedhianCut(palette, work);
+    palette->CutCommonColor();
+  }
+}
+
+// Entry 0 becomes the key colour: the palette grows by one entry when it has
+// room, else its last colour is pushed out.
+void MakeTransparentEntry(const Factor& factor, unsigned int entries, CColorPalette* palette) {
+  unsigned int c = palette->GetNumber();
+  if (c < entries) {
+    palette->ChangeNumber(c + 1);
+    ++c;
+  }
+  for (unsigned int i = c - 1; i >= 1; --i) {
+    unsigned char r, g, b;
+    palette->GetValue(&r, &g, &b, i - 1);
+    palette->SetValue(r, g, b, i);
+  }
+  palette->SetValue(factor.transparentRed, factor.transparentGreen, factor.transparentBlue, 0);
+}
+
+// Every texel's index: 0 for a transparent one, else the nearest entry. The
+// library's own search is answered once per distinct colour; a derived
+// processor gets its (virtual) search called for every texel, and its -1
+// fails the conversion.
+bool MapTexels(CDefaultColorProcessor* processor, bool own_search, const Factor& factor, short excluded,
+               CTexture* texture) {
+  const CDirectColorImage& image = texture->GetDirectColorImage();
+  const CAlphaImage& alpha = texture->GetAlphaImage();
+  const CColorPalette& palette = texture->GetColorPalette();
+  const uint32_t texels = image.GetNumber();
+  const unsigned char* reds = image.GetRedChannel().GetpData();
+  const unsigned char* greens = image.GetGreenChannel().GetpData();
+  const unsigned char* blues = image.GetBlueChannel().GetpData();
+  const unsigned char* alphas = alpha.IsAvailable() ? alpha.GetAlphaChannel().GetpData() : nullptr;
+  unsigned char* out = texture->GetColorIndexImage().GetColorIndexData().GetpData();
+  auto transparent = [&](uint32_t i) {
+    return factor.useTransparency && (alphas != nullptr ? alphas[i] : 255) < 128;
+  };
+  if (own_search) {
+    NearestSearch search(palette, excluded);
+    NearestCache cache(search);
+    for (uint32_t i = 0; i < texels; ++i) {
+      out[i] = transparent(i) ? 0 : cache.Find(reds[i], greens[i], blues[i]);
+    }
+    return true;
+  }
+  for (uint32_t i = 0; i < texels; ++i) {
+    if (transparent(i)) {
+      out[i] = 0;
+      continue;
+    }
+    const int found = processor->FindNearColor(&palette, reds[i], greens[i], blues[i], excluded);
+    if (found == -1) return false;
+    out[i] = static_cast<unsigned char>(found);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CDefaultColorProcessor::ConvertToPaletteType(CTexture* texture) {
+  if (!PlanesFit(*texture)) return false;
   const CColorPalette* fixed = factor_.pFixedPalette;
   // A fixed palette that is not available, or holds no entry, gives nothing to
   // map to (nor a key colour to read).
   if (fixed != nullptr && (!fixed->IsAvailable() || fixed->GetNumber() == 0)) return false;
 
+  if (factor_.useTransparency && !factor_.useAlphaImage) MarkKeyColour(factor_, texture);
   CColorPalette work;
-  work.Create(texels, 0, 0, 0);
-  if (factor_.useTransparency) {
-    if (!factor_.useAlphaImage) {
-      unsigned char key_red = factor_.transparentRed;
-      unsigned char key_green = factor_.transparentGreen;
-      unsigned char key_blue = factor_.transparentBlue;
-      if (fixed != nullptr) fixed->GetValue(&key_red, &key_green, &key_blue, 0);
-      // Without an alpha image of its own the texture gets one here, so that
-      // the key colour's transparency is kept.
-      if (!alpha.IsAvailable()) alpha.Create(width, height, 255);
-      const unsigned char* reds = image.GetRedChannel().GetpData();
-      const unsigned char* greens = image.GetGreenChannel().GetpData();
-      const unsigned char* blues = image.GetBlueChannel().GetpData();
-      unsigned char* alphas = alpha.GetAlphaChannel().GetpData();
-      for (uint32_t i = 0; i < texels; ++i) {
-        const bool key = reds[i] == key_red && greens[i] == key_green && blues[i] == key_blue;
-        alphas[i] = key ? 0 : 255;
-      }
-    }
-    CreateColorMemory(&work, &image, alpha.IsAvailable() ? &alpha : nullptr, 128);
-  } else {
-    CreateColorMemory(&work, &image, nullptr, 0);
-  }
+  CollectColours(this, factor_, texture, &work);
 
+  CColorPalette& palette = texture->GetColorPalette();
+  const unsigned int entries = palette.GetNumber();
   short excluded = -1;
   if (fixed != nullptr) {
     palette = *fixed;
     if (palette.GetNumber() > entries) palette.ChangeNumber(entries);
   } else {
-    work.CommonLowerBit(5);
-    CColorPalette distinct(work);
-    distinct.CutCommonColor();
-    if (distinct.GetNumber() <= entries) {
-      palette = distinct;
-    } else {
-      CompressPalette_MedhianCut(&palette, &work);
-      palette.CutCommonColor();
-    }
+    ReducePalette(this, &work, &palette);
     if (factor_.useTransparency && entries > 0) {
-      unsigned int c = palette.GetNumber();
-      if (c < entries) {
-        palette.ChangeNumber(c + 1);
-        ++c;
-      }
-      for (unsigned int i = c - 1; i >= 1; --i) {
-        unsigned char r, g, b;
-        palette.GetValue(&r, &g, &b, i - 1);
-        palette.SetValue(r, g, b, i);
-      }
-      palette.SetValue(factor_.transparentRed, factor_.transparentGreen, factor_.transparentBlue, 0);
+      MakeTransparentEntry(factor_, entries, &palette);
       excluded = 0;
     }
   }
-
-  const unsigned char* reds = image.GetRedChannel().GetpData();
-  const unsigned char* greens = image.GetGreenChannel().GetpData();
-  const unsigned char* blues = image.GetBlueChannel().GetpData();
-  const unsigned char* alphas = alpha.IsAvailable() ? alpha.GetAlphaChannel().GetpData() : nullptr;
-  unsigned char* out = indices.GetColorIndexData().GetpData();
-  // The library's own search is answered once per distinct colour; a derived
-  // processor gets its (virtual) search called for every texel. The type_info
-  // objects are compared by address: an object of exactly this class uses the
-  // library's own, and a mismatch only costs speed.
+  // The type_info objects are compared by address: an object of exactly this
+  // class uses the library's own search, and a mismatch only costs speed.
   const bool own_search = &typeid(*this) == &typeid(CDefaultColorProcessor);
-  if (own_search) {
-    NearestSearch search(palette, excluded);
-    NearestCache cache(search, texels);
-    for (uint32_t i = 0; i < texels; ++i) {
-      const unsigned char a = alphas != nullptr ? alphas[i] : 255;
-      out[i] = factor_.useTransparency && a < 128 ? 0 : cache.Find(reds[i], greens[i], blues[i]);
-    }
-    return true;
-  }
-  for (uint32_t i = 0; i < texels; ++i) {
-    const unsigned char a = alphas != nullptr ? alphas[i] : 255;
-    if (factor_.useTransparency && a < 128) {
-      out[i] = 0;
-      continue;
-    }
-    const int found = FindNearColor(&palette, reds[i], greens[i], blues[i], excluded);
-    if (found == -1) return false;
-    out[i] = static_cast<unsigned char>(found);
-  }
-  return true;
+  return MapTexels(this, own_search, factor_, excluded, texture);
 }
 
 bool CDefaultColorProcessor::ConvertToTex4x4(CTexture* /*texture*/) { return false; }

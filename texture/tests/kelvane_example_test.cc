@@ -12,6 +12,9 @@ using testing_support::RunProgram;
 using testing_support::TempDir;
 
 const std::string kPhoto = std::string(TEST_DATA_DIR) + "/photo-cat-64.ppm";
+const std::string kUsage =
+    "usage: kelvane_convert [--key R,G,B] [--algorithm NAME] [--share R,G,B] [--near] [--data PREFIX] "
+    "INPUT.ppm TYPE PREVIEW.ppm\n";
 
 TEST(KelvaneExample, ConvertsPhotoAndWritesPreview) {
   TempDir dir;
@@ -34,7 +37,7 @@ TEST(KelvaneExample, RefusesBadArguments) {
   dir.Write("bad.ppm", std::string("P3\n1 1\n255\n0 0 0\n"));
   const auto usage = RunProgram(KELVANE_CONVERT_PATH, {kPhoto, "palette17", "out.ppm"}, dir.path());
   EXPECT_EQ(usage.status, 1);
-  EXPECT_EQ(usage.err, "usage: kelvane_convert [--key R,G,B] INPUT.ppm TYPE PREVIEW.ppm\n");
+  EXPECT_EQ(usage.err, kUsage);
   const auto bad = RunProgram(KELVANE_CONVERT_PATH, {"bad.ppm", "palette4", "out.ppm"}, dir.path());
   EXPECT_EQ(bad.status, 1);
   EXPECT_EQ(bad.err, "kelvane_convert: cannot read binary PPM bad.ppm\n");
@@ -58,8 +61,58 @@ TEST(KelvaneExample, KeyColourShowsMagentaInPreview) {
   const auto bad_key =
       RunProgram(KELVANE_CONVERT_PATH, {"--key", "10,20", "two.ppm", "a3i5", "p.ppm"}, dir.path());
   EXPECT_EQ(bad_key.status, 1);
-  EXPECT_EQ(bad_key.err, "usage: kelvane_convert [--key R,G,B] INPUT.ppm TYPE PREVIEW.ppm\n");
+  EXPECT_EQ(bad_key.err, kUsage);
   EXPECT_FALSE(dir.Exists("p.ppm"));
+}
+
+TEST(KelvaneExample, WritesDataBlocksAndGrowsToNearSize) {
+  TempDir dir;
+  // Two texels: the key colour and grey (100 -> 99 in 5 bits, word 0x318C).
+  dir.Write("two.ppm", std::string("P6\n2 1\n255\n") + std::string("\x0A\x14\x1E\x64\x64\x64", 6));
+  const auto result = RunProgram(
+      KELVANE_CONVERT_PATH,
+      {"--key", "10,20,30", "--near", "--data", "out", "two.ppm", "palette4", "preview.ppm"}, dir.path());
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+  EXPECT_NE(result.out.find("data: 8x8, 16 texel bytes, 4 palette bytes, 0 palette index bytes\n"),
+            std::string::npos)
+      << result.out;
+  // The grown columns repeat the grey texel (index 1) and the grown rows
+  // repeat row 0, so each row is one word: entry 0 (transparent), then 1s.
+  std::string texels;
+  for (int row = 0; row < 8; ++row) texels += std::string("\x54\x55", 2);
+  EXPECT_EQ(dir.Read("out.tex"), texels);
+  EXPECT_EQ(dir.Read("out.pal"), std::string("\x41\x0C\x8C\x31", 4));
+  EXPECT_FALSE(dir.Exists("out.pidx"));
+  const std::string preview = dir.Read("preview.ppm");
+  const std::string header = "P6\n8 8\n255\n";
+  ASSERT_EQ(preview.size(), header.size() + 8 * 8 * 3);
+  EXPECT_EQ(preview.substr(header.size(), 6), std::string("\xFF\x00\xFF\x63\x63\x63", 6));
+  EXPECT_EQ(preview.substr(preview.size() - 3), std::string("\x63\x63\x63", 3));
+
+  // Direct colour has no palette block; 4x4 settings are accepted by every type.
+  const auto direct = RunProgram(
+      KELVANE_CONVERT_PATH,
+      {"--algorithm", "roundrobin-linear", "--share", "1,2,3", "--data", "d", "two.ppm", "direct", "p.ppm"},
+      dir.path());
+  ASSERT_EQ(direct.status, 0) << direct.err;
+  EXPECT_EQ(dir.Read("d.tex"), std::string("\x41\x8C\x8C\xB1", 4));
+  EXPECT_FALSE(dir.Exists("d.pal"));
+
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--algorithm", "best", "two.ppm", "tex4x4", "q.ppm"},
+        {"--share", "1,2,256", "two.ppm", "tex4x4", "q.ppm"},
+        {"--data", "two.ppm", "tex4x4", "q.ppm"}}) {
+    const auto usage = RunProgram(KELVANE_CONVERT_PATH, args, dir.path());
+    EXPECT_EQ(usage.status, 1);
+    EXPECT_EQ(usage.err, kUsage);
+  }
+  // A side the console cannot take.
+  dir.Write("wide.ppm", std::string("P6\n1025 1\n255\n") + std::string(1025 * 3, '\x10'));
+  const auto wide = RunProgram(KELVANE_CONVERT_PATH, {"--near", "wide.ppm", "direct", "q.ppm"}, dir.path());
+  EXPECT_EQ(wide.status, 1);
+  EXPECT_EQ(wide.err, "kelvane_convert: cannot make the texture data\n");
+  EXPECT_FALSE(dir.Exists("q.ppm"));
 }
 
 }  // namespace

@@ -1,34 +1,27 @@
 // End-to-end conversion of a real photograph against the literal reference.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "kelvane/kelvane.h"
+#include "kelvane_image_loader.h"
 #include "kelvane_reference.h"
 
 namespace {
 
 using Kelvane::CTexture;
 
-// Reads the test photograph: "P6\n<w> <h>\n255\n" and the RGB bytes.
 bool ReadPhoto(const std::string& path, unsigned int* width, unsigned int* height,
                std::vector<reference::Rgb>* texels) {
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  unsigned int maxval = 0;
-  const bool header = std::fscanf(file, "P6 %u %u %u", width, height, &maxval) == 3 && maxval == 255;
-  std::fgetc(file);
-  texels->resize(size_t{*width} * *height);
-  bool ok = header;
-  for (auto& t : *texels) {
-    unsigned char rgb[3];
-    ok = ok && std::fread(rgb, 1, 3, file) == 3;
-    t = reference::Rgb{rgb[0], rgb[1], rgb[2]};
-  }
-  std::fclose(file);
-  return ok;
+  kelvane_example::Image image;
+  if (kelvane_example::LoadImage(path, &image) != kelvane_example::LoadStatus::kOk) return false;
+  *width = image.width;
+  *height = image.height;
+  texels->clear();
+  for (size_t i = 0; i < image.rgb.size(); i += 3)
+    texels->push_back({image.rgb[i], image.rgb[i + 1], image.rgb[i + 2]});
+  return true;
 }
 
 TEST(KelvanePhoto, ConversionMatchesLiteralAndMapsToNearest) {

@@ -100,6 +100,64 @@ TEST(KelvaneProcessor, FindNearColorTiesAndExclusion) {
   EXPECT_EQ(processor.FindNearColor(&weighted, 0, 0, 0, -1), 1);
 }
 
+// The grouped search against the literal scan: palettes of every length (not
+// only whole groups), all excluded entries, few levels for many ties.
+TEST(KelvaneProcessor, FindNearColorMatchesLiteralScan) {
+  std::mt19937 random(41);
+  CDefaultColorProcessor processor;
+  for (int round = 0; round < 400; ++round) {
+    const unsigned int count = round < 300 ? round % 19 : 200 + random() % 120;
+    const unsigned int levels = std::vector<unsigned int>{2, 3, 256}[random() % 3];
+    auto value = [&] { return static_cast<unsigned char>(random() % levels * (255 / (levels - 1))); };
+    std::vector<reference::Rgb> entries(count);
+    for (auto& e : entries) e = reference::Rgb{value(), value(), value()};
+    CColorPalette palette;
+    palette.Create(count, 0, 0, 0);
+    for (unsigned int i = 0; i < count; ++i) palette.SetValue(entries[i].r, entries[i].g, entries[i].b, i);
+    const short excluded =
+        static_cast<short>(random() % 2 == 0 ? -1 : static_cast<int>(random() % (count + 1)));
+    for (int q = 0; q < 40; ++q) {
+      const reference::Rgb c =
+          q % 2 == 0 || count == 0 ? reference::Rgb{value(), value(), value()} : entries[random() % count];
+      ASSERT_EQ(processor.FindNearColor(&palette, c.r, c.g, c.b, excluded),
+                reference::FindNear(entries, c, excluded))
+          << round << " " << q;
+    }
+  }
+}
+
+// Images where nearly every texel is a new colour: the worst case of the
+// per-colour search, against the literal conversion.
+TEST(KelvaneProcessor, ManyColourImagesMatchLiteral) {
+  std::mt19937 random(43);
+  for (int round = 0; round < 6; ++round) {
+    const unsigned short width = static_cast<unsigned short>(37 + random() % 40);
+    const unsigned short height = static_cast<unsigned short>(20 + random() % 30);
+    std::vector<reference::Rgb> texels(size_t{width} * height);
+    std::vector<Entry> entries(texels.size());
+    for (size_t i = 0; i < texels.size(); ++i) {
+      const uint32_t v = random();
+      texels[i] = reference::Rgb{static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
+                                 static_cast<unsigned char>(v >> 16)};
+      entries[i] = Entry{texels[i].r, texels[i].g, texels[i].b};
+    }
+    const CTexture::tType type = round % 2 == 0 ? CTexture::TYPE_PALETTE256 : CTexture::TYPE_PALETTE16;
+    CTexture texture;
+    FillDirect(&texture, width, height, entries);
+    ASSERT_TRUE(texture.Convert(type));
+    ASSERT_EQ(texture.GetType(), type);
+    std::vector<reference::Rgb> want_palette;
+    std::vector<unsigned char> want_indices;
+    reference::ConvertOpaque(texels, type == CTexture::TYPE_PALETTE256 ? 256 : 16, &want_palette,
+                             &want_indices);
+    const std::vector<Entry> got = Entries(texture.GetColorPalette());
+    ASSERT_EQ(got.size(), want_palette.size());
+    for (size_t i = 0; i < got.size(); ++i)
+      ASSERT_TRUE((got[i] == Entry{want_palette[i].r, want_palette[i].g, want_palette[i].b})) << i;
+    ASSERT_EQ(Indices(texture), want_indices);
+  }
+}
+
 TEST(KelvaneProcessor, MedianCutExample) {
   CDefaultColorProcessor processor;
   const CColorPalette colours =

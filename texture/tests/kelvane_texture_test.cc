@@ -184,6 +184,34 @@ TEST(KelvaneTexture, ShrinkingPaletteGoesThroughDirect) {
   EXPECT_FALSE(texture.GetAlphaImage().IsAvailable());
 }
 
+// A palette exactly as large as the target type is kept as it is: a new
+// reduction would drop the unused entry and round the colours to 5 bits.
+TEST(KelvaneTexture, PaletteOfExactlyTheTargetSizeIsNotReducedAgain) {
+  CTexture texture;
+  texture.GetColorIndexImage().Create(3, 1);
+  texture.GetColorIndexImage().SetValue(2, 1, 0);
+  texture.GetColorIndexImage().SetValue(1, 2, 0);
+  Kelvane::CColorPalette& palette = texture.GetColorPalette();
+  palette.Create(4, 0, 0, 0);
+  const unsigned char kValues[4][3] = {{7, 7, 7}, {201, 3, 99}, {13, 250, 6}, {60, 61, 62}};
+  for (unsigned int i = 0; i < 4; ++i) palette.SetValue(kValues[i][0], kValues[i][1], kValues[i][2], i);
+  texture.SetType(CTexture::TYPE_PALETTE16);
+  ASSERT_TRUE(texture.Convert(CTexture::TYPE_PALETTE4));
+  EXPECT_EQ(texture.GetType(), CTexture::TYPE_PALETTE4);
+  ASSERT_EQ(texture.GetColorPalette().GetNumber(), 4u);
+  for (unsigned int i = 0; i < 4; ++i) {
+    unsigned char r, g, b;
+    texture.GetColorPalette().GetValue(&r, &g, &b, i);
+    EXPECT_EQ(r, kValues[i][0]);
+    EXPECT_EQ(g, kValues[i][1]);
+    EXPECT_EQ(b, kValues[i][2]);
+  }
+  const Kelvane::CData& indices = texture.GetColorIndexImage().GetColorIndexData();
+  EXPECT_EQ(std::vector<unsigned char>(indices.GetpData(), indices.GetpData() + 3),
+            (std::vector<unsigned char>{0, 2, 1}));
+  EXPECT_FALSE(texture.GetDirectColorImage().IsAvailable());
+}
+
 TEST(KelvaneTexture, FailedPaletteConversionKeepsDirectImage) {
   Kelvane::CColorPalette unavailable;
   CDefaultColorProcessor processor;

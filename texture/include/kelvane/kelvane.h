@@ -403,4 +403,63 @@ class KELVANE_API CTexture {
   CColorProcessor* processor_;
 };
 
+/// The texture data writer: turns a converted texture into the console's
+/// texel, palette and (TYPE_TEX4X4) palette index data, each a block of bytes
+/// in a buffer that the host allocates after asking GetDataByteSize for the
+/// sizes. With `near_size` the texture is first grown, in place, to the
+/// power-of-two sides from 8 to 1024 that the console accepts.
+///
+/// Words are little-endian. A colour word holds red >> 3 in bits 0 to 4,
+/// green >> 3 in bits 5 to 9 and blue >> 3 in bits 10 to 14; bit 15 is 0 in
+/// palette entries and, in TYPE_DIRECT texels, 1 when the texel's alpha is
+/// above 0. Texels go row by row from the top, left to right:
+/// - TYPE_PALETTE4, TYPE_PALETTE16: 2 or 4 bits per texel, from bit 0 up of
+///   consecutive 16-bit words;
+/// - TYPE_PALETTE256: one index byte per texel; TYPE_A5I3 and TYPE_A3I5: one
+///   byte of index (3 or 5 low bits) and alpha (its 5 or 3 high bits);
+/// - TYPE_TEX4X4: one 32-bit word per 4x4 block (blocks row by row), texel
+///   (column c, row r) of the block in bits 2 (4 r + c) and up; the palette
+///   index data holds one 16-bit word per block: mode in bits 14 and 15,
+///   palette address in bits 0 to 13;
+/// - TYPE_DIRECT: one colour word per texel.
+/// A missing alpha image counts as fully opaque.
+class KELVANE_API CMvx {
+ public:
+  /// The host's buffers and their sizes in bytes; owned by the host.
+  struct tMemory {
+    unsigned char* pTexelData;
+    unsigned int texelDataSize;
+    unsigned char* pPaletteData;
+    unsigned int paletteDataSize;
+    /// TYPE_TEX4X4 only.
+    unsigned char* pPaletteIndexData;
+    unsigned int paletteIndexDataSize;
+  };
+
+  CMvx();
+  /// Nothing to copy.
+  CMvx& operator=(const CMvx& other);
+  virtual ~CMvx();
+
+  /// The smallest of 8, 16, ..., 1024 that is at least `size`; -1 for 0 and
+  /// for sizes above 1024.
+  int GetNearMVXSize(unsigned short size) const;
+  /// The sizes of the three data blocks for the texture as it is, or as it
+  /// will be grown with `near_size`. PALETTE4 and PALETTE16 texels fill whole
+  /// 16-bit words. False when a side cannot be grown, or a size does not fit
+  /// 32 bits.
+  bool GetDataByteSize(unsigned int* texel_bytes, unsigned int* palette_bytes,
+                       unsigned int* palette_index_bytes, CTexture* texture, bool near_size) const;
+  /// Zeroes the buffers over the sizes in `memory`, then fills them. False
+  /// (with what is written so far) when the texture cannot be grown, for
+  /// TYPE_NONE, when a buffer the type needs is null or smaller than
+  /// GetDataByteSize reports, and when the planes do not agree with the
+  /// texture's size. The texture stays at the grown size.
+  bool Write(tMemory* memory, CTexture* texture, bool near_size) const;
+
+ private:
+  /// Writers are not copied.
+  CMvx(const CMvx& other);
+};
+
 }  // namespace Kelvane

@@ -25,6 +25,16 @@ int main() {
   }
   unsigned char index = 0;
   texture.GetColorIndexImage().GetValue(&index, 3, 3);
+  // The writer: 16 texels of 2 bits, 4 colour words.
+  Kelvane::CMvx writer;
+  unsigned int texel_bytes = 0, palette_bytes = 0, index_bytes = 0;
+  unsigned char texel[4], palette[8];
+  Kelvane::CMvx::tMemory memory{texel, 4, palette, 8, nullptr, 0};
+  if (!writer.GetDataByteSize(&texel_bytes, &palette_bytes, &index_bytes, &texture, false) ||
+      texel_bytes != 4 || palette_bytes != 8 || !writer.Write(&memory, &texture, false)) {
+    std::puts("writing failed");
+    return 1;
+  }
   std::printf("ok %u\n", index);
   return 0;
 }
