@@ -100,6 +100,7 @@ class Burier {
   int CheckSource();
   int PackOperands();
   int ReadReplacement();
+  int ChooseOutput();
   int OpenOutput();
   int EnterListDirectory();
   int LocateArea(int fd, uint64_t* at, size_t* count);
@@ -112,6 +113,7 @@ class Burier {
   ListContents list_;
   std::string source_;
   bool to_stdout_ = false;
+  std::string output_path_;
   support::OutputFile output_;
 };
 
@@ -169,13 +171,15 @@ int Burier::ReadReplacement() {
   return -1;
 }
 
-int Burier::OpenOutput() {
+int Burier::ChooseOutput() {
   std::string path;
   if (o_.output != nullptr) {
     path = o_.output;
     to_stdout_ = path[0] == '-';
   } else {
+    // Beside the image; in list mode the image is named relative to the list's folder.
     path = source_ + ".argAdded";
+    if (list_mode_ && list_.has_directory && path[0] != '/') path = list_.directory + "/" + path;
   }
   if (o_.verbose) {
     if (to_stdout_) {
@@ -185,7 +189,7 @@ int Burier::OpenOutput() {
     }
   }
   if (to_stdout_) return -1;
-  // The list's folder becomes the working folder later: an output named
+  // The list's folder becomes the working folder next: an output named
   // relative to the folder the tool was started in must stay there.
   if (list_mode_ && path[0] != '/') {
     char* cwd = getcwd(nullptr, 0);
@@ -193,7 +197,12 @@ int Burier::OpenOutput() {
     path = std::string(cwd) + "/" + path;
     std::free(cwd);
   }
-  if (output_.Open(path) != support::WriteStatus::kOk) return Fail("cannot open output file.\n");
+  output_path_ = path;
+  return -1;
+}
+
+int Burier::OpenOutput() {
+  if (output_.Open(output_path_) != support::WriteStatus::kOk) return Fail("cannot open output file.\n");
   return -1;
 }
 
@@ -269,8 +278,10 @@ int Burier::Run() {
   int status = CheckSource();
   if (status < 0) status = PackOperands();
   if (status < 0 && o_.replacement != nullptr) status = ReadReplacement();
-  if (status < 0 && !o_.in_place) status = OpenOutput();
+  if (status < 0 && !o_.in_place) status = ChooseOutput();
+  // A list whose folder cannot be entered is refused before the output is made.
   if (status < 0 && list_mode_) status = EnterListDirectory();
+  if (status < 0 && !o_.in_place && !to_stdout_) status = OpenOutput();
   if (status >= 0) return status;
   if (o_.verbose) std::printf("original bin file   : %s\n", source_.c_str());
   Fd image(OpenRegularFile(source_.c_str(), o_.in_place ? O_RDWR : O_RDONLY));

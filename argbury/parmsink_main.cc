@@ -16,7 +16,7 @@ constexpr argbury::Generation kDravo = {
     .not_for_rom_error = "ROM is not for DRAVO.\n",
     .illegal_list_error = "illegal dlf file.\n",
     .list_directory_lead = "dlf current directory is ",
-    // 9,"...","...","<binary>": the second quoted text, after a T, line.
+    // 9,"...","<binary>": the second quoted text, after a T, line.
     .list_rules = {.source_tag = "9,", .source_quote_pair = 1, .source_needs_directory = true},
     .area_by_marker = true,
     .fixed_area_offset = 0,
