@@ -49,7 +49,7 @@ long long ReadAt(int fd, uint64_t offset, void* data, size_t size) {
   return static_cast<long long>(got);
 }
 
-IoStatus FindMarkerInFile(int fd, uint64_t* offset) {
+IoStatus FindMarkerInFile(int fd, uint64_t* offset, const ByteSink* copy, uint64_t* copied) {
   std::vector<uint8_t> block(kBlockSize);
   MarkerScanner scanner;
   uint64_t at = 0;
@@ -57,7 +57,14 @@ IoStatus FindMarkerInFile(int fd, uint64_t* offset) {
     const long long n = ReadAt(fd, at, block.data(), block.size());
     if (n < 0) return IoStatus::kReadError;
     if (n == 0) return IoStatus::kNotFound;
-    if (scanner.Feed(block.data(), static_cast<size_t>(n))) {
+    const bool found = scanner.Feed(block.data(), static_cast<size_t>(n));
+    // Nothing before the area changes: up to the marker, the copy is the file.
+    const size_t keep = !found ? static_cast<size_t>(n) : scanner.offset() > at ? scanner.offset() - at : 0;
+    if (copy != nullptr && keep > 0) {
+      if (!(*copy)(block.data(), keep)) return IoStatus::kWriteError;
+      *copied += keep;
+    }
+    if (found) {
       *offset = scanner.offset();
       return IoStatus::kOk;
     }
@@ -77,12 +84,11 @@ bool WriteAt(int fd, uint64_t offset, const void* data, size_t size) {
   return true;
 }
 
-IoStatus CopyWithArea(int fd, uint64_t at, const uint8_t* area, size_t count, const ByteSink& sink,
+IoStatus CopyWithArea(int fd, uint64_t start, uint64_t at, const uint8_t* area, size_t count, const ByteSink& sink,
                       uint64_t* copied) {
   std::vector<uint8_t> block(kBlockSize);
   const uint64_t end = at + count;
-  uint64_t pos = 0;
-  *copied = 0;
+  uint64_t pos = start;
   for (;;) {
     const long long n = ReadAt(fd, pos, block.data(), block.size());
     if (n < 0) return IoStatus::kReadError;

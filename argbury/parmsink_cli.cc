@@ -114,6 +114,8 @@ class Burier {
   std::string source_;
   bool to_stdout_ = false;
   std::string output_path_;
+  ByteSink sink_;        // copy mode: where the copy goes
+  uint64_t copied_ = 0;  // bytes handed to it
   support::OutputFile output_;
 };
 
@@ -202,7 +204,12 @@ int Burier::ChooseOutput() {
 }
 
 int Burier::OpenOutput() {
+  if (to_stdout_) {
+    sink_ = WriteStdout;
+    return -1;
+  }
   if (output_.Open(output_path_) != support::WriteStatus::kOk) return Fail("cannot open output file.\n");
+  sink_ = [this](const uint8_t* data, size_t size) { return output_.Write(data, size); };
   return -1;
 }
 
@@ -226,9 +233,14 @@ int Burier::LocateArea(int fd, uint64_t* at, size_t* count) {
     if (file_size < *at + g_.fixed_area_size) return Fail("bad argument mark position.\n");
     return -1;
   }
+  // A copy under a temporary name can take the bytes before the marker as
+  // the search passes them: nothing is kept unless every check passes. A
+  // copy written through (standard output, a device) gets nothing early.
+  const bool copy_early = !o_.in_place && !to_stdout_ && !output_.writes_through();
   uint64_t marker = 0;
-  const IoStatus found = FindMarkerInFile(fd, &marker);
+  const IoStatus found = FindMarkerInFile(fd, &marker, copy_early ? &sink_ : nullptr, &copied_);
   if (found == IoStatus::kReadError) return Fail("cannot read binary file.\n");
+  if (found == IoStatus::kWriteError) return Fail("cannot write output file.\n");
   if (found != IoStatus::kOk) return Fail("cannot replace because bin file has no argument id string.\n");
   if (o_.verbose) {
     std::printf("found argument identification string at 0x%llx byte from top.\n",
@@ -255,21 +267,14 @@ int Burier::Write(int fd, uint64_t at, size_t count) {
     if (o_.verbose) std::printf("replaced 0x%zx byte.\n", count);
     return -1;
   }
-  ByteSink sink;
-  if (to_stdout_) {
-    std::fflush(stdout);
-    sink = WriteStdout;
-  } else {
-    sink = [this](const uint8_t* data, size_t size) { return output_.Write(data, size); };
-  }
-  uint64_t copied = 0;
-  const IoStatus status = CopyWithArea(fd, at, buffer_->bytes.data(), count, sink, &copied);
+  if (to_stdout_) std::fflush(stdout);
+  const IoStatus status = CopyWithArea(fd, copied_, at, buffer_->bytes.data(), count, sink_, &copied_);
   if (status == IoStatus::kReadError) return Fail("cannot read binary file.\n");
   if (status != IoStatus::kOk) return Fail("cannot write output file.\n");
   if (!to_stdout_ && output_.Commit() != support::WriteStatus::kOk) return Fail("cannot write output file.\n");
   if (o_.verbose) {
-    std::printf("output 0x%llx byte (%lld byte).\n", static_cast<unsigned long long>(copied),
-                static_cast<long long>(copied));
+    std::printf("output 0x%llx byte (%lld byte).\n", static_cast<unsigned long long>(copied_),
+                static_cast<long long>(copied_));
   }
   return -1;
 }
@@ -281,7 +286,7 @@ int Burier::Run() {
   if (status < 0 && !o_.in_place) status = ChooseOutput();
   // A list whose folder cannot be entered is refused before the output is made.
   if (status < 0 && list_mode_) status = EnterListDirectory();
-  if (status < 0 && !o_.in_place && !to_stdout_) status = OpenOutput();
+  if (status < 0 && !o_.in_place) status = OpenOutput();
   if (status >= 0) return status;
   if (o_.verbose) std::printf("original bin file   : %s\n", source_.c_str());
   Fd image(OpenRegularFile(source_.c_str(), o_.in_place ? O_RDWR : O_RDONLY));

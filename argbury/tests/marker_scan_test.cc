@@ -8,22 +8,13 @@
 #include <vector>
 
 #include "arg_buffer.h"
+#include "marker_reference.h"
 #include "marker_scan.h"
 
 namespace {
 
-// The reference: one byte at a time; after a mismatch that ends a partial
-// match, the same byte is tested against the marker's first character.
 long long LiteralFind(const std::string& data) {
-  size_t matched = 0;
-  for (size_t i = 0; i < data.size(); ++i) {
-    if (data[i] != argbury::kArgumentMarker[matched]) {
-      matched = 0;
-      if (data[i] != argbury::kArgumentMarker[0]) continue;
-    }
-    if (++matched == argbury::kMarkerLength) return static_cast<long long>(i + 1 - argbury::kMarkerLength);
-  }
-  return -1;
+  return argbury_reference::LiteralFindMarker(reinterpret_cast<const uint8_t*>(data.data()), data.size());
 }
 
 // Feeds `data` in pieces of the given sizes (the last one repeated).
