@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "image_io.h"
 #include "testing/golden.h"
 #include "testing/run_program.h"
 
@@ -130,15 +131,20 @@ TEST(ParmsinkCli, FindsTheFirstMarkerAfterColonsAndPartialMarkersAndAcrossBlocks
     std::string before;
     size_t at;
   };
-  for (const Case& c : std::vector<Case>{{":", 0x400}, {":$@$Argum", 0x400}, {"", (1u << 20) - 7}}) {
+  // The last: the marker begins in one block that the tool reads and ends in the next.
+  const size_t seam = argbury::kBlockSize - 7;
+  for (const Case& c : std::vector<Case>{{":", 0x400}, {":$@$Argum", 0x400}, {"", seam}}) {
     TempDir dir;
-    std::string image = Image((1u << 20) + 5000, c.at, 16);
+    std::string image = Image(argbury::kBlockSize + 5000, c.at, 16);
     image.replace(c.at - c.before.size(), c.before.size(), c.before);
     // A second area later on stays as it is.
     image.replace(image.size() - 100, kMarker.size(), kMarker);
     dir.Write("game.srl", image);
+    const std::string buried = Buried(image, c.at, Area({"game.srl", "x"}, 16));
+    ExpectResult(Parmsink(dir, {"-q", "-o", "copy.srl", "game.srl", "x"}), 0, "", "");
+    EXPECT_TRUE(dir.Read("copy.srl") == buried);
     ExpectResult(Parmsink(dir, {"-q", "game.srl", "x"}), 0, "", "");
-    EXPECT_EQ(dir.Read("game.srl"), Buried(image, c.at, Area({"game.srl", "x"}, 16)));
+    EXPECT_TRUE(dir.Read("game.srl") == buried);
   }
 }
 
