@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "arg_buffer.h"
 #include "marker_reference.h"
 #include "marker_scan.h"
 
@@ -74,27 +73,6 @@ TEST(MarkerScan, MatchesTheLiteralSearchOnRandomData) {
     for (int k = 0; k < 8; ++k) pieces.push_back(1 + rng() % (rng() % 2 ? 20 : 300));
     ASSERT_EQ(ScannerFind(data, pieces), LiteralFind(data)) << "round " << round;
   }
-}
-
-TEST(ArgBuffer, DumpShowsPrintableZeroAndOtherBytes) {
-  argbury::ArgBuffer buffer;
-  ASSERT_TRUE(argbury::PackString(&buffer, "A~\x7f\x1f\x80"));
-  const std::string dump = argbury::FormatDump(buffer.bytes.data());
-  EXPECT_EQ(dump.substr(0, 5 + 6 * 3), "   0 A  ~  \x7f  -  -  .  ");
-  EXPECT_EQ(dump.substr(dump.size() - 54, 5), "  f0 ");
-  EXPECT_EQ(std::count(dump.begin(), dump.end(), '\n'), 16);
-}
-
-TEST(ArgBuffer, RefusesToPassTheBufferAndNamesFilesAfterAnySeparator) {
-  argbury::ArgBuffer buffer;
-  const std::string big(argbury::kWorkBufferSize - 2, 'x');
-  ASSERT_TRUE(argbury::PackString(&buffer, big.c_str()));
-  EXPECT_FALSE(argbury::PackString(&buffer, "y"));
-  EXPECT_TRUE(argbury::PackString(&buffer, ""));
-  EXPECT_EQ(buffer.fill, argbury::kWorkBufferSize);
-  EXPECT_FALSE(argbury::PackString(&buffer, ""));
-  EXPECT_STREQ(argbury::FileNameOf("a\\b/c:d.srl"), "d.srl");
-  EXPECT_STREQ(argbury::FileNameOf("dir/"), "");
 }
 
 }  // namespace

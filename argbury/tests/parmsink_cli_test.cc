@@ -152,10 +152,6 @@ TEST(ParmsinkCli, VerboseAndDebugLinesInOrder) {
   TempDir dir;
   dir.Write("game.srl", Image(2048, 0x1F0, 300));
   dir.Write("repl.bin", std::string("r\x01\x80 ~", 5));
-  const RunResult r = Parmsink(dir, {"-v", "-d", "-r", "game.srl", "one", "two"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "");
-  ExpectGolden(TEST_DATA_DIR "/verbose_copy.stdout", r.out);
   const RunResult f = Parmsink(dir, {"-vd", "-f", "repl.bin", "game.srl"});
   EXPECT_EQ(f.status, 0);
   EXPECT_EQ(f.err, "");
