@@ -1,6 +1,5 @@
 #include "list_file.h"
 
-#include <cstdlib>
 #include <cstring>
 
 namespace argbury {
@@ -19,16 +18,39 @@ bool QuotedText(const std::string& line, int pair, std::string* text) {
   return true;
 }
 
+namespace {
+
+// Longer lines name no usable path: they are read past and ignored, so that
+// a huge file that merely begins like a list is never held in memory.
+constexpr size_t kMaxLine = 65536;
+
+// The next line (without its '\n') into `line`; false at the end of the file.
+bool ReadLine(FILE* file, std::string* line, bool* too_long) {
+  line->clear();
+  *too_long = false;
+  int c;
+  bool any = false;
+  while ((c = getc_unlocked(file)) != EOF) {
+    any = true;
+    if (c == '\n') return true;
+    if (line->size() < kMaxLine) {
+      line->push_back(static_cast<char>(c));
+    } else {
+      *too_long = true;
+    }
+  }
+  return any;
+}
+
+}  // namespace
+
 ListStatus ReadListFile(FILE* file, const ListRules& rules, ArgBuffer* buffer, ListContents* list) {
-  char* raw = nullptr;
-  size_t capacity = 0;
-  ssize_t length;
+  std::string line;
+  bool too_long = false;
   bool named = false;
-  ListStatus status = ListStatus::kOk;
-  // Whole lines, however long: a long line is never split into two.
-  while ((length = getline(&raw, &capacity, file)) >= 0) {
-    const std::string line(raw, static_cast<size_t>(length));
+  while (ReadLine(file, &line, &too_long)) {
     std::string text;
+    if (too_long) continue;
     if (line.compare(0, 2, "T,") == 0) {
       if (QuotedText(line, 0, &text)) {
         list->directory = text;
@@ -39,16 +61,11 @@ ListStatus ReadListFile(FILE* file, const ListRules& rules, ArgBuffer* buffer, L
                QuotedText(line, rules.source_quote_pair, &text)) {
       list->source = text;
       named = true;
-      if (!PackString(buffer, FileNameOf(list->source.c_str()))) {
-        status = ListStatus::kTooLong;
-        break;
-      }
+      if (!PackString(buffer, FileNameOf(list->source.c_str()))) return ListStatus::kTooLong;
     }
   }
-  if (status == ListStatus::kOk && std::ferror(file)) status = ListStatus::kReadError;
-  std::free(raw);
-  if (status == ListStatus::kOk && !named) status = ListStatus::kNoSource;
-  return status;
+  if (std::ferror(file)) return ListStatus::kReadError;
+  return named ? ListStatus::kOk : ListStatus::kNoSource;
 }
 
 }  // namespace argbury

@@ -35,9 +35,9 @@ struct ListContents {
 /// false when the line has not that many.
 bool QuotedText(const std::string& line, int pair, std::string* text);
 
-/// Reads the list from the current position of `file`, line by line. Every
-/// line that names the binary packs its file name into `buffer` at once.
-/// kNoSource when no line names a binary.
+/// Reads the list from the current position of `file`, line by line (a line
+/// over 64 KiB is ignored). Every line that names the binary packs its file
+/// name into `buffer` at once. kNoSource when no line names a binary.
 ListStatus ReadListFile(FILE* file, const ListRules& rules, ArgBuffer* buffer, ListContents* list);
 
 }  // namespace argbury

@@ -194,6 +194,7 @@ TEST(ParmsinkCli, RefusesBadListFiles) {
       {"#DLF\nT,\".\"\n9,\"a\",\"game.srl\n", illegal},
       {"#DLF\nT,\"missing\"\n9,\"a\",\"game.srl\"\n", illegal},
       {"#DLF", illegal},
+      {"#DLF\nT,\".\"\n9,\"a\",\"" + std::string(70000, '/') + "game.srl\"\n", illegal},  // over 64 KiB
       {"#ZLF\nH,\"game.srl\"\n", "Error: parmsink: cannot access to zlf file.\n"},
   };
   for (const auto& [list, err] : cases) {
