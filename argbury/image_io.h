@@ -29,8 +29,9 @@ using ByteSink = std::function<bool(const uint8_t* data, size_t size)>;
 
 /// Searches the file from its start for the argument marker: kOk with
 /// `*offset`, kNotFound, kReadError (or kWriteError). With `copy`, the
-/// bytes scanned up to the marker are handed to it on the way, so that a
-/// copy needs no second pass over them: `*copied` says how many.
+/// blocks scanned before the one where the marker ends are handed to it on
+/// the way, so that a copy needs no second pass over them: `*copied` says
+/// how many bytes.
 IoStatus FindMarkerInFile(int fd, uint64_t* offset, const ByteSink* copy = nullptr, uint64_t* copied = nullptr);
 
 /// Writes all `size` bytes at `offset`; false on any failure.
