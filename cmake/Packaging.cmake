@@ -30,3 +30,37 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 
 include(CPack)
+
+# The package test: cpack into a scratch folder, dpkg -x into a scratch root,
+# every program started from there, a host program built against the library.
+# Every program of the kit that this build makes must be in the package.
+set(package_programs "")
+foreach(program bootcast bootcast.ZYR parmsink parmsink.ZYR tailpack kidboot cartcleave
+    stampview signmerge huecast huemap huetile parser aescli keyedbin)
+  if(TARGET ${program})
+    list(APPEND package_programs ${program})
+  endif()
+endforeach()
+string(REPLACE ";" "," package_programs "${package_programs}")
+find_program(PACKAGE_DPKG dpkg)
+find_program(PACKAGE_SHLIBDEPS dpkg-shlibdeps)
+find_program(PACKAGE_PKG_CONFIG pkg-config)
+if(PACKAGE_DPKG AND PACKAGE_SHLIBDEPS)
+  add_test(NAME package_deb
+    COMMAND ${CMAKE_COMMAND}
+      -DBUILD_DIR=${PROJECT_BINARY_DIR}
+      -DWORK_DIR=${PROJECT_BINARY_DIR}/package-test
+      -DHOST_SOURCE=${PROJECT_SOURCE_DIR}/cmake/package_test/host
+      -DCPACK=${CMAKE_CPACK_COMMAND}
+      -DDPKG=${PACKAGE_DPKG}
+      -DVERSION=${PROJECT_VERSION}
+      -DCXX=${CMAKE_CXX_COMPILER}
+      -DGENERATOR=${CMAKE_GENERATOR}
+      -DSANITIZE=${TOOLS_SANITIZE}
+      -DPKG_CONFIG=${PACKAGE_PKG_CONFIG}
+      -DREQUIRED_PROGRAMS=${package_programs}
+      -P ${PROJECT_SOURCE_DIR}/cmake/package_test/run_package_test.cmake)
+  set_tests_properties(package_deb PROPERTIES LABELS package TIMEOUT 600)
+else()
+  message(STATUS "package test left out: dpkg or dpkg-shlibdeps missing (scripts/install-deps)")
+endif()
