@@ -1,0 +1,184 @@
+# Builds the Debian package from the build tree with cpack, extracts it into a
+# scratch root with dpkg -x, starts every program of the package from there,
+# and builds a host program against the packaged texture library, with its
+# CMake package and with pkg-config.
+# Inputs: BUILD_DIR WORK_DIR HOST_SOURCE CPACK DPKG VERSION CXX GENERATOR
+#         SANITIZE PKG_CONFIG REQUIRED_PROGRAMS (the programs this build makes,
+#         separated by commas).
+
+cmake_minimum_required(VERSION 3.25)
+
+function(run_step what)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${what} failed (${status}):\n${out}\n${err}")
+  endif()
+  set(step_output "${out}" PARENT_SCOPE)
+endfunction()
+
+function(first_line var text)
+  string(FIND "${text}" "\n" end)
+  string(SUBSTRING "${text}" 0 ${end} line)
+  set(${var} "${line}" PARENT_SCOPE)
+endfunction()
+
+file(REMOVE_RECURSE "${WORK_DIR}")
+file(MAKE_DIRECTORY "${WORK_DIR}")
+
+# The package, from what the build made.
+run_step("cpack" ${CMAKE_COMMAND} -E chdir "${WORK_DIR}"
+  ${CPACK} -G DEB --config "${BUILD_DIR}/CPackConfig.cmake" -B "${WORK_DIR}/cpack")
+file(GLOB debs "${WORK_DIR}/cpack/*.deb")
+list(LENGTH debs count)
+if(NOT count EQUAL 1)
+  message(FATAL_ERROR "cpack made ${count} packages, not one: ${debs}")
+endif()
+
+# Control fields: the project's version, and dependencies found by
+# dpkg-shlibdeps (every program needs the C library).
+run_step("dpkg-deb -f" ${DPKG}-deb -f "${debs}" Package Version Depends)
+set(control "${step_output}")
+if(NOT control MATCHES "Version: ${VERSION}\n")
+  message(FATAL_ERROR "package version is not ${VERSION}:\n${control}")
+endif()
+if(NOT control MATCHES "Depends: [^\n]*libc6 \\(>= [0-9.]+\\)")
+  message(FATAL_ERROR "package has no shared-library dependencies:\n${control}")
+endif()
+
+set(root "${WORK_DIR}/root")
+run_step("dpkg -x" ${DPKG} -x "${debs}" "${root}")
+set(usr "${root}/usr")
+
+# What the kit installs besides the programs.
+file(GLOB libdirs LIST_DIRECTORIES true "${usr}/lib" "${usr}/lib/*-linux-gnu*")
+set(pc "")
+foreach(dir IN LISTS libdirs)
+  if(EXISTS "${dir}/pkgconfig/kelvane.pc")
+    set(pc "${dir}/pkgconfig")
+    set(libdir "${dir}")
+  endif()
+endforeach()
+if(NOT pc)
+  message(FATAL_ERROR "no kelvane.pc in the package")
+endif()
+foreach(file
+    "${libdir}/libkelvane.so.1" "${libdir}/libkelvane.so"
+    "${libdir}/cmake/kelvane/kelvane-config.cmake"
+    "${usr}/include/kelvane/kelvane.h" "${usr}/include/kelvane/kelvane_export.h"
+    "${usr}/share/man/man3/kelvane.3")
+  if(NOT EXISTS "${file}")
+    message(FATAL_ERROR "the package lacks ${file}")
+  endif()
+endforeach()
+
+# The programs: whatever the package holds in bin/, and at least those the
+# build makes.
+file(GLOB programs RELATIVE "${usr}/bin" "${usr}/bin/*")
+string(REPLACE "," ";" REQUIRED_PROGRAMS "${REQUIRED_PROGRAMS}")
+foreach(program IN LISTS REQUIRED_PROGRAMS)
+  if(NOT program IN_LIST programs)
+    message(FATAL_ERROR "the package lacks the program ${program} (it has: ${programs})")
+  endif()
+endforeach()
+if(programs STREQUAL "")
+  message(FATAL_ERROR "the package holds no program")
+endif()
+# The device libraries are loaded by the loaders at start, before anything else.
+function(require_library name)
+  file(GLOB found "${usr}/lib/${name}" "${usr}/lib/*/${name}")
+  if(NOT found)
+    message(FATAL_ERROR "the package lacks ${name}")
+  endif()
+endfunction()
+if("bootcast" IN_LIST programs)
+  require_library(ISDRAVO.DLL)
+endif()
+if("bootcast.ZYR" IN_LIST programs)
+  require_library(ISZYR.DLL)
+endif()
+
+# How each program shows that it started: its usage or version line, which
+# names it; aescli has no usage and answers a run without options with its
+# own line.
+set(args_huetile -h)
+set(args_bootcast --version)
+set(text_aescli "cipher mode not specified")
+
+# Nothing from the build tree may be picked up.
+set(clean_env ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH --unset=LD_PRELOAD)
+foreach(program IN LISTS programs)
+  if(NOT EXISTS "${usr}/share/man/man1/${program}.1")
+    message(FATAL_ERROR "${program} has no manual page in the package")
+  endif()
+  set(expected "${program}")
+  if(DEFINED text_${program})
+    set(expected "${text_${program}}")
+  endif()
+  execute_process(COMMAND ${clean_env} "${usr}/bin/${program}" ${args_${program}}
+    WORKING_DIRECTORY "${WORK_DIR}"
+    INPUT_FILE /dev/null
+    RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  # 126/127: it could not be executed or its libraries are missing; a text
+  # instead of a number: it died on a signal.
+  if(NOT status MATCHES "^[0-9]+$" OR status EQUAL 126 OR status EQUAL 127)
+    message(FATAL_ERROR "${program} did not start (${status}):\n${out}\n${err}")
+  endif()
+  first_line(out_first "${out}")
+  first_line(err_first "${err}")
+  string(FIND "${out_first}" "${expected}" in_out)
+  string(FIND "${err_first}" "${expected}" in_err)
+  if(in_out LESS 0 AND in_err LESS 0)
+    message(FATAL_ERROR "${program}: the first line does not mention \"${expected}\" (status ${status}):\n"
+      "stdout: ${out_first}\nstderr: ${err_first}")
+  endif()
+  message(STATUS "${program} starts (status ${status}): ${out_first}${err_first}")
+endforeach()
+
+# The packaged simulated ISDRAVO.DLL runs an image end to end: without an
+# argument area its program prints only its exit line.
+if("bootcast" IN_LIST programs)
+  file(WRITE "${WORK_DIR}/empty.srl" "")
+  execute_process(COMMAND ${clean_env} BOOTCAST_TEST_SETTLE_MS=0 "${usr}/bin/bootcast" empty.srl
+    WORKING_DIRECTORY "${WORK_DIR}" RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT status EQUAL 0 OR NOT out STREQUAL "*** Exit Dravo/Zyr program (status=0)\n")
+    message(FATAL_ERROR "bootcast with the packaged ISDRAVO.DLL (${status}):\n${out}\n${err}")
+  endif()
+endif()
+
+# A host program against the packaged library: find_package...
+set(flags "")
+if(SANITIZE)
+  set(flags "-fsanitize=${SANITIZE}")
+endif()
+run_step("configure the host program" ${CMAKE_COMMAND} -S "${HOST_SOURCE}" -B "${WORK_DIR}/host-build"
+  -G "${GENERATOR}" -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_PREFIX_PATH=${usr}
+  -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF -DCMAKE_FIND_USE_SYSTEM_PACKAGE_REGISTRY=OFF
+  "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_EXE_LINKER_FLAGS=${flags}")
+run_step("build the host program" ${CMAKE_COMMAND} --build "${WORK_DIR}/host-build")
+run_step("run the host program" ${clean_env} "${WORK_DIR}/host-build/package_host")
+if(NOT step_output STREQUAL "ok\n")
+  message(FATAL_ERROR "host program printed: ${step_output}")
+endif()
+file(READ "${WORK_DIR}/host-build/CMakeCache.txt" cache)
+string(FIND "${cache}" "kelvane_DIR:PATH=${libdir}/cmake/kelvane" found)
+if(found LESS 0)
+  message(FATAL_ERROR "find_package did not take kelvane from the package")
+endif()
+
+# ... and pkg-config.
+if(PKG_CONFIG)
+  run_step("pkg-config" ${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${pc} PKG_CONFIG_LIBDIR=${pc}
+    ${PKG_CONFIG} --cflags --libs kelvane)
+  string(STRIP "${step_output}" pc_flags)
+  separate_arguments(pc_flags UNIX_COMMAND "${pc_flags}")
+  separate_arguments(extra UNIX_COMMAND "${flags}")
+  run_step("compile with pkg-config" ${CXX} ${extra} "${HOST_SOURCE}/package_host.cc"
+    -o "${WORK_DIR}/pc_host" ${pc_flags} "-Wl,-rpath,${libdir}")
+  run_step("run the pkg-config host program" ${clean_env} "${WORK_DIR}/pc_host")
+  if(NOT step_output STREQUAL "ok\n")
+    message(FATAL_ERROR "pkg-config host program printed: ${step_output}")
+  endif()
+else()
+  message(STATUS "pkg-config not installed: only the CMake package was tried")
+endif()
+message(STATUS "package test passed: ${debs}")
