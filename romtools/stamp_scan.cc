@@ -72,6 +72,95 @@ bool ScanMarkers(const ImageFile& file, uint64_t start, MarkerKind kind, ScanWin
   return ok;
 }
 
+namespace {
+
+// Both windows of the one-pass scan.
+struct DualWindow {
+  uint32_t v0 = 0, v1 = 0, v2 = 0;          // version: three words
+  uint32_t b0 = 0, b1 = 0, b2 = 0, b3 = 0;  // build type: four words
+};
+
+constexpr size_t kChunkWords = 8;
+
+}  // namespace
+
+bool ScanVersionsAndBuildTypes(const ImageFile& file, uint64_t version_start,
+                               const std::function<void(const MarkerFind&)>& on_version,
+                               std::vector<MarkerFind>* build_types, size_t max_kept, bool* too_many,
+                               size_t block_size) {
+  build_types->clear();
+  *too_many = false;
+  std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[block_size]);
+  if (!block) return false;
+  DualWindow w;
+  uint64_t offset = 0;
+  // One word through both windows; words before the version scan's start
+  // feed only the build-type window.
+  auto step = [&](uint32_t x, uint64_t end) {
+    if (end > version_start) {
+      w.v0 = w.v1;
+      w.v1 = w.v2;
+      w.v2 = x;
+      if (x == kVersionMarkerSecond && w.v1 == kVersionMarkerFirst) {
+        MarkerFind f;
+        f.record[0] = w.v0;
+        f.end = end;
+        on_version(f);
+      }
+    }
+    w.b0 = w.b1;
+    w.b1 = w.b2;
+    w.b2 = w.b3;
+    w.b3 = x;
+    if (x == kBuildTypeMarkerSecond && w.b2 == kBuildTypeMarkerFirst && (w.b1 & 0xFF) == 1 && !*too_many) {
+      if (build_types->size() >= max_kept) {
+        *too_many = true;
+        build_types->clear();
+        build_types->shrink_to_fit();
+      } else {
+        MarkerFind f;
+        f.record[0] = w.b0;
+        f.record[1] = w.b1;
+        f.end = end;
+        build_types->push_back(f);
+      }
+    }
+  };
+  for (;;) {
+    const ssize_t got = file.ReadAt(offset, block.get(), block_size);
+    if (got < 0) return false;
+    const size_t words = static_cast<size_t>(got) / 4;
+    const uint8_t* p = block.get();
+    size_t i = 0;
+    // Words up to the version scan's start, one at a time.
+    for (; i < words && offset + 4 * i < version_start; ++i) step(support::LoadLe32(p + 4 * i), offset + 4 * i + 4);
+    // Then chunks of words: most hold no second marker half and only move
+    // the windows on by their last words.
+    for (; i + kChunkWords <= words; i += kChunkWords) {
+      uint32_t x[kChunkWords];
+      bool hit = false;
+      for (size_t k = 0; k < kChunkWords; ++k) {
+        x[k] = support::LoadLe32(p + 4 * (i + k));
+        hit |= (x[k] == kVersionMarkerSecond) | (x[k] == kBuildTypeMarkerSecond);
+      }
+      if (hit) {
+        for (size_t k = 0; k < kChunkWords; ++k) step(x[k], offset + 4 * (i + k) + 4);
+      } else {
+        w.v0 = x[5];
+        w.v1 = x[6];
+        w.v2 = x[7];
+        w.b0 = x[4];
+        w.b1 = x[5];
+        w.b2 = x[6];
+        w.b3 = x[7];
+      }
+    }
+    for (; i < words; ++i) step(support::LoadLe32(p + 4 * i), offset + 4 * i + 4);
+    offset += 4 * words;
+    if (static_cast<size_t>(got) < block_size) return true;  // end of file
+  }
+}
+
 VersionRecord DecodeVersionRecord(uint32_t word) {
   VersionRecord r;
   r.release_step = static_cast<uint16_t>(word & 0xFFFF);

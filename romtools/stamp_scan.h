@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "image_file.h"
 
@@ -47,6 +48,19 @@ struct MarkerFind {
 /// Returns false on a read error. `block_size` must be a multiple of 4.
 bool ScanMarkers(const ImageFile& file, uint64_t start, MarkerKind kind, ScanWindow* window,
                  const std::function<void(const MarkerFind&)>& found, size_t block_size = kBlockSize);
+
+/// Both scans in one pass over the file. Version finds from `version_start`
+/// go to `on_version` as they are met, exactly as ScanMarkers reports them
+/// after a zeroed window. Build-type finds from offset 0 whose record has
+/// format 1 are appended to `build_types`, the only ones a report shows; what
+/// the window held before offset 8 never has format 1, so these are the
+/// same as after the version scan. When more than `max_kept` are found the
+/// list is dropped and `*too_many` set: the caller then scans build types
+/// again with ScanMarkers. Returns false on a read error.
+bool ScanVersionsAndBuildTypes(const ImageFile& file, uint64_t version_start,
+                               const std::function<void(const MarkerFind&)>& on_version,
+                               std::vector<MarkerFind>* build_types, size_t max_kept, bool* too_many,
+                               size_t block_size = kBlockSize);
 
 /// A version record: release step, minor and major version.
 struct VersionRecord {

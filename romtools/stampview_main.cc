@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "image_file.h"
 #include "rom_header.h"
@@ -18,6 +19,8 @@ constexpr int kExitUsage = 5;
 // Bits of the exit status after a scan.
 constexpr int kNoVersionBit = 1;
 constexpr int kBuildTypeMismatchBit = 2;
+// Build-type records kept from the one-pass scan before a second pass is taken instead.
+constexpr size_t kMaxKeptBuildTypes = 4096;
 
 struct Options {
   const char* path = nullptr;
@@ -85,35 +88,44 @@ int Run(const Options& options) {
   const romtools::StaticSegment arm9 = romtools::Arm9Segment(header);
 
   int result = 0;
-  romtools::ScanWindow window;
-  bool read_ok = romtools::ScanMarkers(file, start, romtools::MarkerKind::kVersion, &window,
-                                       [&](const romtools::MarkerFind& find) {
-                                         PrintVersion(find, arm9);
-                                         if (romtools::DecodeVersionRecord(find.record[0]).major == 0) {
-                                           ErrorLine("** Error: No version information in '%s'\n", options.path);
-                                           fputs("(older than 2.0FC?)\n", stderr);
-                                           result |= kNoVersionBit;
-                                         }
-                                       });
-
   bool have_previous = false;
   uint8_t previous_index = 0;
   bool mismatch = false;
-  if (read_ok) {
-    read_ok = romtools::ScanMarkers(file, 0, romtools::MarkerKind::kBuildType, &window,
-                                    [&](const romtools::MarkerFind& find) {
-                                      const romtools::BuildTypeRecord b = romtools::DecodeBuildTypeRecord(find.record);
-                                      if (b.format != 1) return;
-                                      const char* name = romtools::BuildTypeName(b.type_index);
-                                      if (name != nullptr) {
-                                        printf("BUILD_TYPE:ARM%d %s\n", b.processor, name);
-                                      } else {
-                                        printf("BUILD_TYPE:ARM%d Unknown(%d)\n", b.processor, b.type_index);
-                                      }
-                                      if (have_previous && b.type_index != previous_index) mismatch = true;
-                                      have_previous = true;
-                                      previous_index = b.type_index;
-                                    });
+  auto report_build_type = [&](const romtools::MarkerFind& find) {
+    const romtools::BuildTypeRecord b = romtools::DecodeBuildTypeRecord(find.record);
+    if (b.format != 1) return;
+    const char* name = romtools::BuildTypeName(b.type_index);
+    if (name != nullptr) {
+      printf("BUILD_TYPE:ARM%d %s\n", b.processor, name);
+    } else {
+      printf("BUILD_TYPE:ARM%d Unknown(%d)\n", b.processor, b.type_index);
+    }
+    if (have_previous && b.type_index != previous_index) mismatch = true;
+    have_previous = true;
+    previous_index = b.type_index;
+  };
+
+  // One pass finds both kinds; the build-type lines follow the version
+  // lines. A program with a great many build-type records is read a second
+  // time for them rather than holding them all.
+  std::vector<romtools::MarkerFind> build_types;
+  bool too_many = false;
+  bool read_ok = romtools::ScanVersionsAndBuildTypes(
+      file, start,
+      [&](const romtools::MarkerFind& find) {
+        PrintVersion(find, arm9);
+        if (romtools::DecodeVersionRecord(find.record[0]).major == 0) {
+          ErrorLine("** Error: No version information in '%s'\n", options.path);
+          fputs("(older than 2.0FC?)\n", stderr);
+          result |= kNoVersionBit;
+        }
+      },
+      &build_types, kMaxKeptBuildTypes, &too_many);
+  if (read_ok && too_many) {
+    romtools::ScanWindow window;
+    read_ok = romtools::ScanMarkers(file, 0, romtools::MarkerKind::kBuildType, &window, report_build_type);
+  } else if (read_ok) {
+    for (const romtools::MarkerFind& find : build_types) report_build_type(find);
   }
   if (!read_ok) {
     ErrorLine("Error: Cannot read '%s'\n", options.path);

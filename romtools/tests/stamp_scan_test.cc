@@ -107,6 +107,22 @@ TEST(StampScan, MatchesLiteralWordScan) {
                                       [&](const MarkerFind& f) { builds.push_back(f); }, block_size));
     EXPECT_EQ(Describe(versions), Describe(literal_versions)) << "round " << round;
     EXPECT_EQ(Describe(builds), Describe(literal_builds)) << "round " << round;
+
+    // The one-pass scan: the same version finds, and the same build-type
+    // finds of format 1 (or word that there were too many to keep).
+    std::vector<MarkerFind> reported;
+    for (const MarkerFind& f : literal_builds) {
+      if ((f.record[1] & 0xFF) == 1) reported.push_back(f);
+    }
+    const size_t max_kept = round % 3 == 0 ? 1 : 4096;
+    std::vector<MarkerFind> one_pass_versions, one_pass_builds;
+    bool too_many = false;
+    ASSERT_TRUE(romtools::ScanVersionsAndBuildTypes(
+        file, start, [&](const MarkerFind& f) { one_pass_versions.push_back(f); }, &one_pass_builds, max_kept,
+        &too_many, block_size));
+    EXPECT_EQ(Describe(one_pass_versions), Describe(literal_versions)) << "round " << round;
+    EXPECT_EQ(too_many, reported.size() > max_kept) << "round " << round;
+    EXPECT_EQ(Describe(one_pass_builds), too_many ? "" : Describe(reported)) << "round " << round;
   }
 }
 

@@ -106,6 +106,19 @@ TEST(StampviewCli, FlagsBuildTypeMismatch) {
   EXPECT_EQ(r.status, 0);
 }
 
+TEST(StampviewCli, ReportsEveryOneOfManyBuildTypeRecords) {
+  std::string program = Rom();
+  std::string expected;
+  for (int i = 0; i < 5000; ++i) {
+    program += BuildType(i == 4999 ? 2 : 0, 9);
+    expected += i == 4999 ? "BUILD_TYPE:ARM9 DEBUG\n" : "BUILD_TYPE:ARM9 FINALROM\n";
+  }
+  RunResult r;
+  EXPECT_TRUE(ScanProgram(program, &r) == expected);
+  EXPECT_EQ(r.err, "** Error: Build type mismatch\n");
+  EXPECT_EQ(r.status, 2);
+}
+
 TEST(StampviewCli, RefusesMissingShortAndSpecialFiles) {
   TempDir dir;
   dir.Write("short.bin", std::string(47, '\0'));
