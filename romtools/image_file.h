@@ -13,8 +13,9 @@
 
 namespace romtools {
 
-/// Bytes read or copied at a time.
-constexpr size_t kBlockSize = 1 << 20;
+/// Bytes read or copied at a time: small enough to stay in the cache between
+/// the read and the write of a copy.
+constexpr size_t kBlockSize = 1 << 17;
 
 /// A regular file opened for reading.
 class ImageFile {
