@@ -22,8 +22,6 @@ inline void PutWord(std::string* bytes, size_t offset, uint32_t value) {
   support::StoreLe32(bytes->data() + offset, value);
 }
 
-inline uint32_t GetWord(const std::string& bytes, size_t offset) { return support::LoadLe32(bytes.data() + offset); }
-
 /// The 16-byte little-endian record of four words.
 inline std::string Words(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
   std::string s(16, '\0');

@@ -137,14 +137,7 @@ TEST(StampviewCli, UsageForAnyOtherOperandCount) {
     RunResult r = Stampview(dir, args);
     EXPECT_EQ(r.status, 5);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err,
-              "DRAVO-SDK Development Tool - stampview - Show version information\n"
-              "Build 20081203\n"
-              "\n"
-              "Usage: stampview ROMFILE\n"
-              "\n"
-              "  Show DRAVO-SDK version information in ROMFILE\n"
-              "\n");
+    ExpectGolden(TEST_DATA_DIR "/stampview_usage.stderr", r.err);
   }
 }
 
