@@ -549,4 +549,23 @@ TEST(BootcastCli, LibraryMissingAFunction) {
   EXPECT_TRUE(b.Calls().empty());
 }
 
+TEST(BootcastCli, LostStandardOutputFailsASuccessfulRun) {
+  Bootcast b;
+  b.dir.Write("g.srl", "");
+  b.Script("print 0 hello\\n\nexit 0\n");
+  RunOptions options;
+  options.env = b.env;
+  RunResult r = RunProgram("/bin/sh", {"-c", std::string("exec '") + BOOTCAST_PATH + "' g.srl >/dev/full"},
+                           b.dir.path(), options);
+  EXPECT_EQ(r.err, "*** bootcast: Error: cannot write standard output.\n");
+  EXPECT_EQ(r.status, 1);
+  // A run that already failed keeps its own status.
+  b.Script("exit 7\n");
+  options.env = b.env;
+  r = RunProgram("/bin/sh", {"-c", std::string("exec '") + BOOTCAST_PATH + "' g.srl >/dev/full"},
+                 b.dir.path(), options);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, 7);
+}
+
 }  // namespace
