@@ -568,4 +568,30 @@ TEST(BootcastCli, LostStandardOutputFailsASuccessfulRun) {
   EXPECT_EQ(r.status, 7);
 }
 
+TEST(BootcastCli, SimulatorSettingsItCannotUseFailTheRunInsteadOfHanging) {
+  Bootcast missing;
+  missing.env.push_back("ISDRAVO_SIM_SCRIPT=" + missing.dir.File("no-such-script"));
+  missing.dir.Write("g.srl", "");
+  RunResult r = missing.Run({"g.srl"});
+  EXPECT_EQ(r.out, "ISDRAVO.DLL (simulated): cannot read script " + missing.dir.File("no-such-script") + "\n" +
+                       kExit + "1)\n");
+  EXPECT_EQ(r.status, 1);
+
+  Bootcast bad;
+  bad.Script("print 0 fine\\n\nprint 2 wrong channel\n");
+  bad.dir.Write("g.srl", "");
+  r = bad.Run({"g.srl"});
+  EXPECT_EQ(r.out, "ISDRAVO.DLL (simulated): " + bad.dir.File("script.txt") +
+                       ":2: cannot understand 'print 2 wrong channel'\n" + kExit + "1)\n");
+  EXPECT_EQ(r.status, 1);
+
+  Bootcast device;
+  device.Devices("DRAVOUSB:1,DRAVOUSB:x");
+  device.dir.Write("g.srl", "");
+  r = device.Run({"g.srl"});
+  EXPECT_EQ(r.err, "ISDRAVO.DLL (simulated): cannot use device 'DRAVOUSB:x'\n");
+  EXPECT_EQ(r.out, "ISDRAVO.DLL (simulated): cannot use device 'DRAVOUSB:x'\n" + kExit + "1)\n");
+  EXPECT_EQ(r.status, 1);
+}
+
 }  // namespace
