@@ -2,9 +2,7 @@
 // through ISDRAVO.DLL, starts it and relays its console output until the run
 // ends. The exit status tells how it ended.
 #include <getopt.h>
-#include <sys/stat.h>
 
-#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -13,66 +11,27 @@
 #include "dravo_binding.h"
 #include "dravo_devices.h"
 #include "loader_finish.h"
+#include "loader_options.h"
 #include "poll_monitor.h"
 #include "run_clock.h"
 #include "support/file_io.h"
-#include "support/text_parse.h"
 
 namespace {
 
 using loader::DravoApi;
 using loader::Outcome;
 using loader::StopReason;
+using namespace loader::statuses;
 
 constexpr const char* kToolName = "bootcast";
-constexpr unsigned long kBuildNumber = 20080918;
 constexpr size_t kChunkSize = 16384;
 constexpr int kStarEvery = 32;
-constexpr size_t kMaxAbortString = 256;
-constexpr size_t kMaxInputPath = 1024;
-// Serial numbers are 28 bits: a negative one matches no device.
-constexpr int32_t kSerialMatchingNone = INT32_MIN;
-
-// ParseArgs: the run goes on (every real status, negative ones too, is an end).
-constexpr int kGoOn = INT_MIN;
-
-// Statuses of an error stop.
-constexpr int kErrorDevices = -1;
-constexpr int kErrorOption = -2;
-constexpr int kErrorValue = -3;
-constexpr int kErrorInput = -4;
-constexpr int kErrorConnect = -5;
-constexpr int kErrorCartridge = -6;
-constexpr int kErrorCard = -7;
-constexpr int kErrorReceive = -8;
-constexpr int kErrorLoad = -9;
-constexpr int kErrorLibrary = -10;
-
-// Statuses of a normal end.
-constexpr int kStatusAborted = 200;
-constexpr int kStatusVersion = 201;
-constexpr int kStatusUsage = 202;
-constexpr int kStatusList = 203;
-constexpr int kStatusPrintTimeout = 204;
-constexpr int kStatusExecTimeout = 205;
-constexpr int kStatusUserBreak = 206;
 
 struct Options {
-  bool quiet = false;
-  bool verbose = false;
-  bool lap = false;
+  loader::RunSettings run;
   bool from_stdin = false;
-  bool help = false;
   int kind_filter = 0;
   int32_t serial = loader::kSerialNotGiven;
-  int print_timeout_s = 0;
-  int exec_timeout_s = 0;
-  bool has_abort_string = false;
-  std::string abort_string;
-  bool card_slot = false;
-  bool cartridge_slot = false;
-  bool has_input = false;
-  std::string input_path;
 };
 
 // The error path: the message, then the status. It neither switches the slots
@@ -107,7 +66,7 @@ void PrintUsage() {
                "  -C, --cartridge-slot=SWITCH : Cartridge slot SWITCH=ON|OFF, default OFF.\n"
                "  --stdin, --standard-input   : Read data from stdin instead of <SrlFile>.\n"
                "\n",
-               kBuildNumber);
+               loader::kBuildNumber);
 }
 
 // Enumerates into `table`; -1 when the devices cannot be accessed.
@@ -149,21 +108,6 @@ int ListDevices(const DravoApi& api) {
   return kStatusList;
 }
 
-// Skips the one "=" that may lead an option value (so -t=10 means 10).
-const char* OptionValue(const char* value) { return value[0] == '=' ? value + 1 : value; }
-
-bool ParseSwitch(const char* value, bool* on) {
-  if (std::strcmp(value, "ON") == 0 || std::strcmp(value, "on") == 0) {
-    *on = true;
-    return true;
-  }
-  if (std::strcmp(value, "OFF") == 0 || std::strcmp(value, "off") == 0) {
-    *on = false;
-    return true;
-  }
-  return false;
-}
-
 enum LongOnly { kOptVersion = 0x100, kOptStdin };
 
 // Scans the command line in order; --version and -L act when met. Returns
@@ -193,93 +137,39 @@ int ParseArgs(int argc, char** argv, const DravoApi& api, Options* o) {
   while ((c = getopt_long(argc, argv, "+hqvlLDd:s:t:T:a:c:C:", kLongOptions, nullptr)) != -1) {
     switch (c) {
       case kOptVersion:
-        std::printf("bootcast Build %lu\n", kBuildNumber);
+        std::printf("bootcast Build %lu\n", loader::kBuildNumber);
         return kStatusVersion;
-      case 'h':
-        o->help = true;
-        break;
-      case 'q':
-        o->quiet = true;
-        break;
-      case 'v':
-        o->verbose = true;
-        break;
       case 'L':
         return ListDevices(api);
-      case 'l':
-        o->lap = true;
-        break;
       case 'D':
         break;
       case 'd':
-        o->kind_filter = loader::DravoKindFromName(OptionValue(optarg));
+        o->kind_filter = loader::DravoKindFromName(loader::OptionValue(optarg));
         if (o->kind_filter == 0) return Fail("illegal device type.", kErrorValue);
         break;
-      case 's': {
-        // A number beyond 32 bits is no device's serial number; clamped to the
-        // largest value it would read as "not given" and pick any device.
-        bool out_of_range = false;
-        o->serial = support::ParseIntPrefix(OptionValue(optarg), &out_of_range);
-        if (out_of_range) o->serial = kSerialMatchingNone;
-        break;
-      }
-      case 't':
-        o->print_timeout_s = support::ParseIntPrefix(OptionValue(optarg));
-        if (o->print_timeout_s <= 0) return Fail("illegal value for abort timeout option.", kErrorValue);
-        break;
-      case 'T':
-        o->exec_timeout_s = support::ParseIntPrefix(OptionValue(optarg));
-        if (o->exec_timeout_s <= 0) return Fail("illegal value for abort exec timeout option.", kErrorValue);
-        break;
-      case 'a': {
-        const char* value = OptionValue(optarg);
-        const size_t length = std::strlen(value);
-        if (length == 0 || length > kMaxAbortString) {
-          return Fail("illegal value for abort string option.", kErrorValue);
-        }
-        o->has_abort_string = true;
-        o->abort_string = value;
-        break;
-      }
-      case 'c':
-        if (!ParseSwitch(OptionValue(optarg), &o->card_slot)) {
-          return Fail("illegal value for card slot option.", kErrorValue);
-        }
-        break;
-      case 'C':
-        if (!ParseSwitch(OptionValue(optarg), &o->cartridge_slot)) {
-          return Fail("illegal value for cartridge slot option.", kErrorValue);
-        }
+      case 's':
+        o->serial = loader::ParseSerialNumber(optarg);
         break;
       case kOptStdin:
         o->from_stdin = true;
         break;
-      default:
-        return Fail("unknown option.", kErrorOption);
+      default: {
+        const loader::OptionCheck check = loader::TakeSharedOption(c, optarg, &o->run);
+        if (check == loader::OptionCheck::kTaken) break;
+        return Fail(loader::OptionCheckMessage(check),
+                    check == loader::OptionCheck::kNotShared ? kErrorOption : kErrorValue);
+      }
     }
   }
   if (optind < argc) {
-    o->has_input = true;
-    o->input_path = argv[optind];
+    o->run.has_input = true;
+    o->run.input_path = argv[optind];
   }
-  if (o->help || o->has_input == o->from_stdin) {
+  if (o->run.help || o->run.has_input == o->from_stdin) {
     PrintUsage();
     return kStatusUsage;
   }
   return kGoOn;
-}
-
-void EchoSettings(const Options& o) {
-  if (o.from_stdin) {
-    std::printf("Input file is stdin\n");
-  } else {
-    std::printf("Input file is [%s]\n", o.input_path.c_str());
-  }
-  std::printf("Print time out : %d sec.\n", o.print_timeout_s);
-  std::printf("Execute time out : %d sec.\n", o.exec_timeout_s);
-  std::printf("Card lock : %s.\n", o.card_slot ? "ON" : "OFF");
-  std::printf("Cartridge lock : %s.\n", o.cartridge_slot ? "ON" : "OFF");
-  if (o.has_abort_string) std::printf("Abort string : [%s]\n", o.abort_string.c_str());
 }
 
 // The device of a run; the finish path switches its slots off once it is open.
@@ -294,16 +184,8 @@ int Download(const Options& o, const DravoApi& api, uint32_t device_id, const lo
              Device* device) {
   FILE* input = stdin;
   if (!o.from_stdin) {
-    // A longer path is refused rather than cut, which could name another file.
-    if (o.input_path.size() > kMaxInputPath) return Fail("cannot open input file.", kErrorInput);
-    input = std::fopen(o.input_path.c_str(), "rb");
+    input = loader::OpenImage(o.run.input_path);
     if (input == nullptr) return Fail("cannot open input file.", kErrorInput);
-    // A folder opens but cannot be read as an image.
-    struct stat st;
-    if (fstat(fileno(input), &st) != 0 || S_ISDIR(st.st_mode)) {
-      std::fclose(input);
-      return Fail("cannot open input file.", kErrorInput);
-    }
   }
   const auto close_input = [&] {
     if (input != stdin) std::fclose(input);
@@ -331,24 +213,24 @@ int Download(const Options& o, const DravoApi& api, uint32_t device_id, const lo
       return Fail("troubled while loading input file.", kErrorLoad);
     }
     total += got;
-    if (o.verbose && chunk_index % kStarEvery == 0) std::printf("*");
+    if (o.run.verbose && chunk_index % kStarEvery == 0) std::printf("*");
     ++chunk_index;
   }
   // A read error must not pass for the end of the image.
   const bool read_failed = std::ferror(input) != 0;
   close_input();
   if (read_failed) return Fail("troubled while loading input file.", kErrorLoad);
-  if (o.verbose) {
+  if (o.run.verbose) {
     std::printf("\nInput file size: %d (0x%x) byte\n", static_cast<int>(total), static_cast<unsigned>(total));
   }
   return 0;
 }
 
 int StartProgram(const Options& o, const DravoApi& api, const loader::RunClock& clock, const Device& device) {
-  if (o.cartridge_slot && api.cartridge_slot_power(device.handle, 1) == 0) {
+  if (o.run.cartridge_slot && api.cartridge_slot_power(device.handle, 1) == 0) {
     return Fail("cannot use cartridge slot.", kErrorCartridge);
   }
-  if (o.card_slot && api.card_slot_power(device.handle, 1) == 0) {
+  if (o.run.card_slot && api.card_slot_power(device.handle, 1) == 0) {
     return Fail("cannot use card slot.", kErrorCard);
   }
   clock.Settle();
@@ -360,11 +242,11 @@ int StartProgram(const Options& o, const DravoApi& api, const loader::RunClock& 
 Outcome Monitor(const Options& o, const DravoApi& api, const loader::RunClock& clock, const Device& device,
                 bool* device_failed) {
   loader::MonitorSettings settings;
-  settings.line.quiet = o.quiet;
-  settings.line.abort_string = o.has_abort_string ? o.abort_string : std::string();
-  settings.lap = o.lap;
-  settings.print_timeout_s = o.print_timeout_s;
-  settings.exec_timeout_s = o.exec_timeout_s;
+  settings.line.quiet = o.run.quiet;
+  settings.line.abort_string = o.run.has_abort_string ? o.run.abort_string : std::string();
+  settings.lap = o.run.lap;
+  settings.print_timeout_s = o.run.print_timeout_s;
+  settings.exec_timeout_s = o.run.exec_timeout_s;
 
   loader::MonitorHooks hooks;
   hooks.fetch = [&](int channel, char* buffer, uint32_t* length) {
@@ -399,7 +281,7 @@ Outcome Monitor(const Options& o, const DravoApi& api, const loader::RunClock& c
 // A run from the device search to the end of the monitor. A run that got as
 // far as the monitor switches both slots off, whatever the slot options were.
 Outcome Run(const Options& o, const DravoApi& api) {
-  if (o.verbose) EchoSettings(o);
+  if (o.run.verbose) std::fputs(loader::SettingsEcho(o.run, o.from_stdin).c_str(), stdout);
   static loader::DravoDeviceTable table;
   if (Enumerate(api, &table) < 0) return FailRun("Cannot access devices.", kErrorDevices);
   if (table.count == 0) return FailRun("found no device.", kErrorDevices);
@@ -431,17 +313,11 @@ Outcome Run(const Options& o, const DravoApi& api) {
 int main(int argc, char** argv) {
   DravoApi api;
   std::string detail;
-  switch (loader::BindDravoLibrary(&api, &detail)) {
-    case loader::BindResult::kOk:
-      break;
-    case loader::BindResult::kCannotLoad:
-      std::printf("*** bootcast: Error: cannot load device library %s (%s).\n", loader::kDravoLibraryName,
-                  detail.c_str());
-      return support::CloseStdout(kErrorLibrary, nullptr);
-    case loader::BindResult::kMissingFunction:
-      std::printf("*** bootcast: Error: device library %s has no function %s.\n", loader::kDravoLibraryName,
-                  detail.c_str());
-      return support::CloseStdout(kErrorLibrary, nullptr);
+  const loader::BindResult bound = loader::BindDravoLibrary(&api, &detail);
+  if (bound != loader::BindResult::kOk) {
+    std::printf("*** %s: Error: %s\n", kToolName,
+                loader::BindFailureMessage(bound, loader::kDravoLibraryName, detail).c_str());
+    return support::CloseStdout(kErrorLibrary, nullptr);
   }
   std::setvbuf(stdout, nullptr, _IONBF, 0);
 
@@ -452,6 +328,6 @@ int main(int argc, char** argv) {
   // The one finish: release the library, name how the run ended, and let a
   // lost standard output fail a run that would otherwise report success.
   loader::ReleaseDravoLibrary(&api);
-  if (!o.quiet) std::fputs(loader::ClosingLine(kToolName, outcome).c_str(), stdout);
+  if (!o.run.quiet) std::fputs(loader::ClosingLine(kToolName, outcome).c_str(), stdout);
   return support::CloseStdout(outcome.status, "*** bootcast: Error: cannot write standard output.\n");
 }

@@ -5,16 +5,16 @@
 #include <getopt.h>
 #include <sys/stat.h>
 
-#include <climits>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "loader_finish.h"
+#include "loader_options.h"
 #include "run_clock.h"
 #include "support/file_io.h"
-#include "support/text_parse.h"
 #include "zyr_binding.h"
 #include "zyr_devices.h"
 #include "zyr_monitor.h"
@@ -24,58 +24,20 @@ namespace {
 using loader::Outcome;
 using loader::StopReason;
 using loader::ZyrApi;
+using namespace loader::statuses;
 
 constexpr const char* kToolName = "bootcast.ZYR";
 constexpr const char* kDebuggerName = "IS-ZYR-DEBUGGER";
-constexpr unsigned long kBuildNumber = 20080918;
-constexpr size_t kMaxAbortString = 256;
-constexpr size_t kMaxInputPath = 1024;
 constexpr size_t kMaxSerialText = 255;
-// A serial number beyond 32 bits is no device's number (its text may still
-// name one by its end).
-constexpr int32_t kSerialMatchingNone = INT32_MIN;
-
-// ParseArgs: the run goes on (every real status, negative ones too, is an end).
-constexpr int kGoOn = INT_MIN;
-
-// Statuses of an error stop.
-constexpr int kErrorDevices = -1;
-constexpr int kErrorOption = -2;
-constexpr int kErrorValue = -3;
-constexpr int kErrorInput = -4;
-constexpr int kErrorConnect = -5;
-constexpr int kErrorLoad = -9;
-constexpr int kErrorLibrary = -10;
-
-// Statuses of a normal end.
-constexpr int kStatusAborted = 200;
-constexpr int kStatusVersion = 201;
-constexpr int kStatusUsage = 202;
-constexpr int kStatusList = 203;
-constexpr int kStatusPrintTimeout = 204;
-constexpr int kStatusExecTimeout = 205;
-constexpr int kStatusUserBreak = 206;
-constexpr int kStatusDebuggerVersion = 207;
 
 struct Options {
-  bool quiet = false;
-  bool verbose = false;
-  bool lap = false;
-  bool help = false;
+  loader::RunSettings run;
   bool dravo_mode = false;
   bool architecture_tags = false;
   bool console_tags = false;
   bool debug = false;
   int kind_filter = 0;
   loader::ZyrSerialWanted serial;
-  int print_timeout_s = 0;
-  int exec_timeout_s = 0;
-  bool has_abort_string = false;
-  std::string abort_string;
-  bool card_slot = false;
-  bool cartridge_slot = false;
-  bool has_input = false;
-  std::string input_path;
 };
 
 // Process-wide, as the library calls back with the user value 0 only; never
@@ -127,7 +89,7 @@ void PrintUsage() {
                "  -a, --abort-string=STRING   : Specify aborting string.\n"
                "  -c, --card-slot=SWITCH      : Card      slot SWITCH=ON|OFF, default OFF.\n"
                "  -C, --cartridge-slot=SWITCH : Cartridge slot SWITCH=ON|OFF, default OFF.\n",
-               kToolName, kBuildNumber, kToolName, kDebuggerName, kToolName);
+               kToolName, loader::kBuildNumber, kToolName, kDebuggerName, kToolName);
 }
 
 // Enumerates into `table`; -1 when the devices cannot be accessed.
@@ -166,26 +128,12 @@ int ListDevices(const Options& o, const ZyrApi& api) {
 int ShowDebuggerVersion(const ZyrApi& api) {
   int32_t major = 0, minor = 0, part3 = 0, part4 = 0;
   if (api.get_version(&major, &minor, &part3, &part4) != 0) {
-    std::printf("*** %s: %s version is %d.%d.%04d.%04d\n", kToolName, kDebuggerName, major, minor, part3, part4);
+    std::printf("*** %s: %s version is %d.%d.%04d.%04d\n", kToolName, kDebuggerName, major, minor, part3,
+                part4);
   } else {
     std::printf("*** %s: failed to get %s version.\n", kToolName, kDebuggerName);
   }
   return kStatusDebuggerVersion;
-}
-
-// Skips the one "=" that may lead an option value (so -t=10 means 10).
-const char* OptionValue(const char* value) { return value[0] == '=' ? value + 1 : value; }
-
-bool ParseSwitch(const char* value, bool* on) {
-  if (std::strcmp(value, "ON") == 0 || std::strcmp(value, "on") == 0) {
-    *on = true;
-    return true;
-  }
-  if (std::strcmp(value, "OFF") == 0 || std::strcmp(value, "off") == 0) {
-    *on = false;
-    return true;
-  }
-  return false;
 }
 
 enum LongOnly { kOptVersion = 0x100, kOptDebuggerVersion };
@@ -219,26 +167,14 @@ int ParseArgs(int argc, char** argv, const ZyrApi& api, Options* o) {
   while ((c = getopt_long(argc, argv, "+hqvLNlDd:s:t:T:a:c:C:An", kLongOptions, nullptr)) != -1) {
     switch (c) {
       case kOptVersion:
-        std::printf("%s Build %lu\n", kToolName, kBuildNumber);
+        std::printf("%s Build %lu\n", kToolName, loader::kBuildNumber);
         return kStatusVersion;
       case kOptDebuggerVersion:
         return ShowDebuggerVersion(api);
-      case 'h':
-        o->help = true;
-        break;
-      case 'q':
-        o->quiet = true;
-        break;
-      case 'v':
-        o->verbose = true;
-        break;
       case 'L':
         return ListDevices(*o, api);
       case 'N':
         o->dravo_mode = true;
-        break;
-      case 'l':
-        o->lap = true;
         break;
       case 'A':
         o->architecture_tags = true;
@@ -250,76 +186,40 @@ int ParseArgs(int argc, char** argv, const ZyrApi& api, Options* o) {
         o->debug = true;
         break;
       case 'd':
-        o->kind_filter = loader::ZyrKindFromName(OptionValue(optarg));
+        o->kind_filter = loader::ZyrKindFromName(loader::OptionValue(optarg));
         if (o->kind_filter == 0) return Fail(*o, api, "illegal device type.", kErrorValue);
         break;
       case 's': {
-        const char* value = OptionValue(optarg);
-        bool out_of_range = false;
-        o->serial.number = support::ParseIntPrefix(value, &out_of_range);
-        if (out_of_range) o->serial.number = kSerialMatchingNone;
-        o->serial.text.assign(value, std::min(std::strlen(value), kMaxSerialText));
+        o->serial.number = loader::ParseSerialNumber(optarg);
+        const char* text = loader::OptionValue(optarg);
+        o->serial.text.assign(text, std::min(std::strlen(text), kMaxSerialText));
         break;
       }
-      case 't':
-        o->print_timeout_s = support::ParseIntPrefix(OptionValue(optarg));
-        if (o->print_timeout_s <= 0) return Fail(*o, api, "illegal value for abort timeout option.", kErrorValue);
-        break;
-      case 'T':
-        o->exec_timeout_s = support::ParseIntPrefix(OptionValue(optarg));
-        if (o->exec_timeout_s <= 0) {
-          return Fail(*o, api, "illegal value for abort exec timeout option.", kErrorValue);
-        }
-        break;
-      case 'a': {
-        const char* value = OptionValue(optarg);
-        const size_t length = std::strlen(value);
-        if (length == 0 || length > kMaxAbortString) {
-          return Fail(*o, api, "illegal value for abort string option.", kErrorValue);
-        }
-        o->has_abort_string = true;
-        o->abort_string = value;
-        break;
+      default: {
+        const loader::OptionCheck check = loader::TakeSharedOption(c, optarg, &o->run);
+        if (check == loader::OptionCheck::kTaken) break;
+        return Fail(*o, api, loader::OptionCheckMessage(check),
+                    check == loader::OptionCheck::kNotShared ? kErrorOption : kErrorValue);
       }
-      case 'c':
-        if (!ParseSwitch(OptionValue(optarg), &o->card_slot)) {
-          return Fail(*o, api, "illegal value for card slot option.", kErrorValue);
-        }
-        break;
-      case 'C':
-        if (!ParseSwitch(OptionValue(optarg), &o->cartridge_slot)) {
-          return Fail(*o, api, "illegal value for cartridge slot option.", kErrorValue);
-        }
-        break;
-      default:
-        return Fail(*o, api, "unknown option.", kErrorOption);
     }
   }
   if (optind < argc) {
-    o->has_input = true;
-    o->input_path = argv[optind];
+    o->run.has_input = true;
+    o->run.input_path = argv[optind];
   }
-  if (o->help || !o->has_input) {
+  if (o->run.help || !o->run.has_input) {
     PrintUsage();
     return kStatusUsage;
   }
   return kGoOn;
 }
 
-void EchoSettings(const Options& o) {
-  std::printf("Input file is [%s]\n", o.input_path.c_str());
-  std::printf("Print time out : %d sec.\n", o.print_timeout_s);
-  std::printf("Execute time out : %d sec.\n", o.exec_timeout_s);
-  std::printf("Card lock : %s.\n", o.card_slot ? "ON" : "OFF");
-  std::printf("Cartridge lock : %s.\n", o.cartridge_slot ? "ON" : "OFF");
-  if (o.has_abort_string) std::printf("Abort string : [%s]\n", o.abort_string.c_str());
-}
-
 // Chooses the device; 0 or the error status (message printed).
 int SelectDevice(const Options& o, const ZyrApi& api, const loader::ZyrDeviceTable& table, ZyrDeviceId* id) {
   if (table.count == 0) return Fail(o, api, "found no device.", kErrorDevices);
   int index = -1;
-  if (loader::SelectZyrDevice(table, o.kind_filter, o.serial, &index) == loader::ZyrSelection::kSeveralMatch) {
+  if (loader::SelectZyrDevice(table, o.kind_filter, o.serial, &index) ==
+      loader::ZyrSelection::kSeveralMatch) {
     return Fail(o, api, "two or more devices matched to sperified serial number.", kErrorDevices);
   }
   if (index < 0 || table.entries[index].kind == loader::kZyrKindEmpty ||
@@ -350,23 +250,15 @@ Outcome EndOfRun(loader::RunEnd end) {
 // A run from the device search to the end of the monitor; the program's
 // output has stopped when it returns.
 Outcome Run(const Options& o, const ZyrApi& api) {
-  if (o.verbose) EchoSettings(o);
+  if (o.run.verbose) std::fputs(loader::SettingsEcho(o.run, false).c_str(), stdout);
   static loader::ZyrDeviceTable table;
   if (Enumerate(api, &table) < 0) return FailRun(o, api, "Cannot access devices.", kErrorDevices);
   ZyrDeviceId id{0, 0};
   int status = SelectDevice(o, api, table, &id);
   if (status != 0) return {status, StopReason::kNone};
 
-  // A longer path is refused rather than cut, which could name another file.
-  if (o.input_path.size() > kMaxInputPath) return FailRun(o, api, "cannot open input file.", kErrorInput);
-  FILE* input = std::fopen(o.input_path.c_str(), "rb");
+  FILE* input = loader::OpenImage(o.run.input_path);
   if (input == nullptr) return FailRun(o, api, "cannot open input file.", kErrorInput);
-  // A folder opens but is no image.
-  struct stat st;
-  if (fstat(fileno(input), &st) != 0 || S_ISDIR(st.st_mode)) {
-    std::fclose(input);
-    return FailRun(o, api, "cannot open input file.", kErrorInput);
-  }
   void* device = api.device_open_ex(id);
   if (device == nullptr) {
     std::fclose(input);
@@ -377,9 +269,9 @@ Outcome Run(const Options& o, const ZyrApi& api) {
   clock.Settle();
 
   loader::ConsoleSettings consoles;
-  consoles.line.quiet = o.quiet;
-  consoles.line.abort_string = o.has_abort_string ? o.abort_string : std::string();
-  consoles.lap = o.lap;
+  consoles.line.quiet = o.run.quiet;
+  consoles.line.abort_string = o.run.has_abort_string ? o.run.abort_string : std::string();
+  consoles.lap = o.run.lap;
   consoles.architecture_tags = o.architecture_tags;
   consoles.console_tags = o.console_tags;
   Relay().Begin(
@@ -394,23 +286,25 @@ Outcome Run(const Options& o, const ZyrApi& api) {
                    "cannot run as DRAVO mode. The required version of IS-ZYR-DEBUGGER is v0.64 or later.",
                    kErrorLoad);
   }
-  if (api.download_go2(device, o.input_path.c_str()) == 0) {
+  if (api.download_go2(device, o.run.input_path.c_str()) == 0) {
     std::fclose(input);
     return FailRun(o, api, "troubled while loading input file.", kErrorLoad);
   }
+  struct stat st;
+  const long long size = fstat(fileno(input), &st) == 0 ? static_cast<long long>(st.st_size) : 0;
   std::fclose(input);
-  if (o.verbose) {
+  if (o.run.verbose) {
     char line[96];
-    std::snprintf(line, sizeof line, "\nInput file size: %d (0x%x) byte\n", static_cast<int>(st.st_size),
-                  static_cast<unsigned>(st.st_size));
+    std::snprintf(line, sizeof line, "\nInput file size: %d (0x%x) byte\n", static_cast<int>(size),
+                  static_cast<unsigned>(size));
     Relay().Write(line);
   }
 
   loader::InstallUserBreak();
   clock.Start();
   loader::ZyrWatchSettings watch;
-  watch.print_timeout_s = o.print_timeout_s;
-  watch.exec_timeout_s = o.exec_timeout_s;
+  watch.print_timeout_s = o.run.print_timeout_s;
+  watch.exec_timeout_s = o.run.exec_timeout_s;
   loader::ZyrWatchHooks hooks;
   hooks.sleep = [](int ms) { loader::RunClock::Sleep(ms); };
   hooks.elapsed_seconds = [&clock]() { return clock.ElapsedSeconds(); };
@@ -425,17 +319,11 @@ Outcome Run(const Options& o, const ZyrApi& api) {
 int main(int argc, char** argv) {
   ZyrApi api;
   std::string detail;
-  switch (loader::BindZyrLibrary(&api, &detail)) {
-    case loader::BindResult::kOk:
-      break;
-    case loader::BindResult::kCannotLoad:
-      std::printf("*** %s: Error: cannot load device library %s (%s).\n", kToolName, loader::kZyrLibraryName,
-                  detail.c_str());
-      return support::CloseStdout(kErrorLibrary, nullptr);
-    case loader::BindResult::kMissingFunction:
-      std::printf("*** %s: Error: device library %s has no function %s.\n", kToolName, loader::kZyrLibraryName,
-                  detail.c_str());
-      return support::CloseStdout(kErrorLibrary, nullptr);
+  const loader::BindResult bound = loader::BindZyrLibrary(&api, &detail);
+  if (bound != loader::BindResult::kOk) {
+    std::printf("*** %s: Error: %s\n", kToolName,
+                loader::BindFailureMessage(bound, loader::kZyrLibraryName, detail).c_str());
+    return support::CloseStdout(kErrorLibrary, nullptr);
   }
   std::setvbuf(stdout, nullptr, _IONBF, 0);
 
@@ -448,6 +336,6 @@ int main(int argc, char** argv) {
   // would otherwise report success.
   Relay().Stop();
   loader::ReleaseZyrLibrary(&api);
-  if (!o.quiet) std::fputs(loader::ClosingLine(kToolName, outcome).c_str(), stdout);
+  if (!o.run.quiet) std::fputs(loader::ClosingLine(kToolName, outcome).c_str(), stdout);
   return support::CloseStdout(outcome.status, "*** bootcast.ZYR: Error: cannot write standard output.\n");
 }

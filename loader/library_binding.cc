@@ -65,6 +65,13 @@ void* LookUpFunction(const LibraryHandle& library, const char* name) {
   return dlsym(library.handle, name);
 }
 
+std::string BindFailureMessage(BindResult result, const char* library_name, const std::string& detail) {
+  if (result == BindResult::kCannotLoad) {
+    return std::string("cannot load device library ") + library_name + " (" + detail + ").";
+  }
+  return std::string("device library ") + library_name + " has no function " + detail + ".";
+}
+
 void ReleaseLibrary(LibraryHandle* library) {
   if (library->handle != nullptr) dlclose(library->handle);
   library->handle = nullptr;

@@ -25,6 +25,10 @@ void ReleaseLibrary(LibraryHandle* library);
 
 enum class BindResult { kOk, kCannotLoad, kMissingFunction };
 
+/// The error message for a failed binding of `library_name`, from the
+/// loader's reason or the missing function in `detail`.
+std::string BindFailureMessage(BindResult result, const char* library_name, const std::string& detail);
+
 /// Looks up `name` into the typed function pointer `*fn`; false (with `name`
 /// in `*missing`) when the library lacks it.
 template <typename Fn>

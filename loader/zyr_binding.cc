@@ -6,7 +6,7 @@ namespace {
 // Looked up for completeness but never called: a library without one of them
 // still serves bootcast.ZYR, so their absence is not an error.
 constexpr const char* kUnusedFunctions[] = {
-    "ISDFindClose",  "ISDDeviceOpen",   "ISDDeviceClose",    "ISDGetDeviceID",     "ISDCheckConnect",
+    "ISDFindClose",    "ISDDeviceOpen",  "ISDDeviceClose",    "ISDGetDeviceID",     "ISDCheckConnect",
     "ISDWriteEMUROM2", "ISDReadEMUROM2", "ISDGetEMUROMSize2", "ISDGetErrorMessage",
 };
 

@@ -55,7 +55,8 @@ bool Unescape(const std::string& in, std::string* out) {
       case 'x': {
         unsigned long long v = 0;
         if (i + 2 >= in.size() || !std::isxdigit(static_cast<unsigned char>(in[i + 1])) ||
-            !std::isxdigit(static_cast<unsigned char>(in[i + 2])) || !ParseUnsigned(in.substr(i + 1, 2), 16, &v)) {
+            !std::isxdigit(static_cast<unsigned char>(in[i + 2])) ||
+            !ParseUnsigned(in.substr(i + 1, 2), 16, &v)) {
           return false;
         }
         out->push_back(static_cast<char>(v));

@@ -69,7 +69,8 @@ class Program {
     for (const Print& p : prints) {
       {
         std::unique_lock<std::mutex> lock(mutex_);
-        if (wake_.wait_until(lock, start + std::chrono::milliseconds(p.due_ms), [this] { return stopping_; })) {
+        if (wake_.wait_until(lock, start + std::chrono::milliseconds(p.due_ms),
+                             [this] { return stopping_; })) {
           return;
         }
       }
@@ -166,9 +167,12 @@ void Configure(Simulator* sim) {
     const char* name;
     bool Simulator::*flag;
   } const kFailures[] = {
-      {"getversion", &Simulator::fail_get_version},      {"findopen", &Simulator::fail_find_open},
-      {"deviceopen", &Simulator::fail_device_open},      {"reset", &Simulator::fail_reset},
-      {"setcallbackprintf", &Simulator::fail_set_callback}, {"sethybridmode", &Simulator::fail_set_hybrid_mode},
+      {"getversion", &Simulator::fail_get_version},
+      {"findopen", &Simulator::fail_find_open},
+      {"deviceopen", &Simulator::fail_device_open},
+      {"reset", &Simulator::fail_reset},
+      {"setcallbackprintf", &Simulator::fail_set_callback},
+      {"sethybridmode", &Simulator::fail_set_hybrid_mode},
       {"downloadgo2", &Simulator::fail_download},
   };
   for (const std::string& item : sim_script::Split(sim_script::Env("ISZYR_SIM_FAIL"), ',')) {
@@ -270,8 +274,8 @@ void MakeProgram(const Simulator& sim, const std::string& path, std::vector<Prin
     std::vector<Print>* to = item.before_go ? early : later;
     switch (item.kind) {
       case ScriptItem::kPrint:
-        to->push_back({item.due_ms, static_cast<int>(item.address[0]), static_cast<int>(item.address[1]),
-                       item.text});
+        to->push_back(
+            {item.due_ms, static_cast<int>(item.address[0]), static_cast<int>(item.address[1]), item.text});
         break;
       case ScriptItem::kArgs:
         AddArguments(path, item.due_ms, to);

@@ -573,8 +573,8 @@ TEST(BootcastCli, SimulatorSettingsItCannotUseFailTheRunInsteadOfHanging) {
   missing.env.push_back("ISDRAVO_SIM_SCRIPT=" + missing.dir.File("no-such-script"));
   missing.dir.Write("g.srl", "");
   RunResult r = missing.Run({"g.srl"});
-  EXPECT_EQ(r.out, "ISDRAVO.DLL (simulated): cannot read script " + missing.dir.File("no-such-script") + "\n" +
-                       kExit + "1)\n");
+  EXPECT_EQ(r.out, "ISDRAVO.DLL (simulated): cannot read script " + missing.dir.File("no-such-script") +
+                       "\n" + kExit + "1)\n");
   EXPECT_EQ(r.status, 1);
 
   Bootcast bad;

@@ -1,6 +1,5 @@
 // End-to-end tests of bootcast.ZYR against the simulated ISZYR.DLL.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <chrono>
@@ -69,8 +68,8 @@ class Zyr {
 };
 
 const std::vector<std::string> kRunCalls = {
-    "FindOpen",  "FindNext ZYRE 1",     "FindNext end",    "DeviceOpenEx ZYRE 1",
-    "Reset 1",   "SetCallbackPrintf 0", "SetHybridMode 0", "DownloadGo2 g.srl"};
+    "FindOpen", "FindNext ZYRE 1",     "FindNext end",    "DeviceOpenEx ZYRE 1",
+    "Reset 1",  "SetCallbackPrintf 0", "SetHybridMode 0", "DownloadGo2 g.srl"};
 
 TEST(BootcastZyrCli, UsageAndVersion) {
   Zyr z;
@@ -115,7 +114,8 @@ TEST(BootcastZyrCli, ListingWithThePluralRule) {
   EXPECT_EQ(r.status, 203);
 
   Zyr one;
-  EXPECT_EQ(one.Run({"--list"}).out, "---- Connected devices:\n  0: [IS-ZYR-DEBUGGER] serial:       1\nFound 1 device.\n");
+  EXPECT_EQ(one.Run({"--list"}).out,
+            "---- Connected devices:\n  0: [IS-ZYR-DEBUGGER] serial:       1\nFound 1 device.\n");
   Zyr none;
   none.Set("ISZYR_SIM_DEVICES", "");
   r = none.Run({"-L"});
@@ -196,7 +196,9 @@ TEST(BootcastZyrCli, DravoModeNeedsISDSetHybridMode) {
   Zyr refused;
   refused.WithoutHybridMode();
   r = refused.Run({"--dravo", "g.srl"});
-  EXPECT_EQ(r.out, kError + "cannot run as DRAVO mode. The required version of IS-ZYR-DEBUGGER is v0.64 or later.\n");
+  EXPECT_EQ(
+      r.out,
+      kError + "cannot run as DRAVO mode. The required version of IS-ZYR-DEBUGGER is v0.64 or later.\n");
   EXPECT_EQ(r.status, Status(-9));
   EXPECT_EQ(refused.Calls().back(), "SetCallbackPrintf 0");
 }
@@ -248,9 +250,15 @@ TEST(BootcastZyrCli, ExitLineAndAbortString) {
     int status;
   };
   const std::vector<Case> cases = {
-      {{"g.srl"}, "print 0 0 hello\\n\nwait 50\nexit 3\nprint 0 0 after the end\\n\n", "hello\n" + kExit + "3)\n", 3},
+      {{"g.srl"},
+       "print 0 0 hello\\n\nwait 50\nexit 3\nprint 0 0 after the end\\n\n",
+       "hello\n" + kExit + "3)\n",
+       3},
       {{"g.srl"}, "exit \n", kExit + ")\n", 0},
-      {{"-a", "***", "g.srl"}, "exit 3\n", kExit + "3)\n\n*** bootcast.ZYR: stopped by aborting string.\n", 200},
+      {{"-a", "***", "g.srl"},
+       "exit 3\n",
+       kExit + "3)\n\n*** bootcast.ZYR: stopped by aborting string.\n",
+       200},
       // A program's own 206 is no user break.
       {{"g.srl"}, "exit 206\n", kExit + "206)\n", 206},
   };
@@ -347,7 +355,8 @@ TEST(BootcastZyrCli, SettingsTheSimulatorCannotUseFailTheRun) {
   Zyr z;
   z.Set("ISZYR_SIM_SCRIPT", z.dir.File("no-such-script"));
   RunResult r = z.Run({"g.srl"});
-  EXPECT_EQ(r.out, "ISZYR.DLL (simulated): cannot read script " + z.dir.File("no-such-script") + "\n" + kExit + "1)\n");
+  EXPECT_EQ(r.out, "ISZYR.DLL (simulated): cannot read script " + z.dir.File("no-such-script") + "\n" +
+                       kExit + "1)\n");
   EXPECT_EQ(r.status, 1);
 
   Zyr bad;
@@ -361,8 +370,9 @@ TEST(BootcastZyrCli, LostStandardOutputFailsASuccessfulRun) {
   Zyr z;
   RunOptions options;
   options.env = z.env;
-  const RunResult r = RunProgram("/bin/sh", {"-c", std::string("exec '") + BOOTCAST_ZYR_PATH + "' g.srl >/dev/full"},
-                                 z.dir.path(), options);
+  const RunResult r =
+      RunProgram("/bin/sh", {"-c", std::string("exec '") + BOOTCAST_ZYR_PATH + "' g.srl >/dev/full"},
+                 z.dir.path(), options);
   EXPECT_EQ(r.err, "*** bootcast.ZYR: Error: cannot write standard output.\n");
   EXPECT_EQ(r.status, 1);
 }

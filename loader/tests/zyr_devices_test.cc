@@ -41,7 +41,8 @@ TEST(ZyrDevices, SerialSuffixNeedsALongerNumber) {
   EXPECT_EQ(loader::SelectZyrDevice(t, 0, {34, "34"}, &index), loader::ZyrSelection::kFound);
   EXPECT_EQ(index, 0);
   EXPECT_EQ(loader::SelectZyrDevice(t, 0, {4, "4"}, &index), loader::ZyrSelection::kSeveralMatch);
-  EXPECT_EQ(loader::SelectZyrDevice(t, loader::kZyrKindDebugger, {4, "4"}, &index), loader::ZyrSelection::kFound);
+  EXPECT_EQ(loader::SelectZyrDevice(t, loader::kZyrKindDebugger, {4, "4"}, &index),
+            loader::ZyrSelection::kFound);
   EXPECT_EQ(index, 1);
   EXPECT_EQ(loader::SelectZyrDevice(t, 0, {1234, "01234"}, &index), loader::ZyrSelection::kFound);
   EXPECT_EQ(index, 1);
