@@ -1,7 +1,5 @@
 #include "dravo_binding.h"
 
-#include <cstring>
-
 namespace loader {
 namespace {
 
@@ -25,35 +23,21 @@ constexpr const char* kUnusedFunctions[] = {
     "DRAVOToolAPIGetErrorMessage",
 };
 
-// Converts a looked-up address to a typed function pointer without a cast
-// that the warning set forbids.
-template <typename Fn>
-bool Bind(const LibraryHandle& library, const char* name, Fn* fn, std::string* detail) {
-  void* address = LookUpFunction(library, name);
-  if (address == nullptr) {
-    *detail = name;
-    return false;
-  }
-  static_assert(sizeof(Fn) == sizeof(void*));
-  std::memcpy(fn, &address, sizeof address);
-  return true;
-}
-
 }  // namespace
 
 BindResult BindDravoLibrary(DravoApi* api, std::string* detail) {
   *api = DravoApi{};
   if (!LoadLibraryByName(kDravoLibraryName, &api->library, detail)) return BindResult::kCannotLoad;
   const LibraryHandle& lib = api->library;
-  bool ok = Bind(lib, "DRAVOToolAPIFindOpen", &api->find_open, detail) &&
-            Bind(lib, "DRAVOToolAPIFindNext", &api->find_next, detail) &&
-            Bind(lib, "DRAVOToolAPIDeviceOpen", &api->device_open, detail) &&
-            Bind(lib, "DRAVOToolAPIReset", &api->reset, detail) &&
-            Bind(lib, "DRAVOToolAPIWriteROM", &api->write_rom, detail) &&
-            Bind(lib, "DRAVOToolAPICartridgeSlotPower", &api->cartridge_slot_power, detail) &&
-            Bind(lib, "DRAVOToolAPICardSlotPower", &api->card_slot_power, detail) &&
-            Bind(lib, "DRAVOToolAPIGetDebugPrint", &api->get_debug_print, detail) &&
-            Bind(lib, "DRAVOToolAPIDeviceClose", &api->device_close, detail);
+  bool ok = BindFunction(lib, "DRAVOToolAPIFindOpen", &api->find_open, detail) &&
+            BindFunction(lib, "DRAVOToolAPIFindNext", &api->find_next, detail) &&
+            BindFunction(lib, "DRAVOToolAPIDeviceOpen", &api->device_open, detail) &&
+            BindFunction(lib, "DRAVOToolAPIReset", &api->reset, detail) &&
+            BindFunction(lib, "DRAVOToolAPIWriteROM", &api->write_rom, detail) &&
+            BindFunction(lib, "DRAVOToolAPICartridgeSlotPower", &api->cartridge_slot_power, detail) &&
+            BindFunction(lib, "DRAVOToolAPICardSlotPower", &api->card_slot_power, detail) &&
+            BindFunction(lib, "DRAVOToolAPIGetDebugPrint", &api->get_debug_print, detail) &&
+            BindFunction(lib, "DRAVOToolAPIDeviceClose", &api->device_close, detail);
   for (const char* name : kUnusedFunctions) (void)LookUpFunction(lib, name);
   if (!ok) {
     ReleaseDravoLibrary(api);

@@ -25,8 +25,6 @@ struct DravoApi {
   DravoDeviceCloseFn device_close = nullptr;
 };
 
-enum class BindResult { kOk, kCannotLoad, kMissingFunction };
-
 /// Loads ISDRAVO.DLL and looks up every function. On failure nothing stays
 /// loaded; `detail` holds the loader's reason (kCannotLoad) or the name of the
 /// first missing function (kMissingFunction).

@@ -9,8 +9,12 @@
 namespace loader {
 namespace {
 
-// lib/ beside the folder that holds the running program, with a final slash;
-// empty when it cannot be told.
+#ifndef LOADER_LIBRARY_FOLDER
+#define LOADER_LIBRARY_FOLDER "../lib"
+#endif
+
+// The library folder beside the folder that holds the running program (the
+// one its run path names), with a final slash; empty when it cannot be told.
 std::string ProgramLibraryFolder() {
   char path[PATH_MAX];
   const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
@@ -18,7 +22,7 @@ std::string ProgramLibraryFolder() {
   std::string program(path, static_cast<size_t>(length));
   const size_t slash = program.rfind('/');
   if (slash == std::string::npos) return {};
-  return program.substr(0, slash + 1) + "../lib/";
+  return program.substr(0, slash + 1) + LOADER_LIBRARY_FOLDER "/";
 }
 
 // Whether a folder of LD_LIBRARY_PATH holds `file_name`: a library found
@@ -59,6 +63,13 @@ void* LookUpFunction(const LibraryHandle& library, const char* name) {
   if (library.handle == nullptr) return nullptr;
   dlerror();
   return dlsym(library.handle, name);
+}
+
+std::string BindFailureMessage(BindResult result, const char* library_name, const std::string& detail) {
+  if (result == BindResult::kCannotLoad) {
+    return std::string("cannot load device library ") + library_name + " (" + detail + ").";
+  }
+  return std::string("device library ") + library_name + " has no function " + detail + ".";
 }
 
 void ReleaseLibrary(LibraryHandle* library) {

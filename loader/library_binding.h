@@ -2,6 +2,7 @@
 // by the loaders of both generations; each keeps its own table of functions.
 #pragma once
 
+#include <cstring>
 #include <string>
 
 namespace loader {
@@ -21,5 +22,27 @@ void* LookUpFunction(const LibraryHandle& library, const char* name);
 
 /// Releases the library; harmless when none is loaded.
 void ReleaseLibrary(LibraryHandle* library);
+
+enum class BindResult { kOk, kCannotLoad, kMissingFunction };
+
+/// The error message for a failed binding of `library_name`, from the
+/// loader's reason or the missing function in `detail`.
+std::string BindFailureMessage(BindResult result, const char* library_name, const std::string& detail);
+
+/// Looks up `name` into the typed function pointer `*fn`; false (with `name`
+/// in `*missing`) when the library lacks it.
+template <typename Fn>
+bool BindFunction(const LibraryHandle& library, const char* name, Fn* fn, std::string* missing) {
+  void* address = LookUpFunction(library, name);
+  *fn = nullptr;
+  if (address == nullptr) {
+    *missing = name;
+    return false;
+  }
+  // A copy of the bits, as the warning set forbids the cast.
+  static_assert(sizeof(Fn) == sizeof(void*));
+  std::memcpy(fn, &address, sizeof address);
+  return true;
+}
 
 }  // namespace loader

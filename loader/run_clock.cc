@@ -1,10 +1,10 @@
 #include "run_clock.h"
 
-#include <cerrno>
 #include <chrono>
-#include <climits>
 #include <cstdlib>
 #include <thread>
+
+#include "support/text_parse.h"
 
 namespace loader {
 namespace {
@@ -18,13 +18,7 @@ long long NowMs() {
 
 bool ReadNumber(const char* name, long long low, long long high, long long* value) {
   const char* text = std::getenv(name);
-  if (text == nullptr || *text == '\0') return false;
-  char* end = nullptr;
-  errno = 0;
-  const long long parsed = std::strtoll(text, &end, 10);
-  if (errno != 0 || *end != '\0' || parsed < low || parsed > high) return false;
-  *value = parsed;
-  return true;
+  return text != nullptr && support::ParseDecimalStrict(text, low, high, value);
 }
 
 }  // namespace
@@ -43,10 +37,12 @@ void RunClock::Sleep(int milliseconds) {
   if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-void RunClock::Start() { start_ms_ = NowMs(); }
+void RunClock::Start() { start_ms_.store(NowMs()); }
 
 long long RunClock::ElapsedSeconds() const {
-  return (NowMs() - start_ms_) / 1000 + settings_.elapsed_offset_s;
+  const long long start = start_ms_.load();
+  if (start == kNotStarted) return 0;
+  return (NowMs() - start) / 1000 + settings_.elapsed_offset_s;
 }
 
 }  // namespace loader

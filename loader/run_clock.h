@@ -10,6 +10,8 @@
 // The idle polling interval is never changed.
 #pragma once
 
+#include <atomic>
+
 namespace loader {
 
 struct RunClockSettings {
@@ -30,12 +32,15 @@ class RunClock {
   static void Sleep(int milliseconds);
   /// Records the start of the program.
   void Start();
-  /// Whole seconds since Start() (plus the test offset).
+  /// Whole seconds since Start() (plus the test offset); 0 before Start(),
+  /// so text printed while the image is still being started is at time 0.
+  /// Safe to call on any thread.
   long long ElapsedSeconds() const;
 
  private:
+  static constexpr long long kNotStarted = -1;
   RunClockSettings settings_;
-  long long start_ms_ = 0;
+  std::atomic<long long> start_ms_{kNotStarted};
 };
 
 }  // namespace loader

@@ -8,20 +8,17 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <fstream>
-#include <sstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "dravo_api.h"
+#include "sim/sim_script.h"
 
 #define SIM_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -29,7 +26,6 @@ namespace {
 
 constexpr char kArgumentMarker[] = ":$@$Argument$@$:";
 constexpr size_t kArgumentMarkerLength = sizeof kArgumentMarker - 1;
-constexpr char kExitPrefix[] = "*** Exit Dravo/Zyr program (status=";
 // The simulated device's ROM: a write beyond it fails.
 constexpr uint64_t kRomCapacity = 256u << 20;
 constexpr uint32_t kDefaultDevice = 0x20000001;  // DRAVOUSB, serial 1
@@ -52,7 +48,9 @@ struct Simulator {
   long fail_get_debug_print = 0;
   long write_rom_calls = 0;
   long get_debug_print_calls = 0;
-  std::string log_path;
+  std::unique_ptr<sim_script::CallLog> log;
+  // Settings that could not be used: the program reports them and fails.
+  std::vector<std::string> problems;
   std::string rom_path;
   std::string script_path;
   int rom_fd = -1;
@@ -72,42 +70,20 @@ char g_device_handle;
 
 Simulator& Sim();
 
-void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void Log(const char* format, ...) {
-  const Simulator& sim = Sim();
-  if (sim.log_path.empty()) return;
-  FILE* f = std::fopen(sim.log_path.c_str(), "a");
-  if (f == nullptr) return;
-  va_list args;
-  va_start(args, format);
-  std::vfprintf(f, format, args);
-  va_end(args);
-  std::fputc('\n', f);
-  std::fclose(f);
+constexpr char kName[] = "ISDRAVO.DLL (simulated): ";
+
+// A setting that cannot be used is said at once on standard error (a device
+// listing runs no program) and again by the program, which then fails.
+void Complain(Simulator* sim, const std::string& what) {
+  std::fprintf(stderr, "%s%s\n", kName, what.c_str());
+  sim->problems.push_back(what);
 }
 
-void Complain(const std::string& what) {
-  std::fprintf(stderr, "ISDRAVO.DLL (simulated): %s\n", what.c_str());
-}
-
-std::string Env(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? value : "";
-}
+using sim_script::Env;
+using sim_script::Split;
 
 bool ParseNumber(const std::string& text, int base, unsigned long long* value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  *value = std::strtoull(text.c_str(), &end, base);
-  return *end == '\0' && text[0] != '-';
-}
-
-std::vector<std::string> Split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  std::string part;
-  std::istringstream in(text);
-  while (std::getline(in, part, separator)) parts.push_back(part);
-  return parts;
+  return sim_script::ParseUnsigned(text, base, value);
 }
 
 // One device: a raw identifier ("0x20000001", "536870913") or KIND:SERIAL with
@@ -143,7 +119,7 @@ void Configure(Simulator* sim) {
       if (ParseDevice(entry, &id)) {
         sim->devices.push_back(id);
       } else {
-        Complain("ignoring device '" + entry + "'");
+        Complain(sim, "cannot use device '" + entry + "'");
       }
     }
   }
@@ -163,10 +139,10 @@ void Configure(Simulator* sim) {
     } else if (item.rfind("getdebugprint:", 0) == 0 && ParseNumber(item.substr(14), 10, &n) && n > 0) {
       sim->fail_get_debug_print = static_cast<long>(n);
     } else {
-      Complain("ignoring failure '" + item + "'");
+      Complain(sim, "cannot use failure '" + item + "'");
     }
   }
-  sim->log_path = Env("ISDRAVO_SIM_LOG");
+  sim->log = std::make_unique<sim_script::CallLog>(Env("ISDRAVO_SIM_LOG"));
   sim->rom_path = Env("ISDRAVO_SIM_ROM");
   sim->script_path = Env("ISDRAVO_SIM_SCRIPT");
 }
@@ -175,46 +151,6 @@ Simulator& Sim() {
   static Simulator sim;
   if (!sim.configured) Configure(&sim);
   return sim;
-}
-
-// Decodes the C escapes \n \r \t \\ \xHH of a script text.
-bool Unescape(const std::string& in, std::string* out) {
-  out->clear();
-  for (size_t i = 0; i < in.size(); ++i) {
-    if (in[i] != '\\') {
-      out->push_back(in[i]);
-      continue;
-    }
-    if (++i == in.size()) return false;
-    switch (in[i]) {
-      case 'n':
-        out->push_back('\n');
-        break;
-      case 'r':
-        out->push_back('\r');
-        break;
-      case 't':
-        out->push_back('\t');
-        break;
-      case '\\':
-        out->push_back('\\');
-        break;
-      case 'x': {
-        unsigned long long v = 0;
-        if (i + 2 >= in.size() || !std::isxdigit(static_cast<unsigned char>(in[i + 1])) ||
-            !std::isxdigit(static_cast<unsigned char>(in[i + 2])) ||
-            !ParseNumber(in.substr(i + 1, 2), 16, &v)) {
-          return false;
-        }
-        out->push_back(static_cast<char>(v));
-        i += 2;
-        break;
-      }
-      default:
-        return false;
-    }
-  }
-  return true;
 }
 
 // The default program: every argument string of the image's argument area on
@@ -247,7 +183,14 @@ void QueueArguments(Simulator* sim, long long due_ms) {
 }
 
 void QueueExit(Simulator* sim, long long due_ms, const std::string& status) {
-  sim->channels[0].push_back({due_ms, kExitPrefix + status + ")\n"});
+  sim->channels[0].push_back({due_ms, sim_script::ExitLine(status)});
+}
+
+// A program whose settings cannot be used says why and fails at once, so a
+// mistyped setting in a make file stops the build instead of hanging it.
+void QueueProblems(Simulator* sim, const std::vector<std::string>& problems) {
+  for (const std::string& problem : problems) sim->channels[0].push_back({0, kName + problem + "\n"});
+  QueueExit(sim, 0, std::to_string(sim_script::kSettingsFailedStatus));
 }
 
 void StartProgram(Simulator* sim) {
@@ -255,45 +198,36 @@ void StartProgram(Simulator* sim) {
   sim->start = std::chrono::steady_clock::now();
   for (auto& channel : sim->channels) channel.clear();
   if (sim->script_path.empty()) {
+    if (!sim->problems.empty()) {
+      QueueProblems(sim, sim->problems);
+      return;
+    }
     QueueArguments(sim, 0);
     QueueExit(sim, 0, "0");
     return;
   }
-  std::ifstream script(sim->script_path);
-  if (!script) {
-    Complain("cannot read script " + sim->script_path);
+  std::vector<sim_script::ScriptItem> items;
+  std::string problem;
+  sim_script::ScriptFormat format;
+  format.address_limits = {1};
+  if (!sim->problems.empty() || !sim_script::ReadScript(sim->script_path, format, &items, &problem)) {
+    std::vector<std::string> problems = sim->problems;
+    if (!problem.empty()) problems.push_back(problem);
+    QueueProblems(sim, problems);
     return;
   }
-  long long due_ms = 0;
-  std::string line;
-  int number = 0;
-  while (std::getline(script, line)) {
-    ++number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == '#') continue;
-    const size_t space = line.find(' ');
-    const std::string command = line.substr(0, space);
-    const std::string rest = space == std::string::npos ? "" : line.substr(space + 1);
-    unsigned long long value = 0;
-    bool ok = true;
-    if (command == "wait") {
-      ok = ParseNumber(rest, 10, &value);
-      due_ms += static_cast<long long>(value);
-    } else if (command == "print") {
-      std::string text;
-      const size_t gap = rest.find(' ');
-      const std::string channel = rest.substr(0, gap);
-      ok = (channel == "0" || channel == "1") && gap != std::string::npos &&
-           Unescape(rest.substr(gap + 1), &text) && !text.empty();
-      if (ok) sim->channels[channel[0] - '0'].push_back({due_ms, text});
-    } else if (command == "args") {
-      QueueArguments(sim, due_ms);
-    } else if (command == "exit") {
-      QueueExit(sim, due_ms, rest);
-    } else {
-      ok = false;
+  for (const sim_script::ScriptItem& item : items) {
+    switch (item.kind) {
+      case sim_script::ScriptItem::kPrint:
+        sim->channels[item.address[0]].push_back({item.due_ms, item.text});
+        break;
+      case sim_script::ScriptItem::kArgs:
+        QueueArguments(sim, item.due_ms);
+        break;
+      case sim_script::ScriptItem::kExit:
+        QueueExit(sim, item.due_ms, item.text);
+        break;
     }
-    if (!ok) Complain(sim->script_path + ":" + std::to_string(number) + ": cannot understand '" + line + "'");
   }
 }
 
@@ -302,10 +236,10 @@ void StartProgram(Simulator* sim) {
 SIM_EXPORT void* DRAVOToolAPIFindOpen() {
   Simulator& sim = Sim();
   if (sim.fail_find_open) {
-    Log("FindOpen failed");
+    Sim().log->Add("FindOpen failed");
     return nullptr;
   }
-  Log("FindOpen");
+  Sim().log->Add("FindOpen");
   sim.next_device = 0;
   return &g_search_handle;
 }
@@ -314,11 +248,11 @@ SIM_EXPORT int DRAVOToolAPIFindNext(void* search, uint32_t* device_id) {
   Simulator& sim = Sim();
   if (search != &g_search_handle || device_id == nullptr) return 0;
   if (sim.next_device >= sim.devices.size()) {
-    Log("FindNext end");
+    Sim().log->Add("FindNext end");
     return 0;
   }
   *device_id = sim.devices[sim.next_device++];
-  Log("FindNext 0x%08x", *device_id);
+  Sim().log->Add("FindNext 0x%08x", *device_id);
   return 1;
 }
 
@@ -327,16 +261,16 @@ SIM_EXPORT void* DRAVOToolAPIDeviceOpen(uint32_t device_id) {
   bool known = false;
   for (uint32_t id : sim.devices) known = known || id == device_id;
   if (sim.fail_device_open || !known) {
-    Log("DeviceOpen 0x%08x failed", device_id);
+    Sim().log->Add("DeviceOpen 0x%08x failed", device_id);
     return nullptr;
   }
-  Log("DeviceOpen 0x%08x", device_id);
+  Sim().log->Add("DeviceOpen 0x%08x", device_id);
   sim.rom.clear();
   sim.running = false;
   if (!sim.rom_path.empty()) {
     if (sim.rom_fd >= 0) close(sim.rom_fd);
     sim.rom_fd = open(sim.rom_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (sim.rom_fd < 0) Complain("cannot create " + sim.rom_path);
+    if (sim.rom_fd < 0) Complain(&sim, "cannot create " + sim.rom_path);
   }
   return &g_device_handle;
 }
@@ -344,7 +278,7 @@ SIM_EXPORT void* DRAVOToolAPIDeviceOpen(uint32_t device_id) {
 SIM_EXPORT int DRAVOToolAPIReset(void* device, int hold) {
   if (device != &g_device_handle) return 0;
   Simulator& sim = Sim();
-  Log("Reset %d", hold);
+  Sim().log->Add("Reset %d", hold);
   if (hold != 0) {
     sim.running = false;
   } else {
@@ -359,14 +293,14 @@ SIM_EXPORT int DRAVOToolAPIWriteROM(void* device, const void* data, uint32_t off
   ++sim.write_rom_calls;
   const uint64_t end = static_cast<uint64_t>(offset) + length;
   if (sim.write_rom_calls == sim.fail_write_rom || end > kRomCapacity) {
-    Log("WriteROM %u %u failed", offset, length);
+    Sim().log->Add("WriteROM %u %u failed", offset, length);
     return 0;
   }
-  Log("WriteROM %u %u", offset, length);
+  Sim().log->Add("WriteROM %u %u", offset, length);
   if (sim.rom.size() < end) sim.rom.resize(end);
   std::memcpy(sim.rom.data() + offset, data, length);
   if (sim.rom_fd >= 0 && pwrite(sim.rom_fd, data, length, offset) != static_cast<ssize_t>(length)) {
-    Complain("cannot write " + sim.rom_path);
+    Complain(&sim, "cannot write " + sim.rom_path);
   }
   return 1;
 }
@@ -374,14 +308,14 @@ SIM_EXPORT int DRAVOToolAPIWriteROM(void* device, const void* data, uint32_t off
 SIM_EXPORT int DRAVOToolAPICartridgeSlotPower(void* device, int on) {
   if (device != &g_device_handle) return 0;
   const bool fail = on != 0 && Sim().fail_cartridge;
-  Log("CartridgeSlotPower %d%s", on, fail ? " failed" : "");
+  Sim().log->Add("CartridgeSlotPower %d%s", on, fail ? " failed" : "");
   return fail ? 0 : 1;
 }
 
 SIM_EXPORT int DRAVOToolAPICardSlotPower(void* device, int on) {
   if (device != &g_device_handle) return 0;
   const bool fail = on != 0 && Sim().fail_card;
-  Log("CardSlotPower %d%s", on, fail ? " failed" : "");
+  Sim().log->Add("CardSlotPower %d%s", on, fail ? " failed" : "");
   return fail ? 0 : 1;
 }
 
@@ -397,7 +331,7 @@ SIM_EXPORT int DRAVOToolAPIGetDebugPrint(void* device, int channel, char* buffer
   ++sim.get_debug_print_calls;
   *length = 0;
   if (sim.get_debug_print_calls == sim.fail_get_debug_print) {
-    Log("GetDebugPrint %d failed", channel);
+    Sim().log->Add("GetDebugPrint %d failed", channel);
     return 0;
   }
   std::deque<Piece>& queue = sim.channels[channel];
@@ -414,14 +348,14 @@ SIM_EXPORT int DRAVOToolAPIGetDebugPrint(void* device, int channel, char* buffer
       *length = static_cast<uint32_t>(n);
     }
   }
-  Log("GetDebugPrint %d %u", channel, *length);
+  Sim().log->Add("GetDebugPrint %d %u", channel, *length);
   return 1;
 }
 #endif
 
 SIM_EXPORT int DRAVOToolAPIDeviceClose(void* device) {
   if (device != &g_device_handle) return 0;
-  Log("DeviceClose");
+  Sim().log->Add("DeviceClose");
   Sim().running = false;
   return 1;
 }

@@ -549,4 +549,49 @@ TEST(BootcastCli, LibraryMissingAFunction) {
   EXPECT_TRUE(b.Calls().empty());
 }
 
+TEST(BootcastCli, LostStandardOutputFailsASuccessfulRun) {
+  Bootcast b;
+  b.dir.Write("g.srl", "");
+  b.Script("print 0 hello\\n\nexit 0\n");
+  RunOptions options;
+  options.env = b.env;
+  RunResult r = RunProgram("/bin/sh", {"-c", std::string("exec '") + BOOTCAST_PATH + "' g.srl >/dev/full"},
+                           b.dir.path(), options);
+  EXPECT_EQ(r.err, "*** bootcast: Error: cannot write standard output.\n");
+  EXPECT_EQ(r.status, 1);
+  // A run that already failed keeps its own status.
+  b.Script("exit 7\n");
+  options.env = b.env;
+  r = RunProgram("/bin/sh", {"-c", std::string("exec '") + BOOTCAST_PATH + "' g.srl >/dev/full"},
+                 b.dir.path(), options);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, 7);
+}
+
+TEST(BootcastCli, SimulatorSettingsItCannotUseFailTheRunInsteadOfHanging) {
+  Bootcast missing;
+  missing.env.push_back("ISDRAVO_SIM_SCRIPT=" + missing.dir.File("no-such-script"));
+  missing.dir.Write("g.srl", "");
+  RunResult r = missing.Run({"g.srl"});
+  EXPECT_EQ(r.out, "ISDRAVO.DLL (simulated): cannot read script " + missing.dir.File("no-such-script") +
+                       "\n" + kExit + "1)\n");
+  EXPECT_EQ(r.status, 1);
+
+  Bootcast bad;
+  bad.Script("print 0 fine\\n\nprint 2 wrong channel\n");
+  bad.dir.Write("g.srl", "");
+  r = bad.Run({"g.srl"});
+  EXPECT_EQ(r.out, "ISDRAVO.DLL (simulated): " + bad.dir.File("script.txt") +
+                       ":2: cannot understand 'print 2 wrong channel'\n" + kExit + "1)\n");
+  EXPECT_EQ(r.status, 1);
+
+  Bootcast device;
+  device.Devices("DRAVOUSB:1,DRAVOUSB:x");
+  device.dir.Write("g.srl", "");
+  r = device.Run({"g.srl"});
+  EXPECT_EQ(r.err, "ISDRAVO.DLL (simulated): cannot use device 'DRAVOUSB:x'\n");
+  EXPECT_EQ(r.out, "ISDRAVO.DLL (simulated): cannot use device 'DRAVOUSB:x'\n" + kExit + "1)\n");
+  EXPECT_EQ(r.status, 1);
+}
+
 }  // namespace

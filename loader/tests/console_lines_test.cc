@@ -1,14 +1,14 @@
-#include "console_monitor.h"
+#include "console_lines.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <random>
 #include <string>
-#include <utility>
 #include <vector>
+
+#include "support/text_parse.h"
 
 namespace {
 
@@ -226,104 +226,82 @@ TEST(MonitorHelpers, LapTimeAndDecimal) {
   EXPECT_EQ(loader::FormatLapTime(0), "{0:00}");
   EXPECT_EQ(loader::FormatLapTime(75), "{1:15}");
   EXPECT_EQ(loader::FormatLapTime(6000), "{100:00}");
-  EXPECT_EQ(loader::ParseDecimal("  +42)"), 42);
-  EXPECT_EQ(loader::ParseDecimal("abc"), 0);
-  EXPECT_EQ(loader::ParseDecimal("99999999999999999999"), 2147483647);
-  EXPECT_EQ(loader::ParseDecimal("-99999999999999999999"), -2147483647 - 1);
+  EXPECT_EQ(support::ParseIntPrefix("  +42)"), 42);
+  EXPECT_EQ(support::ParseIntPrefix("abc"), 0);
+  EXPECT_EQ(support::ParseIntPrefix("99999999999999999999"), 2147483647);
+  EXPECT_EQ(support::ParseIntPrefix("-99999999999999999999"), -2147483647 - 1);
   bool out_of_range = true;
-  EXPECT_EQ(loader::ParseDecimal("2147483647", &out_of_range), 2147483647);
+  EXPECT_EQ(support::ParseIntPrefix("2147483647", &out_of_range), 2147483647);
   EXPECT_FALSE(out_of_range);
-  EXPECT_EQ(loader::ParseDecimal("-2147483648", &out_of_range), -2147483647 - 1);
+  EXPECT_EQ(support::ParseIntPrefix("-2147483648", &out_of_range), -2147483647 - 1);
   EXPECT_FALSE(out_of_range);
-  EXPECT_EQ(loader::ParseDecimal("2147483648", &out_of_range), 2147483647);
+  EXPECT_EQ(support::ParseIntPrefix("2147483648", &out_of_range), 2147483647);
   EXPECT_TRUE(out_of_range);
-  EXPECT_EQ(loader::ParseDecimal(" -2147483649", &out_of_range), -2147483647 - 1);
+  EXPECT_EQ(support::ParseIntPrefix(" -2147483649", &out_of_range), -2147483647 - 1);
   EXPECT_TRUE(out_of_range);
 }
 
-// A scripted device for the polling loop: texts per cycle, virtual time.
-struct FakeDevice {
-  std::deque<std::pair<int, std::string>> pending;  // (channel, text) due now
-  long long now_ms = 0;
-  int sleeps = 0;
-  int fetches = 0;
-  int fail_at_fetch = 0;
-  volatile std::sig_atomic_t user_break = 0;
+// Several consoles, as the second generation prints them.
+struct Consoles {
+  loader::ConsoleSettings settings;
   std::string out;
+  long long now_s = 75;
 
-  loader::MonitorHooks Hooks() {
-    loader::MonitorHooks h;
-    h.fetch = [this](int channel, char* buffer, uint32_t* length) {
-      ++fetches;
-      if (fetches == fail_at_fetch) return false;
-      *length = 0;
-      if (!pending.empty() && pending.front().first == channel) {
-        const std::string text = pending.front().second;
-        pending.pop_front();
-        text.copy(buffer, text.size());
-        *length = static_cast<uint32_t>(text.size());
-      }
-      return true;
-    };
-    h.write = [this](const char* t, size_t n) { out.append(t, n); };
-    h.sleep = [this](int ms) {
-      ++sleeps;
-      now_ms += ms;
-    };
-    h.elapsed_seconds = [this] { return now_ms / 1000; };
-    h.user_break = &user_break;
-    return h;
+  loader::ConsoleLines Make() {
+    settings.console_count = 4;
+    return loader::ConsoleLines(
+        settings, [this](const char* t, size_t n) { out.append(t, n); }, [this] { return now_s; });
   }
 };
 
-TEST(Monitor, PrintTimeoutAfterElevenIdleWaits) {
-  FakeDevice d;
-  loader::MonitorSettings s;
-  s.print_timeout_s = 1;
-  EXPECT_EQ(loader::RunMonitor(s, d.Hooks()).end, loader::RunEnd::kPrintTimeout);
-  EXPECT_EQ(d.sleeps, 11);
-  EXPECT_EQ(d.fetches, 22);
+TEST(ConsoleLines, SwitchBreaksTheLineAndEachConsoleKeepsItsOwn) {
+  Consoles c;
+  c.settings.console_tags = true;
+  loader::ConsoleLines lines = c.Make();
+  EXPECT_EQ(lines.Feed(0, 0, "*** Exit Dravo/Zyr pro", 22), LineVerdict::kGoesOn);
+  EXPECT_EQ(lines.Feed(0, 1, "one\n", 4), LineVerdict::kGoesOn);
+  EXPECT_EQ(lines.Feed(0, 1, "two\n", 4), LineVerdict::kGoesOn);
+  EXPECT_EQ(lines.Feed(0, 0, "gram (status=5)\n", 16), LineVerdict::kExitLine);
+  EXPECT_EQ(lines.program_status(), 5);
+  EXPECT_EQ(c.out, "<0>*** Exit Dravo/Zyr pro\n<1>one\n<1>two\n\n<0>gram (status=5)\n");
 }
 
-TEST(Monitor, TextResetsTheIdleTime) {
-  FakeDevice d;
-  d.pending = {{0, "a\n"}};
-  loader::MonitorSettings s;
-  s.print_timeout_s = 1;
-  EXPECT_EQ(loader::RunMonitor(s, d.Hooks()).end, loader::RunEnd::kPrintTimeout);
-  EXPECT_EQ(d.sleeps, 11);
-  EXPECT_EQ(d.out, "a\n");
+TEST(ConsoleLines, ConsolesOutsideTheFourAreDropped) {
+  Consoles c;
+  loader::ConsoleLines lines = c.Make();
+  EXPECT_EQ(lines.Feed(0, 2, "a", 1), LineVerdict::kGoesOn);
+  EXPECT_EQ(lines.Feed(0, 4, "*** Exit Dravo/Zyr program (status=1)\n", 38), LineVerdict::kGoesOn);
+  EXPECT_EQ(lines.Feed(0, -1, "x\n", 2), LineVerdict::kGoesOn);
+  // The dropped text was no switch: console 2 goes on with its line.
+  EXPECT_EQ(lines.Feed(0, 2, "b\n", 2), LineVerdict::kGoesOn);
+  EXPECT_EQ(c.out, "ab\n");
 }
 
-TEST(Monitor, ExecTimeoutCountsFromTheStart) {
-  FakeDevice d;
-  loader::MonitorSettings s;
-  s.exec_timeout_s = 2;
-  EXPECT_EQ(loader::RunMonitor(s, d.Hooks()).end, loader::RunEnd::kExecTimeout);
-  EXPECT_EQ(d.sleeps, 20);
+TEST(ConsoleLines, QuietHidesTagsAndSwitchBreaksButStillEnds) {
+  Consoles c;
+  c.settings.line.quiet = true;
+  c.settings.lap = c.settings.architecture_tags = c.settings.console_tags = true;
+  c.settings.line.abort_string = "STOP";
+  loader::ConsoleLines lines = c.Make();
+  EXPECT_EQ(lines.Feed(0, 0, "a", 1), LineVerdict::kGoesOn);
+  EXPECT_EQ(lines.Feed(1, 3, "STOP\n", 5), LineVerdict::kAbortString);
+  EXPECT_EQ(c.out, "");
 }
 
-TEST(Monitor, ExitLineOnChannelOneSkipsNothingBefore) {
-  FakeDevice d;
-  d.pending = {{0, "zero\n"}, {1, "*** Exit Dravo/Zyr program (status=4)\n"}};
-  loader::MonitorSettings s;
+TEST(ConsoleLines, TagsThenLapTime) {
+  loader::ConsoleSettings s;
+  EXPECT_EQ(loader::LinePrefix(s, 0, 0, 75), "");
   s.lap = true;
-  const loader::MonitorResult r = loader::RunMonitor(s, d.Hooks());
-  EXPECT_EQ(r.end, loader::RunEnd::kExitLine);
-  EXPECT_EQ(r.program_status, 4);
-  EXPECT_EQ(d.out, "{0:00}zero\n{0:00}*** Exit Dravo/Zyr program (status=4)\n");
-  EXPECT_EQ(d.sleeps, 0);
-}
-
-TEST(Monitor, UserBreakAndFetchFailure) {
-  FakeDevice broken;
-  broken.user_break = 1;
-  EXPECT_EQ(loader::RunMonitor({}, broken.Hooks()).end, loader::RunEnd::kUserBreak);
-  EXPECT_EQ(broken.fetches, 0);
-
-  FakeDevice failing;
-  failing.fail_at_fetch = 2;
-  EXPECT_EQ(loader::RunMonitor({}, failing.Hooks()).end, loader::RunEnd::kFetchFailed);
+  EXPECT_EQ(loader::LinePrefix(s, 0, 0, 75), "{1:15}");
+  s.architecture_tags = true;
+  EXPECT_EQ(loader::LinePrefix(s, 0, 2, 75), "<A9>{1:15}");
+  EXPECT_EQ(loader::LinePrefix(s, 2, 2, 75), "{1:15}");
+  s.console_tags = true;
+  s.lap = false;
+  EXPECT_EQ(loader::LinePrefix(s, 1, 1, 75), "<A7:1>");
+  EXPECT_EQ(loader::LinePrefix(s, 5, 3, 75), "<3>");
+  s.architecture_tags = false;
+  EXPECT_EQ(loader::LinePrefix(s, 1, 2, 75), "<2>");
 }
 
 }  // namespace

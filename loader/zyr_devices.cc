@@ -1,0 +1,64 @@
+#include "zyr_devices.h"
+
+#include <cstring>
+#include <string>
+
+namespace loader {
+
+int ZyrKindFromName(const char* name) {
+  if (std::strcmp(name, "ZYREMU") == 0) return kZyrKindEmulator;
+  if (std::strcmp(name, "ZYRDEB") == 0) return kZyrKindDebugger;
+  return 0;
+}
+
+int FillZyrDeviceTable(const std::function<bool(ZyrDeviceId*)>& next, ZyrDeviceTable* table) {
+  for (ZyrDevice& entry : table->entries) entry.kind = kZyrKindEmpty;
+  table->count = 0;
+  ZyrDeviceId id{0, 0};
+  while (next(&id)) {
+    if (table->count >= kMaxDevices) break;
+    ZyrDevice& entry = table->entries[table->count++];
+    entry.id = id;
+    entry.serial = static_cast<int32_t>(id.serial);
+    if (id.kind_code == kZyrEmulatorCode) {
+      entry.kind = kZyrKindEmulator;
+    } else if (id.kind_code == kZyrDebuggerCode) {
+      entry.kind = kZyrKindDebugger;
+    } else {
+      entry.kind = kZyrKindUnknown;
+      entry.serial = 0;
+    }
+  }
+  return table->count;
+}
+
+ZyrSelection SelectZyrDevice(const ZyrDeviceTable& table, int kind_filter, const ZyrSerialWanted& serial,
+                             int* index) {
+  *index = -1;
+  if (kind_filter == 0 && serial.number == kSerialNotGiven) {
+    *index = 0;
+    return ZyrSelection::kFound;
+  }
+  int candidates = 0;
+  int candidate = -1;
+  for (int i = 0; i < table.count; ++i) {
+    const ZyrDevice& entry = table.entries[i];
+    if (kind_filter != 0 && entry.kind != kind_filter) continue;
+    if (serial.number == kSerialNotGiven || entry.serial == serial.number) {
+      *index = i;
+      return ZyrSelection::kFound;
+    }
+    const std::string digits = std::to_string(entry.serial);
+    if (digits.size() > serial.text.size() &&
+        digits.compare(digits.size() - serial.text.size(), serial.text.size(), serial.text) == 0) {
+      ++candidates;
+      if (candidate < 0) candidate = i;
+    }
+  }
+  if (candidates > 1) return ZyrSelection::kSeveralMatch;
+  if (candidates == 0) return ZyrSelection::kNoMatch;
+  *index = candidate;
+  return ZyrSelection::kFound;
+}
+
+}  // namespace loader

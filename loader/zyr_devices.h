@@ -1,0 +1,61 @@
+// The table of second-generation debugger devices: decoding what a device
+// search returns, and choosing the device to run on (by kind, and by serial
+// number or the end of its decimal text).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "dravo_devices.h"
+#include "zyr_api.h"
+
+namespace loader {
+
+enum ZyrKind : int {
+  kZyrKindEmpty = 0,
+  kZyrKindEmulator = 1,
+  kZyrKindDebugger = 2,
+  kZyrKindUnknown = 3,
+};
+
+/// Kind codes as they lie in memory: "ZYRE" and "ZYRD", first character lowest.
+inline constexpr uint32_t kZyrEmulatorCode = 0x4552595Au;
+inline constexpr uint32_t kZyrDebuggerCode = 0x4452595Au;
+
+struct ZyrDevice {
+  ZyrDeviceId id{0, 0};
+  int kind = kZyrKindEmpty;
+  int32_t serial = 0;
+};
+
+struct ZyrDeviceTable {
+  ZyrDevice entries[kMaxDevices];
+  int count = 0;
+};
+
+/// Kind number for a kind name ("ZYREMU", "ZYRDEB", exact case); 0 otherwise.
+int ZyrKindFromName(const char* name);
+
+/// Asks `next` for devices until it returns false or the table is full; one
+/// device beyond the table is fetched and dropped. Returns the count.
+int FillZyrDeviceTable(const std::function<bool(ZyrDeviceId*)>& next, ZyrDeviceTable* table);
+
+/// The serial number wanted: the number (kSerialNotGiven: any) and the text
+/// as given, whose end may name a device.
+struct ZyrSerialWanted {
+  int32_t number = kSerialNotGiven;
+  std::string text;
+};
+
+enum class ZyrSelection { kFound, kNoMatch, kSeveralMatch };
+
+/// Chooses the device: entry 0 when neither kind nor serial is given; else
+/// the first entry of the kind (0 = any) whose serial number is the number
+/// given, or the one entry whose serial number's decimal text is longer than
+/// the text given and ends with it. `*index` is -1 when nothing matched; the
+/// caller checks the entry's kind.
+ZyrSelection SelectZyrDevice(const ZyrDeviceTable& table, int kind_filter, const ZyrSerialWanted& serial,
+                             int* index);
+
+}  // namespace loader
