@@ -317,6 +317,4 @@ bool CDefaultColorProcessor::ConvertToPaletteType(CTexture* texture) {
   return true;
 }
 
-bool CDefaultColorProcessor::ConvertToTex4x4(CTexture* /*texture*/) { return false; }
-
 }  // namespace Kelvane
