@@ -68,11 +68,18 @@ class RoundRobinSearch {
     // No cost exceeds the sum over the colours of each one's largest distance,
     // less the k smallest of those terms (a chosen colour adds 0).
     const unsigned int w = width_();
-    std::vector<uint32_t> largest(n_, 0);
-    for (unsigned int e = 0; e < n_; ++e) {
-      for (unsigned int c = 0; c < n_; ++c) largest[c] = std::max(largest[c], distance_[e * w + c]);
+    uint32_t inline_largest[kMaxWidth];
+    std::vector<uint32_t> heap;
+    uint32_t* largest = inline_largest;
+    if (n_ > kMaxWidth) {
+      heap.resize(n_);
+      largest = heap.data();
     }
-    std::sort(largest.begin(), largest.end());
+    for (unsigned int c = 0; c < n_; ++c) {
+      largest[c] = 0;
+      for (unsigned int e = 0; e < n_; ++e) largest[c] = std::max(largest[c], distance_[e * w + c]);
+    }
+    std::sort(largest, largest + n_);
     uint64_t bound = 0;
     for (unsigned int c = std::min(k, n_); c < n_; ++c) bound += largest[c];
     prune_ = bound <= std::numeric_limits<uint32_t>::max();
