@@ -64,7 +64,13 @@ class RunIndex {
         for (; p + m <= now; p += 2) InsertExact(p, m);
       }
     } else {
-      for (unsigned int p = old + (old & 1); p < now; p += 2) cells_[Cell(entries_[p])].list.push_back(p);
+      for (unsigned int p = old + (old & 1); p < now; p += 2) {
+        // The first two entries ride along, so that most positions of a cell
+        // are rejected without reaching into the palette.
+        const bool second = p + 1 < now;
+        cells_[Cell(entries_[p])].list.push_back(
+            Candidate{p, second, entries_[p], second ? entries_[p + 1] : tTLBRGB{0, 0, 0}});
+      }
     }
   }
 
@@ -89,8 +95,11 @@ class RunIndex {
         for (unsigned int b = low[2]; b <= high[2]; ++b) {
           const auto cell = cells_.find((r << 16) | (g << 8) | b);
           if (cell == cells_.end()) continue;
-          for (const unsigned int p : cell->second.list) {
+          for (const Candidate& candidate : cell->second.list) {
+            const unsigned int p = candidate.position;
             if (p >= best || p + m > used()) break;
+            if (!Near(candidate.first, colours[0], tolerance_)) continue;
+            if (m >= 2 && candidate.has_second && !Near(candidate.second, colours[1], tolerance_)) continue;
             if (Matches(p, colours, m)) {
               best = p;
               break;
@@ -177,8 +186,13 @@ class RunIndex {
   size_t exact_count_ = 0;
   // A type of this file as the mapped type keeps the container's code local
   // to the library rather than exported with the standard library's types.
+  struct Candidate {
+    unsigned int position;
+    bool has_second;
+    tTLBRGB first, second;
+  };
   struct Positions {
-    std::vector<unsigned int> list;
+    std::vector<Candidate> list;
   };
   std::unordered_map<uint32_t, Positions> cells_;
 };
@@ -488,12 +502,11 @@ bool CDefaultColorProcessor::ConvertToTex4x4(CTexture* texture) {
       if (found >= 0) {
         at = static_cast<unsigned int>(found) / 2;
       } else {
+        // An odd number of colours is followed by a black filler.
         at = runs.used() / 2;
-        runs.Append(chosen[k].colours, n);
-        if (n % 2 != 0) {
-          const tTLBRGB filler{0, 0, 0};
-          runs.Append(&filler, 1);
-        }
+        tTLBRGB run[4] = {};
+        std::copy(chosen[k].colours, chosen[k].colours + n, run);
+        runs.Append(run, n + n % 2);
       }
     }
     address.SetValue(at, k);
