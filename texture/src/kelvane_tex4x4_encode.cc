@@ -44,7 +44,16 @@ inline uint32_t Pack(const tTLBRGB& c) { return (uint32_t{c.red} << 16) | (uint3
 class RunIndex {
  public:
   RunIndex(Tolerance tolerance, bool indexing) : tolerance_(tolerance), indexing_(indexing) {
-    if (indexing_ && tolerance_.Zero()) exact_.resize(1024);
+    if (!indexing_) return;
+    if (tolerance_.Zero()) {
+      exact_.resize(1024);
+      return;
+    }
+    cells_per_channel_[0] = 255u / CellWidth(tolerance_.red) + 1;
+    cells_per_channel_[1] = 255u / CellWidth(tolerance_.green) + 1;
+    cells_per_channel_[2] = 255u / CellWidth(tolerance_.blue) + 1;
+    const uint64_t cells = uint64_t{cells_per_channel_[0]} * cells_per_channel_[1] * cells_per_channel_[2];
+    if (cells <= kMaxFlatCells) flat_cells_.resize(static_cast<size_t>(cells));
   }
 
   unsigned int used() const { return static_cast<unsigned int>(entries_.size()); }
@@ -68,7 +77,7 @@ class RunIndex {
         // The first two entries ride along, so that most positions of a cell
         // are rejected without reaching into the palette.
         const bool second = p + 1 < now;
-        cells_[Cell(entries_[p])].list.push_back(
+        CellAt(Cell(entries_[p])).list.push_back(
             Candidate{p, second, entries_[p], second ? entries_[p + 1] : tTLBRGB{0, 0, 0}});
       }
     }
@@ -93,9 +102,9 @@ class RunIndex {
     for (unsigned int r = low[0]; r <= high[0]; ++r) {
       for (unsigned int g = low[1]; g <= high[1]; ++g) {
         for (unsigned int b = low[2]; b <= high[2]; ++b) {
-          const auto cell = cells_.find((r << 16) | (g << 8) | b);
-          if (cell == cells_.end()) continue;
-          for (const Candidate& candidate : cell->second.list) {
+          const Positions* cell = FindCell(CellId(r, g, b));
+          if (cell == nullptr) continue;
+          for (const Candidate& candidate : cell->list) {
             const unsigned int p = candidate.position;
             if (p >= best || p + m > used()) break;
             if (!Near(candidate.first, colours[0], tolerance_)) continue;
@@ -162,15 +171,19 @@ class RunIndex {
     }
   }
 
-  // Cells are tolerance + 1 values wide in each channel, so the values within
-  // reach of a colour fall into at most two cells per channel.
+  // Cells are 2 x tolerance + 1 values wide in each channel, so the values
+  // within reach of a colour fall into at most two cells per channel.
+  static unsigned int CellWidth(unsigned int tolerance) { return 2 * tolerance + 1; }
   uint32_t Cell(const tTLBRGB& c) const {
-    return (uint32_t{c.red / (tolerance_.red + 1u)} << 16) | (uint32_t{c.green / (tolerance_.green + 1u)} << 8) |
-           c.blue / (tolerance_.blue + 1u);
+    return CellId(c.red / CellWidth(tolerance_.red), c.green / CellWidth(tolerance_.green),
+                  c.blue / CellWidth(tolerance_.blue));
+  }
+  uint32_t CellId(unsigned int r, unsigned int g, unsigned int b) const {
+    return (r * cells_per_channel_[1] + g) * cells_per_channel_[2] + b;
   }
   static void Reach(unsigned int value, unsigned int tolerance, unsigned int* low, unsigned int* high) {
-    *low = (value >= tolerance ? value - tolerance : 0) / (tolerance + 1);
-    *high = std::min(255u, value + tolerance) / (tolerance + 1);
+    *low = (value >= tolerance ? value - tolerance : 0) / CellWidth(tolerance);
+    *high = std::min(255u, value + tolerance) / CellWidth(tolerance);
   }
   bool Matches(unsigned int p, const tTLBRGB* colours, unsigned int m) const {
     for (unsigned int j = 0; j < m; ++j) {
@@ -194,6 +207,17 @@ class RunIndex {
   struct Positions {
     std::vector<Candidate> list;
   };
+  // The cells in a plain array when there are few enough of them (every
+  // tolerance at least 8 gives at most 16 x 16 x 16), else in a hash map.
+  static constexpr uint64_t kMaxFlatCells = uint64_t{1} << 18;
+  Positions& CellAt(uint32_t id) { return flat_cells_.empty() ? cells_[id] : flat_cells_[id]; }
+  const Positions* FindCell(uint32_t id) const {
+    if (!flat_cells_.empty()) return &flat_cells_[id];
+    const auto found = cells_.find(id);
+    return found == cells_.end() ? nullptr : &found->second;
+  }
+  unsigned int cells_per_channel_[3] = {1, 1, 1};
+  std::vector<Positions> flat_cells_;
   std::unordered_map<uint32_t, Positions> cells_;
 };
 
