@@ -61,7 +61,10 @@ class RunIndex {
 
   void Append(const tTLBRGB* colours, unsigned int count) {
     const unsigned int old = used();
-    entries_.insert(entries_.end(), colours, colours + count);
+    // push_back rather than a range insert: the range insert's move iterators
+    // would drag a standard-library object into the exported symbols of
+    // unoptimised builds.
+    for (unsigned int i = 0; i < count; ++i) entries_.push_back(colours[i]);
     if (!indexing_) return;
     const unsigned int now = used();
     if (tolerance_.Zero()) {
@@ -210,7 +213,14 @@ class RunIndex {
   // The cells in a plain array when there are few enough of them (every
   // tolerance at least 8 gives at most 16 x 16 x 16), else in a hash map.
   static constexpr uint64_t kMaxFlatCells = uint64_t{1} << 18;
-  Positions& CellAt(uint32_t id) { return flat_cells_.empty() ? cells_[id] : flat_cells_[id]; }
+  Positions& CellAt(uint32_t id) {
+    if (!flat_cells_.empty()) return flat_cells_[id];
+    // find and emplace rather than operator[], whose piecewise construction
+    // would export a standard-library object from unoptimised builds.
+    auto found = cells_.find(id);
+    if (found == cells_.end()) found = cells_.emplace(id, Positions()).first;
+    return found->second;
+  }
   const Positions* FindCell(uint32_t id) const {
     if (!flat_cells_.empty()) return &flat_cells_[id];
     const auto found = cells_.find(id);
