@@ -311,9 +311,11 @@ class KELVANE_API CDefaultColorProcessor : public CColorProcessor {
   /// its alpha image or the key colour. Each block chooses up to four colours
   /// (Get4Color_Tex4x4), stores them as a run in the palette (or shares an
   /// earlier matching run), and maps its texels; a palette of more than 32768
-  /// entries is then reduced in passes of growing tolerance. False when the
-  /// planes do not fit the texture, when the nearest-colour search gives -1 or
-  /// when 30 reduction passes do not suffice.
+  /// entries is then reduced in passes of growing tolerance. Planes missing or
+  /// of the wrong size are made. False when the direct image is missing or its
+  /// sides are not multiples of 4, when an alpha image to be read has another
+  /// size, when the nearest-colour search gives -1 or when 30 reduction passes
+  /// do not suffice.
   bool ConvertToTex4x4(CTexture* texture) override;
 
   /// Appends the colour of every texel whose alpha reaches `threshold` (every
