@@ -8,3 +8,6 @@ target_include_directories(texture_bench PRIVATE
   ${PROJECT_SOURCE_DIR}/texture/src
   ${PROJECT_SOURCE_DIR}/texture/tests)
 target_link_libraries(texture_bench PRIVATE kelvane texture_examples benchmark::benchmark tools_warnings)
+add_executable(tex4x4_bench ${CMAKE_CURRENT_LIST_DIR}/tex4x4_bench.cc)
+target_include_directories(tex4x4_bench PRIVATE ${PROJECT_SOURCE_DIR}/texture/tests)
+target_link_libraries(tex4x4_bench PRIVATE kelvane support benchmark::benchmark tools_warnings)

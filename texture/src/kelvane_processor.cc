@@ -298,6 +298,4 @@ bool CDefaultColorProcessor::ConvertToPaletteType(CTexture* texture) {
   return MapTexels(this, own_search, factor_, excluded, texture);
 }
 
-bool CDefaultColorProcessor::ConvertToTex4x4(CTexture* /*texture*/) { return false; }
-
 }  // namespace Kelvane

@@ -3,6 +3,7 @@
 
 #include "kelvane/kelvane.h"
 #include "kelvane_default_processor.h"
+#include "kelvane_tex4x4_mode.h"
 
 namespace Kelvane {
 
@@ -214,7 +215,7 @@ bool CTexture::ChangeDirectToTex4x4() {
   index_image_.Create(width, height);
   palette_.Create(4 * blocks, 0, 0, 0);
   palette_attribute_.Create(blocks, 0);
-  palette_address_.Create(4, blocks, 0);
+  palette_address_.Create(internal::kTex4x4AddressBytesCreated, blocks, 0);
   if (!processor_->ConvertToTex4x4(this)) return false;
   direct_image_.Clear();
   alpha_image_.Clear();
@@ -224,40 +225,21 @@ bool CTexture::ChangeDirectToTex4x4() {
 
 bool CTexture::GetTex4x4Palette(CColorPalette* out, const CColorPalette* palette, unsigned char mode,
                                 unsigned short address) {
+  const unsigned int copied = internal::Tex4x4CopiedEntries(mode);
+  if (copied == 0) return false;
   const unsigned int base = 2u * address;
-  int c[4][3];
-  for (unsigned int i = 0; i < 4; ++i) ReadEntry(*palette, base + i, c[i]);
-  auto put = [out](unsigned int entry, const int* rgb) {
-    out->SetValue(static_cast<unsigned char>(rgb[0]), static_cast<unsigned char>(rgb[1]),
-                  static_cast<unsigned char>(rgb[2]), entry);
-  };
-  int mixed[2][3];
-  switch (mode) {
-    case 0:
-      for (unsigned int i = 0; i < 3; ++i) put(i, c[i]);
-      return true;
-    case 1:
-      for (int k = 0; k < 3; ++k) mixed[0][k] = (c[0][k] + c[1][k]) >> 1;
-      put(0, c[0]);
-      put(1, c[1]);
-      put(2, mixed[0]);
-      return true;
-    case 2:
-      for (unsigned int i = 0; i < 4; ++i) put(i, c[i]);
-      return true;
-    case 3:
-      for (int k = 0; k < 3; ++k) {
-        mixed[0][k] = (5 * c[0][k] + 3 * c[1][k]) >> 3;
-        mixed[1][k] = (3 * c[0][k] + 5 * c[1][k]) >> 3;
-      }
-      put(0, c[0]);
-      put(1, c[1]);
-      put(2, mixed[0]);
-      put(3, mixed[1]);
-      return true;
-    default:
-      return false;
+  tTLBRGB list[4] = {};
+  for (unsigned int i = 0; i < copied; ++i) {
+    int rgb[3];
+    ReadEntry(*palette, base + i, rgb);
+    list[i] = {static_cast<unsigned char>(rgb[0]), static_cast<unsigned char>(rgb[1]),
+               static_cast<unsigned char>(rgb[2])};
   }
+  internal::Tex4x4Interpolate(mode, list);
+  // The transparent entry of modes 0 and 1 keeps the caller's colour.
+  const unsigned int decoded = internal::Tex4x4DecodedEntries(mode);
+  for (unsigned int i = 0; i < decoded; ++i) out->SetValue(list[i].red, list[i].green, list[i].blue, i);
+  return true;
 }
 
 bool CTexture::ChangeTex4x4ToDirect() {
@@ -354,7 +336,7 @@ bool CTexture::AlignmentImageSize(unsigned short width, unsigned short height) {
   }
   if (palette_address_.IsAvailable()) {
     CByteData grown;
-    grown.Create(2, growth.NewCount(), 0);
+    grown.Create(internal::kTex4x4AddressBytesRegrown, growth.NewCount(), 0);
     growth.Run(
         [&](uint64_t i) {
           unsigned int v = 0;

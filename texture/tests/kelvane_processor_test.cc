@@ -511,11 +511,4 @@ TEST(KelvaneProcessor, ConversionMatchesLiteralInEveryMode) {
   }
 }
 
-TEST(KelvaneProcessor, Tex4x4IsNotSupportedYet) {
-  CDefaultColorProcessor processor;
-  CTexture texture;
-  FillDirect(&texture, 4, 4, std::vector<Entry>(16, kRed));
-  EXPECT_FALSE(processor.ConvertToTex4x4(&texture));
-}
-
 }  // namespace

@@ -119,11 +119,10 @@ TEST(KelvaneTexture, ConvertRefusals) {
   EXPECT_EQ(texture.GetType(), CTexture::TYPE_DIRECT);
   EXPECT_FALSE(texture.GetColorIndexImage().IsAvailable());
   EXPECT_FALSE(texture.GetColorPalette().IsAvailable());
-  // The default processor does not encode 4x4 blocks yet.
   FillDirect(&texture, 8, 8, [](int x, int) { return Exact(x); });
-  EXPECT_FALSE(texture.Convert(CTexture::TYPE_TEX4X4));
-  EXPECT_EQ(texture.GetType(), CTexture::TYPE_DIRECT);
-  EXPECT_TRUE(texture.GetDirectColorImage().IsAvailable());
+  EXPECT_TRUE(texture.Convert(CTexture::TYPE_TEX4X4));
+  EXPECT_EQ(texture.GetType(), CTexture::TYPE_TEX4X4);
+  EXPECT_FALSE(texture.GetDirectColorImage().IsAvailable());
 }
 
 TEST(KelvaneTexture, DirectToPaletteAndBack) {
@@ -291,17 +290,17 @@ TEST(KelvaneTexture, Tex4x4DecodesToDirect) {
 
 // The rows of the Convert state table that pass through direct colour.
 TEST(KelvaneTexture, ConvertStateTableThroughDirect) {
-  // A palette type to TYPE_TEX4X4: decoded to direct colour first; the 4x4
-  // encoding then fails (not supported yet), so false with the direct image.
+  // A palette type to TYPE_TEX4X4: decoded to direct colour first, then
+  // encoded; three exact colours per block come back unchanged.
   CTexture palette;
   FillDirect(&palette, 8, 4, [](int x, int y) { return Exact((x + y) % 3); });
   ASSERT_TRUE(palette.Convert(CTexture::TYPE_PALETTE16));
   ASSERT_EQ(palette.GetType(), CTexture::TYPE_PALETTE16);
-  EXPECT_FALSE(palette.Convert(CTexture::TYPE_TEX4X4));
-  EXPECT_EQ(palette.GetType(), CTexture::TYPE_DIRECT);
-  ASSERT_TRUE(palette.GetDirectColorImage().IsAvailable());
+  EXPECT_TRUE(palette.Convert(CTexture::TYPE_TEX4X4));
+  EXPECT_EQ(palette.GetType(), CTexture::TYPE_TEX4X4);
+  EXPECT_FALSE(palette.GetAlphaImage().IsAvailable());
+  ASSERT_TRUE(palette.Convert(CTexture::TYPE_DIRECT));
   EXPECT_EQ(Colour(palette, 7, 3), Exact(1));
-  EXPECT_EQ(palette.GetAlphaImage().GetAlphaChannel()[31], 255);
 
   // TYPE_TEX4X4 to a palette type: decoded, then reduced anew.
   CTexture blocks;

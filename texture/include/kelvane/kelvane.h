@@ -21,7 +21,7 @@
 #include <kelvane/kelvane_export.h>
 
 /// A colour of three unsigned 8-bit channels, passed by value to the 4x4-block
-/// helpers.
+/// helpers. Host code may also name it Kelvane::tTLBRGB.
 struct tTLBRGB {
   unsigned char red;
   unsigned char green;
@@ -29,6 +29,8 @@ struct tTLBRGB {
 };
 
 namespace Kelvane {
+
+using ::tTLBRGB;
 
 class CTexture;
 
@@ -303,7 +305,17 @@ class KELVANE_API CDefaultColorProcessor : public CColorProcessor {
   int FindNearColor(const CColorPalette* palette, unsigned char red, unsigned char green, unsigned char blue,
                     short excluded) override;
   bool ConvertToPaletteType(CTexture* texture) override;
-  /// The 4x4-block type is not supported yet: always returns false.
+  /// Encodes the 4x4-block planes that the texture has prepared (index image,
+  /// a palette of 4 entries per block, attribute and address tables of one
+  /// element per block) from its direct colour image and, with transparency,
+  /// its alpha image or the key colour. Each block chooses up to four colours
+  /// (Get4Color_Tex4x4), stores them as a run in the palette (or shares an
+  /// earlier matching run), and maps its texels; a palette of more than 32768
+  /// entries is then reduced in passes of growing tolerance. Planes missing or
+  /// of the wrong size are made. False when the direct image is missing or its
+  /// sides are not multiples of 4, when an alpha image to be read has another
+  /// size, when the nearest-colour search gives -1 or when 30 reduction passes
+  /// do not suffice.
   bool ConvertToTex4x4(CTexture* texture) override;
 
   /// Appends the colour of every texel whose alpha reaches `threshold` (every
@@ -314,6 +326,54 @@ class KELVANE_API CDefaultColorProcessor : public CColorProcessor {
   /// Median-cut reduction of `colours` (duplicates weigh in) to as many
   /// colours as `out` has entries.
   void CompressPalette_MedhianCut(CColorPalette* out, const CColorPalette* colours);
+
+  /// The lowest even position p of `palette` where entries p to p + m - 1 (m
+  /// the number of `block` colours) all lie below `used` and each channel of
+  /// each differs from block colour j by at most that channel's tolerance; -1
+  /// when there is none. With no block colours, 0 matches when `used` is not 0.
+  int FindNearPalette(const CColorPalette* block, const CColorPalette* palette, unsigned int used,
+                      unsigned char toleranceRed, unsigned char toleranceGreen, unsigned char toleranceBlue);
+  /// Rebuilds the texture palette block by block: a block's run (2 entries for
+  /// modes 1 and 3, else 4) goes to the first position of the new palette
+  /// whose entries match it within the tolerances, or is appended. Addresses
+  /// are rewritten to match. Returns true.
+  bool CompressColorNumber_Tex4x4(CColorPalette* palette, CByteData* address, const CData* attribute,
+                                  unsigned char toleranceRed, unsigned char toleranceGreen,
+                                  unsigned char toleranceBlue);
+  /// Copies the 4 x 4 texels at (x, y) of `image` into `block` (created 4 x 4).
+  void MakeBlockDirectColorImage_Tex4x4(CDirectColorImage* block, const CDirectColorImage* image,
+                                        unsigned short x, unsigned short y);
+  /// Block alpha 0 where the block texel equals `key`, else 255; true when any
+  /// texel equals it.
+  bool MakeBlockAlphaImageUseTransparentColor_Tex4x4(CAlphaImage* block, const CDirectColorImage* image,
+                                                     tTLBRGB key);
+  /// Block alpha 255 where the alpha of the texel at (x + j, y + i) reaches
+  /// `threshold`, else 0; true when fewer than 16 texels reach it.
+  bool MakeBlockAlphaImageUseAlpha_Tex4x4(CAlphaImage* block, const CAlphaImage* alpha, unsigned short x,
+                                          unsigned short y, unsigned char threshold);
+
+  /// Chooses a block's colours into `out` from the texels whose block alpha
+  /// reaches 128, reduced to 5 bits per channel: blocks of at most two distinct
+  /// colours get their own (SetPalette_Tex4x4), others the algorithm's choice.
+  /// Entry 0 is the brightest, entry 1 the darkest, then the rest from bright
+  /// to dark. `out` ends with as many entries as colours were chosen.
+  bool Get4Color_Tex4x4(CColorPalette* out, bool transparent, const CDirectColorImage* block,
+                        const CAlphaImage* alpha, tAlgorithm algorithm);
+  /// The result for few distinct colours (0 to 4); more leave `out` untouched.
+  bool SetPalette_Tex4x4(CColorPalette* out, const CColorPalette* colours, bool transparent);
+  /// Brightest, darkest and evenly spaced colours of the luminance order
+  /// (2 with `two_colours`, else 3 when transparent, else 4). `colours` must
+  /// hold at least one colour.
+  bool Get4ColorHiLow_Tex4x4(CColorPalette* out, const CColorPalette* colours, bool transparent,
+                             bool two_colours);
+  /// The choice of 2 (expanded by interpolation), 3 or 4 of the colours with
+  /// the least total distance of every colour to its nearest chosen one; ties
+  /// keep the earlier choice. `colours` must hold at least that many colours.
+  bool Get4ColorRoundRobin_Tex4x4(CColorPalette* out, const CColorPalette* colours, bool transparent,
+                                  bool two_colours);
+  /// Expands a 2-colour list c0, c1 to 3 entries (transparent: c0, c1,
+  /// (c0 + c1) / 2) or 4 (c0, c1, (5 c0 + 3 c1) / 8, (3 c0 + 5 c1) / 8).
+  void ConvertLinearColorPalette_Tex4x4(CColorPalette* colours, bool transparent);
 
  private:
   tConvertFactor factor_;
@@ -330,8 +390,8 @@ class KELVANE_API CTexture {
     TYPE_PALETTE16 = 2,
     TYPE_A3I5 = 3,
     TYPE_PALETTE256 = 4,
-    /// 4x4-block compression. The default colour processor does not support it
-    /// yet: converting to it fails (returns false).
+    /// 4x4-block compression: 2-bit texel indices into per-block colour lists
+    /// whose runs share one palette of at most 32768 entries.
     TYPE_TEX4X4 = 5,
     TYPE_DIRECT = 6,
     TYPE_NONE = 255,
