@@ -3,7 +3,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <grp.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -109,12 +111,21 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
   for (auto& e : env_s) envp.push_back(e.data());
   envp.push_back(nullptr);
 
+  int watch_fd = -1;
+  if (!options.signal_when_created.empty()) {
+    watch_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watch_fd < 0 || inotify_add_watch(watch_fd, options.signal_when_created.c_str(), IN_CREATE) < 0)
+      throw std::runtime_error("cannot watch " + options.signal_when_created);
+  }
+
   pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     dup2(in_pipe[0], 0);
     dup2(out_pipe[1], 1);
     dup2(err_pipe[1], 2);
+    if (options.gid >= 0 && (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(options.gid)) != 0)) _exit(126);
+    if (options.uid >= 0 && setuid(static_cast<uid_t>(options.uid)) != 0) _exit(126);
     if (chdir(cwd.c_str()) != 0) _exit(127);
     signal(SIGPIPE, SIG_DFL);
     execve(program.c_str(), argv.data(), envp.data());
@@ -142,6 +153,7 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     if (in_fd >= 0) fds.push_back({in_fd, POLLOUT, 0});
     if (out_fd >= 0) fds.push_back({out_fd, POLLIN, 0});
     if (err_fd >= 0) fds.push_back({err_fd, POLLIN, 0});
+    if (watch_fd >= 0) fds.push_back({watch_fd, POLLIN, 0});
     int n = poll(fds.data(), fds.size(), 100);
     if (std::chrono::steady_clock::now() > deadline && !killed) {
       kill(pid, SIGKILL);
@@ -150,6 +162,12 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     if (n <= 0) continue;
     for (auto& p : fds) {
       if (!p.revents) continue;
+      if (p.fd == watch_fd) {
+        kill(pid, options.signal_number);
+        close(watch_fd);
+        watch_fd = -1;
+        continue;
+      }
       if (p.fd == in_fd) {
         ssize_t w = write(in_fd, options.stdin_data.data() + in_done, options.stdin_data.size() - in_done);
         if (w > 0) in_done += static_cast<size_t>(w);
@@ -177,6 +195,7 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     }
   }
   if (in_fd >= 0) close(in_fd);
+  if (watch_fd >= 0) close(watch_fd);
   int wstatus = 0;
   while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
   }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "lz_reference.h"
+#include "testing/output_rows.h"
 #include "testing/run_program.h"
 
 namespace {
@@ -277,6 +278,37 @@ TEST(TailpackCli, RefusesRegionBeyondFooterField) {
   EXPECT_EQ(r.err,
             "Error: Compressed region of 'big.bin' exceeds 16777215 bytes, the most its footer can hold\n");
   EXPECT_EQ(dir.List(), std::vector<std::string>{"big.bin"});
+}
+
+}  // namespace
+
+namespace {
+
+// Data that shrinks by a few percent only, so its image is nearly as large.
+std::string BarelyCompressible(size_t size) {
+  std::mt19937 rng(13);
+  std::string data(size, '\0');
+  for (size_t at = 0; at + 32 <= size; at += 32) {
+    for (size_t i = 0; i < 26; ++i) data[at + i] = static_cast<char>(rng());
+    for (size_t i = 26; i < 32; ++i) data[at + i] = data[at + i - 13];
+  }
+  return data;
+}
+
+TEST(TailpackCli, OutputRows) {
+  const std::string input = ArmCode(8192);
+  testing_support::OutputTool tool;
+  tool.program = TAILPACK_PATH;
+  tool.inputs = {{"data.bin", input}};
+  tool.args = [](const std::string& output) {
+    return std::vector<std::string>{"-o", output, "-e", "", "data.bin"};
+  };
+  tool.expected = ExpectedImage(input);
+  tool.success_out = CompressedLine(input.size(), tool.expected.size());
+  tool.open_failure_out = "exit...\n\n";
+  tool.open_failure_err = [](const std::string& output) { return "Error: Cannot open file '" + output + "'\n"; };
+  tool.large_inputs = {{"data.bin", BarelyCompressible(12u << 20)}};
+  testing_support::ExpectOutputRows(tool);
 }
 
 }  // namespace

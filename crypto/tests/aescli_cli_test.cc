@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "aes_modes.h"
+#include "testing/output_rows.h"
 #include "testing/run_program.h"
 
 namespace {
@@ -487,6 +488,23 @@ TEST_F(AescliCli, WritesThroughLinksAndPipes) {
   EXPECT_EQ(ToHex(std::string(buf, n > 0 ? static_cast<size_t>(n) : 0)), kCtrCipher);
   ASSERT_EQ(lstat(dir_.File("pipe").c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AescliOutput, OutputRows) {
+  testing_support::OutputTool tool;
+  tool.program = AESCLI_PATH;
+  tool.inputs = {{"plain", kPlain}};
+  tool.args = [](const std::string& output) {
+    return std::vector<std::string>{"-m", "ctr", "-k", "hex:" + kKey, "-c", "hex:" + kCounter, "-p", "plain", "-o", output};
+  };
+  tool.expected = FromHex(kCtrCipher);
+  tool.open_failure_err = [](const std::string& output) { return "cant open file: " + output + "\n"; };
+  tool.large_inputs = {{"plain", std::string(64u << 20, 'x')}};
+  testing_support::ExpectOutputRows(tool);
 }
 
 }  // namespace

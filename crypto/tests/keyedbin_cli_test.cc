@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "testing/output_rows.h"
 #include "testing/run_program.h"
 
 namespace {
@@ -291,6 +292,21 @@ TEST(KeyedbinCli, KeepsAFileTheUserMayNotWrite) {
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "ERR: could not open file: ro.bin\n");
   EXPECT_EQ(dir.Read("ro.bin"), "old");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(KeyedbinCli, OutputRows) {
+  testing_support::OutputTool tool;
+  tool.program = KEYEDBIN_PATH;
+  tool.inputs = {{"in", std::string(32, '\0')}, {"k", kKey40}};
+  tool.args = [](const std::string& output) { return std::vector<std::string>{"-s", "in", "k", "-o", output}; };
+  tool.expected = kStream40;
+  tool.open_failure_err = [](const std::string& output) { return "ERR: could not open file: " + output + "\n"; };
+  tool.large_inputs = {{"in", std::string(64u << 20, 'x')}, {"k", kKey40}};
+  testing_support::ExpectOutputRows(tool);
 }
 
 }  // namespace

@@ -55,7 +55,14 @@ struct RunOptions {
   /// When not empty: once standard output contains this text, the program
   /// is sent `signal_number` (once), e.g. to drive a user break.
   std::string signal_when_output;
+  /// When not empty: once an entry is created in this folder, the program
+  /// is sent `signal_number` (once), e.g. to interrupt the writing of an output.
+  std::string signal_when_created;
   int signal_number = 2;  // SIGINT
+  /// When not negative: the program runs as this user and group, without
+  /// supplementary groups (the test must be root to switch).
+  int uid = -1;
+  int gid = -1;
 };
 
 /// Runs `program` with `args` in the working directory `cwd`, feeding
