@@ -48,8 +48,11 @@ int WriteFile(const char* path, const void* data, int size);
 /// Copies `length` bytes; overlapping ranges are safe.
 void MoveBytes(const void* source, void* destination, size_t length);
 
-/// The parts one after another. Running out of memory ends the process
-/// with status 1 after "Cannot allocate memory".
+/// Sets `*result` to the parts one after another. Running out of memory
+/// gives false after "Cannot allocate memory" on the error channel; the
+/// caller then ends the run (tailpack and kidboot with status 1).
+bool ConcatStrings(std::initializer_list<std::string_view> parts, std::string* result);
+/// The same as a value: empty when memory ran out (after the message).
 std::string ConcatStrings(std::initializer_list<std::string_view> parts);
 
 /// Works in place on `path` and returns a pointer into it: the file name

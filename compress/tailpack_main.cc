@@ -8,6 +8,7 @@
 
 #include "file_helpers.h"
 #include "lz_backward.h"
+#include "lz_channel_trace.h"
 #include "support/file_io.h"
 
 namespace {
@@ -58,6 +59,8 @@ int ParseArgs(int argc, char** argv, Options* options) {
         options->suffix = optarg;
         break;
       case 'd':
+        // The flag lives in the file-helper channels; on at once, so that
+        // this option's own debug line shows.
         filehelp::SetDebug(true);
         break;
       default:  // -h, -v and whatever getopt refused
@@ -80,7 +83,8 @@ int Run(const Options& options) {
     InfoPrint("exit...\n");
     return kExitFailure;
   }
-  const int image_size = backlz::CompressBackward(data.data(), size);
+  backlz::ChannelTracer tracer;
+  const int image_size = backlz::CompressBackward(data.data(), size, &tracer);
   switch (image_size) {
     case backlz::kFatal:
       InfoPrint("Fatal error occured\n");
@@ -109,7 +113,8 @@ int Run(const Options& options) {
     std::string operand = options.input;
     base = filehelp::StripDirAndExt(operand.data());
   }
-  const std::string output = filehelp::ConcatStrings({base, options.suffix ? options.suffix : "_BLZ.bin"});
+  std::string output;
+  if (!filehelp::ConcatStrings({base, options.suffix ? options.suffix : "_BLZ.bin"}, &output)) return kExitFailure;
   if (filehelp::WriteFile(output.c_str(), data.data(), image_size) < 0) {
     InfoPrint("exit...\n\n");
     return kExitFailure;
