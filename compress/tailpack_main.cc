@@ -20,6 +20,8 @@ using filehelp::InfoPrint;
 constexpr unsigned long kBuildNumber = 20080917;
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 1;
+constexpr int kGoOn = -1;
 // The overwrite check met a stream that cannot come from the encoder.
 constexpr int kExitInternal = 255;
 
@@ -44,10 +46,10 @@ int Usage() {
           "    -h            Show this  message\n"
           "\n",
           kBuildNumber);
-  return kExitFailure;
+  return kExitUsage;
 }
 
-// Returns -1 to go on, or an exit status.
+// Returns kGoOn, or an exit status.
 int ParseArgs(int argc, char** argv, Options* options) {
   int c;
   while ((c = getopt(argc, argv, "o:e:dhv")) != -1) {
@@ -73,7 +75,7 @@ int ParseArgs(int argc, char** argv, Options* options) {
   for (int i = 0; i < operands; ++i) DebugPrint("argv[%d] = [%s]\n", i, argv[optind + i]);
   if (operands != 1) return Usage();
   options->input = argv[optind];
-  return -1;
+  return kGoOn;
 }
 
 int Run(const Options& options) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "aes_modes.h"
+#include "hex_text.h"
 #include "testing/output_rows.h"
 #include "testing/run_program.h"
 
@@ -20,23 +21,11 @@ using testing_support::RunProgram;
 using testing_support::RunResult;
 using testing_support::TempDir;
 
-std::string FromHex(const std::string& hex) {
-  std::string out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-    out.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  }
-  return out;
-}
+using crypto_test::BytesToHex;
+using crypto_test::HexToBytes;
 
-std::string ToHex(const std::string& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char b : bytes) {
-    out.push_back(kDigits[b >> 4]);
-    out.push_back(kDigits[b & 15]);
-  }
-  return out;
-}
+std::string FromHex(const std::string& hex) { return HexToBytes(hex); }
+std::string ToHex(const std::string& bytes) { return BytesToHex(bytes); }
 
 std::string ReverseEachBlock(std::string s) {
   aes::ReverseBlocks(reinterpret_cast<uint8_t*>(s.data()), s.size());
@@ -378,6 +367,20 @@ TEST_F(AescliCli, HexLengthMessagesLetTheRunGoOn) {
   args = CcmArgs("ccm_decrypt");
   args.back() = "hex:484";
   ExpectFailure(Run(args, ""), "'hex' length must be multiple of 2: received=3\nrequire MAC length(-t)\n");
+}
+
+TEST_F(AescliCli, OverlongHexValuesAreMismatchesToo) {
+  // One byte too many is refused like one too few, for each fixed-size value.
+  const std::string extra = "00";
+  ExpectFailure(Run({"-m", "ctr", "-k", "hex:" + kKey + extra, "-c", "hex:" + kCounter}, kPlain),
+                "'hex' length mismatch: require=32 received=34\nrequire key(-k)\n");
+  ExpectFailure(Run({"-m", "ctr", "-k", "hex:" + kKey, "-c", "hex:" + kCounter + "0"}, kPlain),
+                "'hex' length mismatch: require=32 received=33\nrequire counter(-c)\n");
+  ExpectFailure(Run({"-m", "cbc", "-k", "hex:" + kKey, "-i", "hex:" + kIv + extra}, kPlain),
+                "'hex' length mismatch: require=32 received=34\nrequire iv(-i)\n");
+  std::vector<std::string> args = CcmArgs("ccm");
+  args[5] = "hex:" + kCcmNonce + extra;
+  ExpectFailure(Run(args, kCcmPlain), "'hex' length mismatch: require=24 received=26\nrequire nonce(-n)\n");
 }
 
 TEST_F(AescliCli, ChecksInTheirOrder) {

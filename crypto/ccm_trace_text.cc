@@ -1,0 +1,93 @@
+#include "ccm_trace_text.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace aes {
+
+void CcmTraceText::Trace(CcmTracePoint point, const uint8_t* data, size_t size) {
+  using P = CcmTracePoint;
+  switch (point) {
+    case P::kKey:
+      Dump("key     ", data, size);
+      break;
+    case P::kNonce:
+      Dump("nonce   ", data, size);
+      break;
+    case P::kAdata:
+      Dump("adata   ", data, size);
+      break;
+    case P::kPdata:
+      Dump("pdata   ", data, size);
+      break;
+    case P::kTagLength: {
+      char line[32];
+      const int n = std::snprintf(line, sizeof line, "tag_len %d\n", static_cast<int>(size));
+      Append(line, static_cast<size_t>(n));
+      Flush();
+      break;
+    }
+    case P::kCdata:
+      Dump("cdata   ", data, size);
+      break;
+    case P::kReceivedTag:
+      Dump("tag     ", data, size);
+      break;
+    case P::kFormattedBegin:
+      Begin("formatted ");
+      break;
+    case P::kFormattedBytes:
+      Bytes(data, size);
+      break;
+    case P::kFormattedEnd:
+      End();
+      break;
+    case P::kTag:
+      Dump("tag       ", data, size);
+      break;
+    case P::kDecryptedTag:
+      Dump("dec_tag ", data, size);
+      break;
+    case P::kComputedTag:
+      Dump("cmp_tag ", data, size);
+      break;
+  }
+}
+
+void CcmTraceText::Dump(const char* label, const uint8_t* data, size_t size) {
+  Begin(label);
+  Bytes(data, size);
+  End();
+}
+
+void CcmTraceText::Begin(const char* label) {
+  count_ = 0;
+  Append(label, std::strlen(label));
+}
+
+void CcmTraceText::Bytes(const uint8_t* data, size_t size) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  for (size_t i = 0; i < size; ++i) {
+    const char text[3] = {kDigits[data[i] >> 4], kDigits[data[i] & 15], ' '};
+    Append(text, 3);
+    if (++count_ % 16 == 0) Append("\n", 1);
+  }
+}
+
+void CcmTraceText::End() {
+  if (count_ == 0 || count_ % 16 != 0) Append("\n", 1);
+  Flush();
+}
+
+void CcmTraceText::Append(const char* text, size_t size) {
+  if (used_ + size > sizeof(text_)) Flush();
+  std::memcpy(text_ + used_, text, size);
+  used_ += size;
+}
+
+void CcmTraceText::Flush() {
+  if (used_ != 0) sink_(std::string_view(text_, used_));
+  used_ = 0;
+}
+
+}  // namespace aes
