@@ -5,52 +5,45 @@
 
 namespace aes {
 
+namespace {
+
+// The points that dump one value, with their labels.
+constexpr struct {
+  CcmTracePoint point;
+  const char* label;
+} kDumps[] = {
+    {CcmTracePoint::kKey, "key     "},         {CcmTracePoint::kNonce, "nonce   "},
+    {CcmTracePoint::kAdata, "adata   "},       {CcmTracePoint::kPdata, "pdata   "},
+    {CcmTracePoint::kCdata, "cdata   "},       {CcmTracePoint::kReceivedTag, "tag     "},
+    {CcmTracePoint::kTag, "tag       "},       {CcmTracePoint::kDecryptedTag, "dec_tag "},
+    {CcmTracePoint::kComputedTag, "cmp_tag "},
+};
+
+}  // namespace
+
 void CcmTraceText::Trace(CcmTracePoint point, const uint8_t* data, size_t size) {
-  using P = CcmTracePoint;
   switch (point) {
-    case P::kKey:
-      Dump("key     ", data, size);
-      break;
-    case P::kNonce:
-      Dump("nonce   ", data, size);
-      break;
-    case P::kAdata:
-      Dump("adata   ", data, size);
-      break;
-    case P::kPdata:
-      Dump("pdata   ", data, size);
-      break;
-    case P::kTagLength: {
+    case CcmTracePoint::kTagLength: {
       char line[32];
       const int n = std::snprintf(line, sizeof line, "tag_len %d\n", static_cast<int>(size));
       Append(line, static_cast<size_t>(n));
       Flush();
-      break;
+      return;
     }
-    case P::kCdata:
-      Dump("cdata   ", data, size);
-      break;
-    case P::kReceivedTag:
-      Dump("tag     ", data, size);
-      break;
-    case P::kFormattedBegin:
+    case CcmTracePoint::kFormattedBegin:
       Begin("formatted ");
-      break;
-    case P::kFormattedBytes:
+      return;
+    case CcmTracePoint::kFormattedBytes:
       Bytes(data, size);
-      break;
-    case P::kFormattedEnd:
+      return;
+    case CcmTracePoint::kFormattedEnd:
       End();
+      return;
+    default:
       break;
-    case P::kTag:
-      Dump("tag       ", data, size);
-      break;
-    case P::kDecryptedTag:
-      Dump("dec_tag ", data, size);
-      break;
-    case P::kComputedTag:
-      Dump("cmp_tag ", data, size);
-      break;
+  }
+  for (const auto& dump : kDumps) {
+    if (dump.point == point) Dump(dump.label, data, size);
   }
 }
 
