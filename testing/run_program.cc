@@ -19,6 +19,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 namespace testing_support {
 
@@ -75,6 +76,14 @@ std::vector<std::string> TempDir::List() const {
   for (const auto& e : fs::directory_iterator(path_)) names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+Cli::Cli(std::string program, std::string argv0) : program_(std::move(program)) { options_.argv0 = std::move(argv0); }
+
+RunResult Cli::Run(const TempDir& dir, const std::vector<std::string>& args, const std::string& stdin_data) const {
+  RunOptions run = options_;
+  run.stdin_data = stdin_data;
+  return RunProgram(program_, args, dir.path(), run);
 }
 
 std::string ReadFileOrEmpty(const std::string& path) {

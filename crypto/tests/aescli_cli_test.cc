@@ -16,8 +16,6 @@
 
 namespace {
 
-using testing_support::RunOptions;
-using testing_support::RunProgram;
 using testing_support::RunResult;
 using testing_support::TempDir;
 
@@ -62,9 +60,7 @@ const std::string kCcmTag = "484392fbc1b09951";
 class AescliCli : public ::testing::Test {
  protected:
   RunResult Run(const std::vector<std::string>& args, const std::string& stdin_data = "") {
-    RunOptions options;
-    options.stdin_data = stdin_data;
-    return RunProgram(AESCLI_PATH, args, dir_.path(), options);
+    return aescli_.Run(dir_, args, stdin_data);
   }
   void ExpectFailure(const RunResult& r, const std::string& err) {
     EXPECT_EQ(r.status, 1);
@@ -77,6 +73,7 @@ class AescliCli : public ::testing::Test {
     return {"-m", mode, "-k", "hex:" + kCcmKey, "-n", "hex:" + kCcmNonce, "-a", "adata", "-t", "8"};
   }
 
+  const testing_support::Cli aescli_{AESCLI_PATH};
   TempDir dir_;
 };
 

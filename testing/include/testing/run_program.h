@@ -70,6 +70,24 @@ struct RunOptions {
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::string& cwd, const RunOptions& options = {});
 
+/// A program under test with what all its runs share (argv[0], options):
+///   const Cli kTool(TOOL_PATH, "tool");
+///   RunResult r = kTool.Run(dir, {"-o", "out", "in"});
+class Cli {
+ public:
+  /// `argv0` empty: the program path.
+  explicit Cli(std::string program, std::string argv0 = "");
+
+  /// Runs the program in `dir` with `args`, feeding `stdin_data`.
+  RunResult Run(const TempDir& dir, const std::vector<std::string>& args, const std::string& stdin_data = "") const;
+  /// What every run gets (environment, time-out, ...).
+  RunOptions& options() { return options_; }
+
+ private:
+  std::string program_;
+  RunOptions options_;
+};
+
 /// Reads a file whole (empty string when it is missing).
 std::string ReadFileOrEmpty(const std::string& path);
 
