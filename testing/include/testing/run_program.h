@@ -55,10 +55,10 @@ struct RunOptions {
   /// When not empty: once standard output contains this text, the program
   /// is sent `signal_number` (once), e.g. to drive a user break.
   std::string signal_when_output;
+  int signal_number = 2;  // SIGINT
   /// When not empty: once an entry is created in this folder, the program
   /// is sent `signal_number` (once), e.g. to interrupt the writing of an output.
   std::string signal_when_created;
-  int signal_number = 2;  // SIGINT
   /// When not negative: the program runs as this user and group, without
   /// supplementary groups (the test must be root to switch).
   int uid = -1;
