@@ -37,12 +37,12 @@ enum class OpenFailureWording { kCannotOpen, kCannotRead };
 int ReadFile(const char* path, std::vector<uint8_t>* buffer,
              OpenFailureWording wording = OpenFailureWording::kCannotOpen);
 
-/// Writes `size` bytes to `path`. The bytes go to a temporary file beside it
-/// that replaces `path` only once complete, so a failure leaves neither a
-/// partial file nor a damaged earlier one. An existing file keeps its
-/// permissions and is replaced where a symbolic link points, and one that may
-/// not be written is refused; a device or pipe is written directly (and never
-/// deleted). Returns `size`, or -1 after one error-channel message.
+/// Writes `size` bytes to `path` through the shared output writer
+/// (support/output_file.h): a new or replaceable file goes to a temporary file
+/// beside it that replaces `path` only once complete, so a failure leaves
+/// neither a partial file nor a damaged earlier one; descriptors, pipes,
+/// devices and files a rename would change are written in place. Returns
+/// `size`, or -1 after one error-channel message.
 int WriteFile(const char* path, const void* data, int size);
 
 /// Copies `length` bytes; overlapping ranges are safe.
