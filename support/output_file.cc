@@ -41,6 +41,15 @@ int NamedDescriptor(const std::string& path) {
   return -1;
 }
 
+// `path` from the root, so that a later change of the working folder (or a
+// signal arriving then) still finds the same files.
+std::string Absolute(const std::string& path) {
+  if (!path.empty() && path[0] == '/') return path;
+  char cwd[PATH_MAX];
+  if (getcwd(cwd, sizeof cwd) == nullptr) return path;
+  return std::string(cwd) + "/" + path;
+}
+
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -206,6 +215,7 @@ WriteStatus OutputFile::Open(const std::string& path) {
   if (exists && faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return WriteStatus::kCannotOpen;
   if (exists && !MayReplace(target, st)) return OpenThrough(target, O_TRUNC);
 
+  target = Absolute(target);
   const std::string folder = FolderOf(target);
   std::string pattern = (folder == "/" ? folder : folder + "/") + kTempName;
   std::vector<char> name(pattern.begin(), pattern.end());

@@ -126,6 +126,25 @@ TEST(OutputFile, WritesNamedDescriptorsAndRefusesReadOnlyOnes) {
   close(fds[1]);
 }
 
+TEST(OutputFile, TellsWhichOutputsAreWrittenInPlace) {
+  TempDir dir;
+  dir.Write("single", std::string("old"));
+  dir.Write("linked", std::string("old"));
+  ASSERT_EQ(link(dir.File("linked").c_str(), dir.File("second").c_str()), 0);
+  struct Case {
+    std::string path;
+    bool in_place;
+  } cases[] = {{dir.File("new"), false}, {dir.File("single"), false}, {dir.File("linked"), true},
+               {"/dev/null", true}};
+  for (const Case& c : cases) {
+    support::OutputFile out;
+    ASSERT_EQ(out.Open(c.path), WriteStatus::kOk) << c.path;
+    EXPECT_EQ(out.writes_through(), c.in_place) << c.path;
+    out.Abandon();
+  }
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"linked", "second", "single"}));
+}
+
 TEST(OutputFile, SignalsRemoveTheTemporaryFileAndEndTheProcess) {
   for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
     TempDir dir;
