@@ -1,5 +1,7 @@
 #include "testing/run_program.h"
 
+#include "support/file_io.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -59,11 +61,10 @@ void TempDir::Write(const std::string& name, const std::vector<uint8_t>& bytes) 
 }
 
 std::string TempDir::Read(const std::string& name) const {
-  std::ifstream f(File(name), std::ios::binary);
-  if (!f) throw std::runtime_error("cannot read " + File(name));
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
+  std::vector<uint8_t> bytes;
+  if (support::ReadWholeFile(File(name), &bytes) != support::ReadStatus::kOk)
+    throw std::runtime_error("cannot read " + File(name));
+  return std::string(bytes.begin(), bytes.end());
 }
 
 bool TempDir::Exists(const std::string& name) const {
@@ -87,11 +88,9 @@ RunResult Cli::Run(const TempDir& dir, const std::vector<std::string>& args, con
 }
 
 std::string ReadFileOrEmpty(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return {};
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
+  std::vector<uint8_t> bytes;
+  if (support::ReadWholeFile(path, &bytes) != support::ReadStatus::kOk) return {};
+  return std::string(bytes.begin(), bytes.end());
 }
 
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
