@@ -16,19 +16,32 @@ if(TOOLS_SANITIZE)
   add_link_options(-fsanitize=${TOOLS_SANITIZE})
 endif()
 
-# tools_add_program(NAME SOURCES ... LIBS ...): a deliverable program in bin/.
+# tools_add_program(NAME SOURCES ... LIBS ... [COMPONENT name]): a deliverable
+# program in bin/, installed into ${CMAKE_INSTALL_BINDIR} in the install
+# component named by COMPONENT, by default the program's folder ("compress",
+# "crypto", ...), so that `cmake --install build --component crypto` installs
+# that folder's tools alone.
 function(tools_add_program name)
-  cmake_parse_arguments(P "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(P "" "COMPONENT" "SOURCES;LIBS" ${ARGN})
+  if(NOT P_COMPONENT)
+    get_filename_component(P_COMPONENT ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  endif()
   add_executable(${name} ${P_SOURCES})
   target_link_libraries(${name} PRIVATE tools_warnings ${P_LIBS})
-  install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${P_COMPONENT})
 endfunction()
 
 # tools_add_gtest(NAME SOURCES ... LIBS ... PROGRAMS ...): a GoogleTest binary
 # registered with CTest. Each program named in PROGRAMS is handed to the test
 # as the compile definition <PROGRAM>_PATH (dots become underscores).
+# Without BUILD_TESTING nothing is built or registered: the target is only
+# declared (never compiled), so that a folder may still set its properties.
 function(tools_add_gtest name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;PROGRAMS" ${ARGN})
+  if(NOT BUILD_TESTING)
+    add_executable(${name} EXCLUDE_FROM_ALL ${T_SOURCES})
+    return()
+  endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE tools_warnings ${T_LIBS} GTest::gtest GTest::gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests)

@@ -1,17 +1,11 @@
 #include "file_helpers.h"
 
 #include "support/file_io.h"
+#include "support/text_parse.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <new>
 
 namespace filehelp {
@@ -63,56 +57,43 @@ int ReadFile(const char* path, std::vector<uint8_t>* buffer, OpenFailureWording 
     ErrorPrint("Not specified filename\n");
     return -1;
   }
-  // Opening first and asking the open file for its status leaves no gap in
-  // which the path could be swapped for something else.
-  int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  struct stat st;
-  if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    if (fd >= 0) close(fd);
-    if (wording == OpenFailureWording::kCannotOpen) {
-      ErrorPrint("Cannot open file '%s'\n", path);
-    } else {
+  support::FileFacts facts;
+  switch (support::ReadWholeFile(path, buffer, INT_MAX - 1, &facts)) {
+    case support::ReadStatus::kOk:
+      break;
+    case support::ReadStatus::kCannotOpen:
+    case support::ReadStatus::kNotRegular:
+      if (wording == OpenFailureWording::kCannotOpen) {
+        ErrorPrint("Cannot open file '%s'\n", path);
+      } else {
+        ErrorPrint("Cannot read file '%s'\n", path);
+      }
+      return -1;
+    case support::ReadStatus::kNoMemory:
+      if (facts.size >= INT_MAX) {
+        ErrorPrint("File too large '%s'\n", path);
+      } else {
+        ErrorPrint("Cannot allocate memory size=%d\n", static_cast<int>(facts.size));
+      }
+      return -1;
+    case support::ReadStatus::kReadError:
+      buffer->clear();
+      buffer->shrink_to_fit();
       ErrorPrint("Cannot read file '%s'\n", path);
-    }
-    return -1;
+      return -1;
   }
-  if (st.st_size >= INT_MAX) {
-    close(fd);
-    ErrorPrint("File too large '%s'\n", path);
-    return -1;
-  }
-  int size = static_cast<int>(st.st_size);
-  // The container reports a lack of memory only by throwing.
+  // Even an empty file gets a buffer of its own, whose address the debug line
+  // shows. (The container reports a lack of memory only by throwing.)
   try {
-    // Even an empty file gets a buffer of its own, whose address the debug line shows.
-    buffer->reserve(size > 0 ? static_cast<size_t>(size) : 1);
-    buffer->resize(static_cast<size_t>(size));
+    buffer->reserve(1);
   } catch (const std::bad_alloc&) {
-    close(fd);
-    ErrorPrint("Cannot allocate memory size=%d\n", size);
+    ErrorPrint("Cannot allocate memory size=%d\n", 0);
     return -1;
   }
-  size_t got = 0;
-  while (got < buffer->size()) {
-    ssize_t n = read(fd, buffer->data() + got, buffer->size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  close(fd);
-  if (got < buffer->size()) {
-    buffer->clear();
-    buffer->shrink_to_fit();
-    ErrorPrint("Cannot read file '%s'\n", path);
-    return -1;
-  }
+  const int size = static_cast<int>(buffer->size());
   DebugPrint("%p %8d bytes  ReadFile '%s'\n", static_cast<const void*>(buffer->data()), size, path);
   return size;
 }
-
-namespace {
-
-}  // namespace
 
 int WriteFile(const char* path, const void* data, int size) {
   DebugPrint("%p %8d bytes  WriteFile '%s'\n", data, size, path);
@@ -152,28 +133,34 @@ void MoveBytes(const void* source, void* destination, size_t length) {
   }
 }
 
-std::string ConcatStrings(std::initializer_list<std::string_view> parts) {
+bool ConcatStrings(std::initializer_list<std::string_view> parts, std::string* result) {
   size_t total = 0;
   for (std::string_view part : parts) total += part.size();
-  std::string result;
+  result->clear();
   // The string reports a lack of memory only by throwing.
   try {
-    result.reserve(total);
+    result->reserve(total);
   } catch (const std::bad_alloc&) {
     ErrorPrint("Cannot allocate memory\n");
-    exit(1);
+    return false;
   }
-  for (std::string_view part : parts) result.append(part);
+  for (std::string_view part : parts) result->append(part);
+  return true;
+}
+
+std::string ConcatStrings(std::initializer_list<std::string_view> parts) {
+  std::string result;
+  ConcatStrings(parts, &result);
   return result;
 }
 
 char* StripDirAndExt(char* path) {
   if (path == nullptr) return nullptr;
-  char* name = path;
-  if (char* slash = strrchr(name, '/')) name = slash + 1;
-  if (char* backslash = strrchr(name, '\\')) name = backslash + 1;
-  if (char* dot = strrchr(name, '.')) *dot = '\0';
-  return name;
+  size_t begin = 0;
+  size_t length = 0;
+  support::PathStemRange(path, &begin, &length);
+  path[begin + length] = '\0';
+  return path + begin;
 }
 
 }  // namespace filehelp

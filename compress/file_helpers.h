@@ -37,19 +37,22 @@ enum class OpenFailureWording { kCannotOpen, kCannotRead };
 int ReadFile(const char* path, std::vector<uint8_t>* buffer,
              OpenFailureWording wording = OpenFailureWording::kCannotOpen);
 
-/// Writes `size` bytes to `path`. The bytes go to a temporary file beside it
-/// that replaces `path` only once complete, so a failure leaves neither a
-/// partial file nor a damaged earlier one. An existing file keeps its
-/// permissions and is replaced where a symbolic link points, and one that may
-/// not be written is refused; a device or pipe is written directly (and never
-/// deleted). Returns `size`, or -1 after one error-channel message.
+/// Writes `size` bytes to `path` through the shared output writer
+/// (support/output_file.h): a new or replaceable file goes to a temporary file
+/// beside it that replaces `path` only once complete, so a failure leaves
+/// neither a partial file nor a damaged earlier one; descriptors, pipes,
+/// devices and files a rename would change are written in place. Returns
+/// `size`, or -1 after one error-channel message.
 int WriteFile(const char* path, const void* data, int size);
 
 /// Copies `length` bytes; overlapping ranges are safe.
 void MoveBytes(const void* source, void* destination, size_t length);
 
-/// The parts one after another. Running out of memory ends the process
-/// with status 1 after "Cannot allocate memory".
+/// Sets `*result` to the parts one after another. Running out of memory
+/// gives false after "Cannot allocate memory" on the error channel; the
+/// caller then ends the run (tailpack and kidboot with status 1).
+bool ConcatStrings(std::initializer_list<std::string_view> parts, std::string* result);
+/// The same as a value: empty when memory ran out (after the message).
 std::string ConcatStrings(std::initializer_list<std::string_view> parts);
 
 /// Works in place on `path` and returns a pointer into it: the file name

@@ -4,14 +4,15 @@
 #include <memory>
 #include <new>
 
-#include "file_helpers.h"
+#include "support/byte_order.h"
 
 namespace backlz {
 
-using filehelp::DebugPrint;
-using filehelp::ErrorPrint;
-
 namespace {
+
+void Report(CompressTracer* tracer, CompressTracePoint point, int source, int stream = 0, int raw_prefix = 0) {
+  if (tracer != nullptr) tracer->Trace(point, CompressSizes{source, stream, raw_prefix});
+}
 
 // A position is keyed by the bytes ending at it, going down:
 // source[x - key + 1 .. x].
@@ -193,25 +194,25 @@ OverwriteCheck CheckOverwrite(int size, const uint8_t* stream, int stream_size) 
   return check;
 }
 
-int CompressBackward(uint8_t* buffer, int size) {
+int CompressBackward(uint8_t* buffer, int size, CompressTracer* tracer) {
   if (size < 0) return kFatal;
   std::unique_ptr<uint8_t[]> work(new (std::nothrow) uint8_t[size > 0 ? size : 1]);
   if (!work) {
-    ErrorPrint("Cannot allocate memory size=%d\n", size);
+    Report(tracer, CompressTracePoint::kNoMemory, size);
     return kFatal;
   }
   if (reinterpret_cast<uintptr_t>(buffer) % 4 != 0) {
-    ErrorPrint("Top of buffer is not aligned by 4.\n");
+    Report(tracer, CompressTracePoint::kMisaligned, size);
     return kFatal;
   }
   const int start = EncodeBackward(buffer, size, work.get(), size);
   if (start < 0) {
-    DebugPrint("Compressed buffer size exceeds original data size.\n");
+    Report(tracer, CompressTracePoint::kStreamTooLong, size);
     return kNotCompressible;
   }
   const uint8_t* stream = work.get() + start;
   int stream_size = size - start;
-  DebugPrint("1: source size = %d  compressed = %d\n", size, stream_size);
+  Report(tracer, CompressTracePoint::kFirstPass, size, stream_size);
 
   OverwriteCheck check = CheckOverwrite(size, stream, stream_size);
   if (check.result < 0) return kCorruptStream;
@@ -222,33 +223,26 @@ int CompressBackward(uint8_t* buffer, int size) {
     raw = check.raw_prefix;
     stream += check.dropped;
     stream_size -= check.dropped;
-    DebugPrint(
-        "  !! Shrink back Compressed region to avoid overwriting.\n"
-        "  !! Expand non-compressed region = +%d\n"
-        "2: source size = %d  compressed = %d\n",
-        raw, size - raw, stream_size);
+    Report(tracer, CompressTracePoint::kRawPrefix, size, stream_size, raw);
   }
 
   const int stream_end = raw + stream_size;
   // Fill and footer are sized in 64 bits: near 2 GiB they would not fit an int.
   const int64_t footer_at64 = (int64_t{stream_end} + 3) & ~int64_t{3};
   if (footer_at64 + 8 >= size) {
-    DebugPrint("Compressed buffer size exceeds or equals original data size.\n");
+    Report(tracer, CompressTracePoint::kImageNotShorter, size, stream_size, raw);
     return kNotCompressible;
   }
   const int footer_at = static_cast<int>(footer_at64);
   const int image_size = footer_at + 8;
   if (image_size - raw > kMaxRegion) return kRegionTooLarge;
 
-  filehelp::MoveBytes(stream, buffer + raw, static_cast<size_t>(stream_size));
+  memmove(buffer + raw, stream, static_cast<size_t>(stream_size));
   memset(buffer + stream_end, 0xFF, static_cast<size_t>(footer_at - stream_end));
   const uint32_t region = static_cast<uint32_t>(image_size - raw);
   const uint32_t footer_length = static_cast<uint32_t>(image_size - stream_end);
-  const uint32_t words[2] = {(region & 0xFFFFFF) | (footer_length << 24),
-                             static_cast<uint32_t>(size - image_size)};
-  for (int i = 0; i < 2; ++i) {
-    for (int b = 0; b < 4; ++b) buffer[footer_at + 4 * i + b] = static_cast<uint8_t>(words[i] >> (8 * b));
-  }
+  support::StoreLe32(buffer + footer_at, (region & 0xFFFFFF) | (footer_length << 24));
+  support::StoreLe32(buffer + footer_at + 4, static_cast<uint32_t>(size - image_size));
   return image_size;
 }
 

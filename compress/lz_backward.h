@@ -31,11 +31,35 @@ inline constexpr int kFatal = -2;            // no memory, or a misaligned buffe
 inline constexpr int kRegionTooLarge = -3;   // T - P would not fit in 24 bits
 inline constexpr int kCorruptStream = -4;    // the overwrite check met a broken stream
 
+/// What CompressBackward reports to a tracer, in the order it happens.
+enum class CompressTracePoint {
+  kNoMemory,         // kFatal: no work buffer of `source` bytes
+  kMisaligned,       // kFatal: the buffer's start is not a multiple of 4
+  kStreamTooLong,    // kNotCompressible: the stream would not fit in `source` bytes
+  kFirstPass,        // the stream of `stream` bytes for `source` input bytes
+  kRawPrefix,        // expansion in place needs `raw_prefix` raw bytes; `stream` is what is left
+  kImageNotShorter,  // kNotCompressible: with fill and footer the image is not shorter
+};
+
+/// The sizes a trace point speaks of (see CompressTracePoint).
+struct CompressSizes {
+  int source = 0;
+  int stream = 0;
+  int raw_prefix = 0;
+};
+
+/// Receives what CompressBackward finds on its way (debug output).
+class CompressTracer {
+ public:
+  virtual ~CompressTracer() = default;
+  virtual void Trace(CompressTracePoint point, const CompressSizes& sizes) = 0;
+};
+
 /// Compresses the `size` bytes at `buffer` in place. Returns the image size
 /// T with the image in the first T bytes, or one of the results above; the
-/// buffer is then unchanged. Reports on the debug channel, and on the error
-/// channel for kFatal.
-int CompressBackward(uint8_t* buffer, int size);
+/// buffer is then unchanged. Prints nothing: `tracer` (when given) hears
+/// why and how.
+int CompressBackward(uint8_t* buffer, int size, CompressTracer* tracer = nullptr);
 
 /// Encodes `size` source bytes into `dest`, filling it from index
 /// `dest_size - 1` downwards. Returns the index at which the stream starts,

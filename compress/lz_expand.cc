@@ -1,23 +1,19 @@
 #include "lz_expand.h"
 
+#include "support/byte_order.h"
+
 namespace backlz {
 
-namespace {
-
-uint32_t LoadWord(const uint8_t* p) {
-  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-
-}  // namespace
+using support::LoadLe32;
 
 ExpandStatus ExpandBackwardInPlace(uint8_t* buffer, size_t capacity, size_t image_size,
                                    size_t* expanded_size) {
   if (image_size < 8 || image_size > capacity) return ExpandStatus::kBadFooter;
-  const uint32_t lengths = LoadWord(buffer + image_size - 8);
+  const uint32_t lengths = LoadLe32(buffer + image_size - 8);
   const size_t region = lengths & 0xFFFFFF;
   const size_t footer = lengths >> 24;
   if (footer < 8 || footer > 11 || region < footer || region > image_size) return ExpandStatus::kBadFooter;
-  const uint64_t growth = LoadWord(buffer + image_size - 4);
+  const uint64_t growth = LoadLe32(buffer + image_size - 4);
   if (growth > capacity - image_size) return ExpandStatus::kTooLarge;
   const size_t size = image_size + static_cast<size_t>(growth);
   const size_t bottom = image_size - region;  // the raw prefix ends here

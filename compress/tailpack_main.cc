@@ -8,6 +8,7 @@
 
 #include "file_helpers.h"
 #include "lz_backward.h"
+#include "lz_channel_trace.h"
 #include "support/file_io.h"
 
 namespace {
@@ -19,6 +20,8 @@ using filehelp::InfoPrint;
 constexpr unsigned long kBuildNumber = 20080917;
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 1;
+constexpr int kGoOn = -1;
 // The overwrite check met a stream that cannot come from the encoder.
 constexpr int kExitInternal = 255;
 
@@ -43,10 +46,10 @@ int Usage() {
           "    -h            Show this  message\n"
           "\n",
           kBuildNumber);
-  return kExitFailure;
+  return kExitUsage;
 }
 
-// Returns -1 to go on, or an exit status.
+// Returns kGoOn, or an exit status.
 int ParseArgs(int argc, char** argv, Options* options) {
   int c;
   while ((c = getopt(argc, argv, "o:e:dhv")) != -1) {
@@ -58,6 +61,8 @@ int ParseArgs(int argc, char** argv, Options* options) {
         options->suffix = optarg;
         break;
       case 'd':
+        // The flag lives in the file-helper channels; on at once, so that
+        // this option's own debug line shows.
         filehelp::SetDebug(true);
         break;
       default:  // -h, -v and whatever getopt refused
@@ -70,7 +75,7 @@ int ParseArgs(int argc, char** argv, Options* options) {
   for (int i = 0; i < operands; ++i) DebugPrint("argv[%d] = [%s]\n", i, argv[optind + i]);
   if (operands != 1) return Usage();
   options->input = argv[optind];
-  return -1;
+  return kGoOn;
 }
 
 int Run(const Options& options) {
@@ -80,7 +85,8 @@ int Run(const Options& options) {
     InfoPrint("exit...\n");
     return kExitFailure;
   }
-  const int image_size = backlz::CompressBackward(data.data(), size);
+  backlz::ChannelTracer tracer;
+  const int image_size = backlz::CompressBackward(data.data(), size, &tracer);
   switch (image_size) {
     case backlz::kFatal:
       InfoPrint("Fatal error occured\n");
@@ -109,7 +115,8 @@ int Run(const Options& options) {
     std::string operand = options.input;
     base = filehelp::StripDirAndExt(operand.data());
   }
-  const std::string output = filehelp::ConcatStrings({base, options.suffix ? options.suffix : "_BLZ.bin"});
+  std::string output;
+  if (!filehelp::ConcatStrings({base, options.suffix ? options.suffix : "_BLZ.bin"}, &output)) return kExitFailure;
   if (filehelp::WriteFile(output.c_str(), data.data(), image_size) < 0) {
     InfoPrint("exit...\n\n");
     return kExitFailure;

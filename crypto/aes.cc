@@ -1,6 +1,7 @@
 #include "aes.h"
 
 #include "aes_hw.h"
+#include "support/byte_order.h"
 
 #include <array>
 #include <bit>
@@ -89,14 +90,8 @@ constexpr std::array<uint32_t, 256> kDecryptTable = MakeDecryptTable();
 constexpr std::array<uint8_t, 10> kRoundConstants = {0x01, 0x02, 0x04, 0x08, 0x10,
                                                      0x20, 0x40, 0x80, 0x1B, 0x36};
 
-inline uint32_t Load(const uint8_t* p) { return Word(p[0], p[1], p[2], p[3]); }
-
-inline void Store(uint32_t w, uint8_t* p) {
-  p[0] = static_cast<uint8_t>(w);
-  p[1] = static_cast<uint8_t>(w >> 8);
-  p[2] = static_cast<uint8_t>(w >> 16);
-  p[3] = static_cast<uint8_t>(w >> 24);
-}
+inline uint32_t Load(const uint8_t* p) { return support::LoadLe32(p); }
+inline void Store(uint32_t w, uint8_t* p) { support::StoreLe32(p, w); }
 
 inline uint8_t Byte(uint32_t w, int row) { return static_cast<uint8_t>(w >> (8 * row)); }
 

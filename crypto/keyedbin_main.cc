@@ -2,7 +2,6 @@
 // raw bytes or as a C array of u8, u16 or u32 elements.
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -11,11 +10,14 @@
 #include "rc4.h"
 #include "support/file_io.h"
 #include "support/output_file.h"
+#include "support/text_parse.h"
 
 namespace {
 
 constexpr int kExitOk = 0;
-constexpr int kExitFail = 1;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 1;
+constexpr int kGoOn = -1;
 constexpr size_t kMaxKeyLength = 16;
 
 struct Options {
@@ -27,32 +29,14 @@ struct Options {
   int width = 0;  // 0: raw binary output
 };
 
-// The file name of `path` without its extension: everything up to the last
-// "/" and then up to the last "\" goes, and the name is cut at its last ".".
-std::string BaseName(const std::string& path) {
-  std::string name = path;
-  size_t slash = name.rfind('/');
-  if (slash != std::string::npos) name.erase(0, slash + 1);
-  size_t backslash = name.rfind('\\');
-  if (backslash != std::string::npos) name.erase(0, backslash + 1);
-  size_t dot = name.rfind('.');
-  if (dot != std::string::npos) name.erase(dot);
-  return name;
-}
-
 // The input path with the extension of its file name replaced by
 // "_rc4.c" or "_rc4.bin"; the folder part stays.
 std::string DefaultOutputPath(const std::string& input, bool text) {
-  size_t name_start = 0;
-  size_t sep = input.find_last_of("/\\");
-  if (sep != std::string::npos) name_start = sep + 1;
-  size_t dot = input.rfind('.');
-  std::string stem = (dot != std::string::npos && dot >= name_start) ? input.substr(0, dot) : input;
-  return stem + (text ? "_rc4.c" : "_rc4.bin");
+  return support::StripExtension(input) + (text ? "_rc4.c" : "_rc4.bin");
 }
 
 void Usage(const char* argv0) {
-  std::string name = BaseName(argv0 ? argv0 : "keyedbin");
+  const std::string name = support::PathStem(argv0 ? argv0 : "keyedbin");
   fprintf(stderr, "Usage: %s [-s] [-t[width]] [-A4] [-o outputFile] <inputFile> <keyFile>\n", name.c_str());
   fprintf(stderr, "\t-s                   Print no message if conversion has been success.\n");
   fprintf(stderr,
@@ -62,7 +46,7 @@ void Usage(const char* argv0) {
 }
 
 // Returns true when the command line is well formed.
-bool ParseArgs(int argc, char** argv, Options* o) {
+bool ReadArgs(int argc, char** argv, Options* o) {
   bool seen_s = false, seen_t = false, seen_a = false, seen_o = false;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
@@ -85,10 +69,9 @@ bool ParseArgs(int argc, char** argv, Options* o) {
         o->width = 1;
       } else {
         // Leading decimal digits; anything else reads as 0 and is refused.
-        long w = 0;
-        for (const char* p = arg + 2; *p >= '0' && *p <= '9' && w < 100; ++p) w = w * 10 + (*p - '0');
+        const int w = arg[2] >= '0' && arg[2] <= '9' ? support::ParseIntPrefix(arg + 2) : 0;
         if (w != 1 && w != 2 && w != 4) return false;
-        o->width = static_cast<int>(w);
+        o->width = w;
       }
     } else if (strcmp(arg, "-A4") == 0) {
       if (seen_a) return false;
@@ -103,6 +86,13 @@ bool ParseArgs(int argc, char** argv, Options* o) {
     }
   }
   return o->input && o->key;
+}
+
+// Returns kGoOn, or the exit status after the usage text.
+int ParseArgs(int argc, char** argv, Options* o) {
+  if (ReadArgs(argc, argv, o)) return kGoOn;
+  Usage(argc > 0 ? argv[0] : nullptr);
+  return kExitUsage;
 }
 
 // Reads a whole file, reporting failures in the tool's words.
@@ -129,25 +119,25 @@ int Run(const Options& o) {
   std::string output = o.output ? o.output : DefaultOutputPath(o.input, text);
   if (output == o.input) {
     fprintf(stderr, "ERR: output file %s is same as input file\n", output.c_str());
-    return kExitFail;
+    return kExitFailure;
   }
 
   std::vector<uint8_t> data;
-  if (!ReadInput(o.input, &data)) return kExitFail;
+  if (!ReadInput(o.input, &data)) return kExitFailure;
   std::vector<uint8_t> key;
-  if (!ReadInput(o.key, &key)) return kExitFail;
+  if (!ReadInput(o.key, &key)) return kExitFailure;
   if (key.size() > kMaxKeyLength) {
     fprintf(stderr, "ERR: the key is too long\n");
-    return kExitFail;
+    return kExitFailure;
   }
   if (key.empty()) {
     // The key schedule needs at least one key byte.
     fprintf(stderr, "ERR: the key is empty\n");
-    return kExitFail;
+    return kExitFailure;
   }
   if (data.empty()) {
     fprintf(stderr, "ERR: convert error\n");
-    return kExitFail;
+    return kExitFailure;
   }
 
   const size_t input_length = data.size();
@@ -170,7 +160,7 @@ int Run(const Options& o) {
     support::OutputFile file;
     written = file.Open(output);
     if (written == support::WriteStatus::kOk) {
-      crypto::WriteCArrayText(data.data(), data.size(), o.width, BaseName(output),
+      crypto::WriteCArrayText(data.data(), data.size(), o.width, support::PathStem(output),
                               [&file](const char* piece, size_t size) { return file.Write(piece, size); });
       written = file.Commit();
     }
@@ -179,11 +169,11 @@ int Run(const Options& o) {
   }
   if (written == support::WriteStatus::kCannotOpen) {
     fprintf(stderr, "ERR: could not open file: %s\n", output.c_str());
-    return kExitFail;
+    return kExitFailure;
   }
   if (written == support::WriteStatus::kWriteError || written == support::WriteStatus::kCloseError) {
     fprintf(stderr, "ERR: write error\n");
-    return kExitFail;
+    return kExitFailure;
   }
   if (!o.silent) {
     printf("convert %s to %s (%ldbyte)\n", o.input, output.c_str(), static_cast<long>(input_length));
@@ -195,9 +185,7 @@ int Run(const Options& o) {
 
 int main(int argc, char** argv) {
   Options o;
-  if (!ParseArgs(argc, argv, &o)) {
-    Usage(argc > 0 ? argv[0] : nullptr);
-    return kExitFail;
-  }
-  return support::CloseStdout(Run(o), "ERR: write error\n");
+  int status = ParseArgs(argc, argv, &o);
+  if (status < 0) status = Run(o);
+  return support::CloseStdout(status, "ERR: write error\n");
 }

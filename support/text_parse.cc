@@ -85,12 +85,18 @@ bool DecodeHexStrict(const char* digits, size_t byte_count, uint8_t* out) {
   return true;
 }
 
-std::string PathStem(const std::string& path) {
+void PathStemRange(const std::string& path, size_t* begin, size_t* length) {
   const size_t sep = path.find_last_of("/\\");
-  std::string name = sep == std::string::npos ? path : path.substr(sep + 1);
-  const size_t dot = name.rfind('.');
-  if (dot != std::string::npos) name.erase(dot);
-  return name;
+  *begin = sep == std::string::npos ? 0 : sep + 1;
+  const size_t dot = path.rfind('.');
+  *length = (dot == std::string::npos || dot < *begin ? path.size() : dot) - *begin;
+}
+
+std::string PathStem(const std::string& path) {
+  size_t begin = 0;
+  size_t length = 0;
+  PathStemRange(path, &begin, &length);
+  return path.substr(begin, length);
 }
 
 std::string StripExtension(const std::string& path) {

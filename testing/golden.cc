@@ -1,10 +1,12 @@
 #include "testing/golden.h"
 
+#include "support/file_io.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
+#include <vector>
 
 namespace testing_support {
 
@@ -16,11 +18,10 @@ void ExpectGolden(const std::string& golden_path, const std::string& actual) {
     ASSERT_TRUE(out.good()) << "cannot rewrite " << golden_path;
     return;
   }
-  std::ifstream in(golden_path, std::ios::binary);
-  ASSERT_TRUE(in.good()) << "missing golden file " << golden_path << " (run with UPDATE_GOLDEN=1)";
-  std::ostringstream text;
-  text << in.rdbuf();
-  EXPECT_EQ(actual, text.str()) << "differs from " << golden_path;
+  std::vector<uint8_t> bytes;
+  ASSERT_EQ(support::ReadWholeFile(golden_path, &bytes), support::ReadStatus::kOk)
+      << "missing golden file " << golden_path << " (run with UPDATE_GOLDEN=1)";
+  EXPECT_EQ(actual, std::string(bytes.begin(), bytes.end())) << "differs from " << golden_path;
 }
 
 }  // namespace testing_support

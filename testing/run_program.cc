@@ -1,9 +1,13 @@
 #include "testing/run_program.h"
 
+#include "support/file_io.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <grp.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,6 +21,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 namespace testing_support {
 
@@ -56,11 +61,10 @@ void TempDir::Write(const std::string& name, const std::vector<uint8_t>& bytes) 
 }
 
 std::string TempDir::Read(const std::string& name) const {
-  std::ifstream f(File(name), std::ios::binary);
-  if (!f) throw std::runtime_error("cannot read " + File(name));
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
+  std::vector<uint8_t> bytes;
+  if (support::ReadWholeFile(File(name), &bytes) != support::ReadStatus::kOk)
+    throw std::runtime_error("cannot read " + File(name));
+  return std::string(bytes.begin(), bytes.end());
 }
 
 bool TempDir::Exists(const std::string& name) const {
@@ -75,12 +79,18 @@ std::vector<std::string> TempDir::List() const {
   return names;
 }
 
+Cli::Cli(std::string program, std::string argv0) : program_(std::move(program)) { options_.argv0 = std::move(argv0); }
+
+RunResult Cli::Run(const TempDir& dir, const std::vector<std::string>& args, const std::string& stdin_data) const {
+  RunOptions run = options_;
+  run.stdin_data = stdin_data;
+  return RunProgram(program_, args, dir.path(), run);
+}
+
 std::string ReadFileOrEmpty(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return {};
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
+  std::vector<uint8_t> bytes;
+  if (support::ReadWholeFile(path, &bytes) != support::ReadStatus::kOk) return {};
+  return std::string(bytes.begin(), bytes.end());
 }
 
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
@@ -109,12 +119,21 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
   for (auto& e : env_s) envp.push_back(e.data());
   envp.push_back(nullptr);
 
+  int watch_fd = -1;
+  if (!options.signal_when_created.empty()) {
+    watch_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watch_fd < 0 || inotify_add_watch(watch_fd, options.signal_when_created.c_str(), IN_CREATE) < 0)
+      throw std::runtime_error("cannot watch " + options.signal_when_created);
+  }
+
   pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     dup2(in_pipe[0], 0);
     dup2(out_pipe[1], 1);
     dup2(err_pipe[1], 2);
+    if (options.gid >= 0 && (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(options.gid)) != 0)) _exit(126);
+    if (options.uid >= 0 && setuid(static_cast<uid_t>(options.uid)) != 0) _exit(126);
     if (chdir(cwd.c_str()) != 0) _exit(127);
     signal(SIGPIPE, SIG_DFL);
     execve(program.c_str(), argv.data(), envp.data());
@@ -142,6 +161,7 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     if (in_fd >= 0) fds.push_back({in_fd, POLLOUT, 0});
     if (out_fd >= 0) fds.push_back({out_fd, POLLIN, 0});
     if (err_fd >= 0) fds.push_back({err_fd, POLLIN, 0});
+    if (watch_fd >= 0) fds.push_back({watch_fd, POLLIN, 0});
     int n = poll(fds.data(), fds.size(), 100);
     if (std::chrono::steady_clock::now() > deadline && !killed) {
       kill(pid, SIGKILL);
@@ -150,6 +170,12 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     if (n <= 0) continue;
     for (auto& p : fds) {
       if (!p.revents) continue;
+      if (p.fd == watch_fd) {
+        kill(pid, options.signal_number);
+        close(watch_fd);
+        watch_fd = -1;
+        continue;
+      }
       if (p.fd == in_fd) {
         ssize_t w = write(in_fd, options.stdin_data.data() + in_done, options.stdin_data.size() - in_done);
         if (w > 0) in_done += static_cast<size_t>(w);
@@ -177,6 +203,7 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     }
   }
   if (in_fd >= 0) close(in_fd);
+  if (watch_fd >= 0) close(watch_fd);
   int wstatus = 0;
   while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
   }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "lz_channel_trace.h"
 #include "lz_reference.h"
 #include "lz_test_util.h"
 #include "testing/run_program.h"
@@ -140,7 +141,8 @@ TEST(LzBackward, RefusesWhatDoesNotShrink) {
 TEST(LzBackward, RefusesMisalignedBuffer) {
   alignas(4) uint8_t storage[101] = {};
   testing::internal::CaptureStderr();
-  EXPECT_EQ(backlz::CompressBackward(storage + 1, 100), backlz::kFatal);
+  backlz::ChannelTracer channels;
+  EXPECT_EQ(backlz::CompressBackward(storage + 1, 100, &channels), backlz::kFatal);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: Top of buffer is not aligned by 4.\n");
   for (uint8_t b : storage) EXPECT_EQ(b, 0);
 }

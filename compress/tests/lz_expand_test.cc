@@ -26,9 +26,7 @@ ExpandStatus Expand(const Bytes& image, size_t capacity, Bytes* out = nullptr) {
   return status;
 }
 
-void PutWord(Bytes* b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) (*b)[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
-}
+void PutWord(Bytes* b, size_t at, uint32_t v) { support::StoreLe32(b->data() + at, v); }
 
 // Image holding `stream` (low to high) with no raw prefix, expanding to
 // `size` bytes (at least the image size).

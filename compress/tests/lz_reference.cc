@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "support/byte_order.h"
+
 namespace lz_reference {
 
 int EncodeBackward(const uint8_t* source, int size, uint8_t* dest, int dest_size) {
@@ -94,10 +96,8 @@ std::vector<uint8_t> CompressBackward(const std::vector<uint8_t>& input) {
   uint32_t first =
       static_cast<uint32_t>(image_size - raw) | (static_cast<uint32_t>(image_size - stream_end) << 24);
   uint32_t second = static_cast<uint32_t>(size - image_size);
-  for (int b = 0; b < 4; ++b) {
-    image[static_cast<size_t>(footer_at + b)] = static_cast<uint8_t>(first >> (8 * b));
-    image[static_cast<size_t>(footer_at + 4 + b)] = static_cast<uint8_t>(second >> (8 * b));
-  }
+  support::StoreLe32(image.data() + footer_at, first);
+  support::StoreLe32(image.data() + footer_at + 4, second);
   return image;
 }
 

@@ -9,15 +9,13 @@
 #include <vector>
 
 #include "lz_expand.h"
+#include "support/byte_order.h"
 
 namespace lz_test {
 
 using Bytes = std::vector<uint8_t>;
 
-inline uint32_t Word(const Bytes& b, size_t at) {
-  return uint32_t{b[at]} | (uint32_t{b[at + 1]} << 8) | (uint32_t{b[at + 2]} << 16) |
-         (uint32_t{b[at + 3]} << 24);
-}
+inline uint32_t Word(const Bytes& b, size_t at) { return support::LoadLe32(b.data() + at); }
 
 inline Bytes RandomBytes(std::mt19937& rng, size_t size, int alphabet = 256) {
   Bytes b(size);

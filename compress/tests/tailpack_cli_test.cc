@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "lz_reference.h"
+#include "testing/output_rows.h"
 #include "testing/run_program.h"
 
 namespace {
 
-using testing_support::RunProgram;
 using testing_support::RunResult;
 using testing_support::TempDir;
 
@@ -31,11 +31,7 @@ const char kUsage[] =
     "    -h            Show this  message\n"
     "\n";
 
-RunResult Tailpack(const TempDir& dir, const std::vector<std::string>& args) {
-  testing_support::RunOptions options;
-  options.argv0 = "tailpack";
-  return RunProgram(TAILPACK_PATH, args, dir.path(), options);
-}
+const testing_support::Cli kTailpack(TAILPACK_PATH, "tailpack");
 
 std::string ArmCode(size_t size) {
   return testing_support::ReadFileOrEmpty(TEST_DATA_DIR "/arm-code-64k.bin").substr(0, size);
@@ -59,7 +55,7 @@ TEST(TailpackCli, WritesBareNameWithSuffixInWorkingDirectory) {
   const std::string image = ExpectedImage(input);
   ASSERT_FALSE(image.empty());
   dir.Write("dir/sub/data.bin", input);
-  RunResult r = Tailpack(dir, {"dir/sub/data.bin"});
+  RunResult r = kTailpack.Run(dir, {"dir/sub/data.bin"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, CompressedLine(input.size(), image.size()));
   EXPECT_EQ(r.err, "");
@@ -86,7 +82,7 @@ TEST(TailpackCli, BuildsOutputNameFromOptions) {
     TempDir dir;
     dir.Write("data.bin", input);
     dir.Write("sub/keep", std::string("k"));
-    RunResult r = Tailpack(dir, c.args);
+    RunResult r = kTailpack.Run(dir, c.args);
     EXPECT_EQ(r.status, 0) << c.output;
     EXPECT_EQ(r.err, "") << c.output;
     EXPECT_EQ(r.out, CompressedLine(input.size(), image.size()));
@@ -97,7 +93,7 @@ TEST(TailpackCli, BuildsOutputNameFromOptions) {
   }
   TempDir dir;
   dir.Write("a.b.c", input);
-  EXPECT_EQ(Tailpack(dir, {"a.b.c"}).status, 0);
+  EXPECT_EQ(kTailpack.Run(dir, {"a.b.c"}).status, 0);
   EXPECT_TRUE(dir.Exists("a.b_BLZ.bin"));
 }
 
@@ -106,7 +102,7 @@ TEST(TailpackCli, ReplacesAnExistingOutput) {
   const std::string input = ArmCode(4096);
   dir.Write("data.bin", input);
   dir.Write("data_BLZ.bin", std::string(100000, 'x'));
-  EXPECT_EQ(Tailpack(dir, {"data.bin"}).status, 0);
+  EXPECT_EQ(kTailpack.Run(dir, {"data.bin"}).status, 0);
   EXPECT_TRUE(dir.Read("data_BLZ.bin") == ExpectedImage(input));
 }
 
@@ -117,7 +113,7 @@ TEST(TailpackCli, WritesThroughLinksIntoDevices) {
   const std::string input = ArmCode(4096);
   dir.Write("data.bin", input);
   ASSERT_EQ(symlink("/dev/null", dir.File("null").c_str()), 0);
-  RunResult r = Tailpack(dir, {"-o", "null", "-e", "", "data.bin"});
+  RunResult r = kTailpack.Run(dir, {"-o", "null", "-e", "", "data.bin"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out, CompressedLine(input.size(), ExpectedImage(input).size()));
@@ -143,7 +139,7 @@ TEST(TailpackCli, UsageCases) {
       {{"a.bin", "-o"}, "tailpack: option requires an argument -- 'o'\n"},
   };
   for (const Case& c : cases) {
-    RunResult r = Tailpack(dir, c.args);
+    RunResult r = kTailpack.Run(dir, c.args);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, c.err_before_usage + kUsage);
@@ -155,7 +151,7 @@ TEST(TailpackCli, RefusesWhatCannotBeRead) {
   TempDir dir;
   dir.Write("folder/x", std::string("x"));
   for (const std::string name : {"folder", "missing.bin"}) {
-    RunResult r = Tailpack(dir, {name});
+    RunResult r = kTailpack.Run(dir, {name});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "exit...\n");
     EXPECT_EQ(r.err, "Error: Cannot open file '" + name + "'\n");
@@ -170,7 +166,7 @@ TEST(TailpackCli, LeavesNoFileWhenDataDoesNotShrink) {
   for (const std::string& input : {std::string(), std::string(8, '\0'), std::string("tiny"), noise}) {
     TempDir dir;
     dir.Write("in.bin", input);
-    RunResult r = Tailpack(dir, {"in.bin"});
+    RunResult r = kTailpack.Run(dir, {"in.bin"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Inputdata ..... Not compressed (enlarged or same size as before)\nexit...\n");
     EXPECT_EQ(r.err, "");
@@ -181,7 +177,7 @@ TEST(TailpackCli, LeavesNoFileWhenDataDoesNotShrink) {
 TEST(TailpackCli, ReportsWriteFailureWithoutLeavingFiles) {
   TempDir dir;
   dir.Write("data.bin", ArmCode(4096));
-  RunResult r = Tailpack(dir, {"-o", "nowhere/out", "data.bin"});
+  RunResult r = kTailpack.Run(dir, {"-o", "nowhere/out", "data.bin"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "exit...\n\n");
   EXPECT_EQ(r.err, "Error: Cannot open file 'nowhere/out_BLZ.bin'\n");
@@ -197,7 +193,7 @@ TEST(TailpackCli, DebugLinesShowOptionsAndFiles) {
   const std::string image = ExpectedImage(input);
   ASSERT_FALSE(image.empty());
   dir.Write("data.bin", input);
-  RunResult r = Tailpack(dir, {"-d", "-o", "out", "data.bin"});
+  RunResult r = kTailpack.Run(dir, {"-d", "-o", "out", "data.bin"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, CompressedLine(input.size(), image.size()));
   const std::string pattern =
@@ -216,7 +212,7 @@ TEST(TailpackCli, DebugLinesShowWhyNothingWasWritten) {
   TempDir dir;
   dir.Write("empty.bin", std::string());
   dir.Write("tiny.bin", std::string("tiny"));
-  RunResult r = Tailpack(dir, {"-d", "empty.bin"});
+  RunResult r = kTailpack.Run(dir, {"-d", "empty.bin"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "Inputdata ..... Not compressed (enlarged or same size as before)\nexit...\n");
   EXPECT_TRUE(std::regex_match(r.err, std::regex("option -d: No ARG\n"
@@ -226,7 +222,7 @@ TEST(TailpackCli, DebugLinesShowWhyNothingWasWritten) {
                                                  "1: source size = 0  compressed = 0\n"
                                                  "Compressed buffer size exceeds or equals original data size.\n")))
       << r.err;
-  r = Tailpack(dir, {"tiny.bin", "-d"});
+  r = kTailpack.Run(dir, {"tiny.bin", "-d"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "Inputdata ..... Not compressed (enlarged or same size as before)\nexit...\n");
   EXPECT_TRUE(std::regex_match(r.err, std::regex("option -d: No ARG\n"
@@ -247,7 +243,7 @@ TEST(TailpackCli, DebugLinesShowRawPrefix) {
   const std::string image = ExpectedImage(input);
   ASSERT_FALSE(image.empty());
   dir.Write("p.bin", input);
-  RunResult r = Tailpack(dir, {"-d", "p.bin"});
+  RunResult r = kTailpack.Run(dir, {"-d", "p.bin"});
   EXPECT_EQ(r.status, 0);
   const std::regex pattern(
       "(.|\n)*1: source size = 3300  compressed = [0-9]+\n"
@@ -271,12 +267,43 @@ TEST(TailpackCli, RefusesRegionBeyondFooterField) {
   }
   TempDir dir;
   dir.Write("big.bin", input);
-  RunResult r = Tailpack(dir, {"big.bin"});
+  RunResult r = kTailpack.Run(dir, {"big.bin"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "exit...\n");
   EXPECT_EQ(r.err,
             "Error: Compressed region of 'big.bin' exceeds 16777215 bytes, the most its footer can hold\n");
   EXPECT_EQ(dir.List(), std::vector<std::string>{"big.bin"});
+}
+
+}  // namespace
+
+namespace {
+
+// Data that shrinks by a few percent only, so its image is nearly as large.
+std::string BarelyCompressible(size_t size) {
+  std::mt19937 rng(13);
+  std::string data(size, '\0');
+  for (size_t at = 0; at + 32 <= size; at += 32) {
+    for (size_t i = 0; i < 26; ++i) data[at + i] = static_cast<char>(rng());
+    for (size_t i = 26; i < 32; ++i) data[at + i] = data[at + i - 13];
+  }
+  return data;
+}
+
+TEST(TailpackCli, OutputRows) {
+  const std::string input = ArmCode(8192);
+  testing_support::OutputTool tool;
+  tool.program = TAILPACK_PATH;
+  tool.inputs = {{"data.bin", input}};
+  tool.args = [](const std::string& output) {
+    return std::vector<std::string>{"-o", output, "-e", "", "data.bin"};
+  };
+  tool.expected = ExpectedImage(input);
+  tool.success_out = CompressedLine(input.size(), tool.expected.size());
+  tool.open_failure_out = "exit...\n\n";
+  tool.open_failure_err = [](const std::string& output) { return "Error: Cannot open file '" + output + "'\n"; };
+  tool.large_inputs = {{"data.bin", BarelyCompressible(12u << 20)}};
+  testing_support::ExpectOutputRows(tool);
 }
 
 }  // namespace

@@ -13,32 +13,18 @@
 #include <vector>
 
 #include "aes_modes.h"
+#include "hex_text.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
 Bytes FromHex(const std::string& hex) {
-  Bytes out;
-  std::string digits;
-  for (char c : hex) {
-    if (c != ' ') digits.push_back(c);
-  }
-  for (size_t i = 0; i + 1 < digits.size(); i += 2) {
-    out.push_back(static_cast<uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
-  }
-  return out;
+  const std::string bytes = crypto_test::HexToBytes(hex);
+  return Bytes(bytes.begin(), bytes.end());
 }
 
-std::string ToHex(const Bytes& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (uint8_t b : bytes) {
-    out.push_back(kDigits[b >> 4]);
-    out.push_back(kDigits[b & 15]);
-  }
-  return out;
-}
+std::string ToHex(const Bytes& bytes) { return crypto_test::BytesToHex({reinterpret_cast<const char*>(bytes.data()), bytes.size()}); }
 
 Bytes RandomBytes(std::mt19937& rng, size_t size) {
   Bytes out(size);

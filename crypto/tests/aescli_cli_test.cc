@@ -10,32 +10,21 @@
 #include <vector>
 
 #include "aes_modes.h"
+#include "hex_text.h"
+#include "testing/golden.h"
+#include "testing/output_rows.h"
 #include "testing/run_program.h"
 
 namespace {
 
-using testing_support::RunOptions;
-using testing_support::RunProgram;
 using testing_support::RunResult;
 using testing_support::TempDir;
 
-std::string FromHex(const std::string& hex) {
-  std::string out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-    out.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  }
-  return out;
-}
+using crypto_test::BytesToHex;
+using crypto_test::HexToBytes;
 
-std::string ToHex(const std::string& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char b : bytes) {
-    out.push_back(kDigits[b >> 4]);
-    out.push_back(kDigits[b & 15]);
-  }
-  return out;
-}
+std::string FromHex(const std::string& hex) { return HexToBytes(hex); }
+std::string ToHex(const std::string& bytes) { return BytesToHex(bytes); }
 
 std::string ReverseEachBlock(std::string s) {
   aes::ReverseBlocks(reinterpret_cast<uint8_t*>(s.data()), s.size());
@@ -72,9 +61,7 @@ const std::string kCcmTag = "484392fbc1b09951";
 class AescliCli : public ::testing::Test {
  protected:
   RunResult Run(const std::vector<std::string>& args, const std::string& stdin_data = "") {
-    RunOptions options;
-    options.stdin_data = stdin_data;
-    return RunProgram(AESCLI_PATH, args, dir_.path(), options);
+    return aescli_.Run(dir_, args, stdin_data);
   }
   void ExpectFailure(const RunResult& r, const std::string& err) {
     EXPECT_EQ(r.status, 1);
@@ -87,6 +74,7 @@ class AescliCli : public ::testing::Test {
     return {"-m", mode, "-k", "hex:" + kCcmKey, "-n", "hex:" + kCcmNonce, "-a", "adata", "-t", "8"};
   }
 
+  const testing_support::Cli aescli_{AESCLI_PATH};
   TempDir dir_;
 };
 
@@ -302,38 +290,18 @@ TEST_F(AescliCli, VerboseTraceOfEncryptionAndDecryption) {
   dir_.Write("plain", kCcmPlain);
   std::vector<std::string> args = CcmArgs("ccm_encrypt");
   args.insert(args.end(), {"--verbose", "-p", "plain"});
-  const std::string head =
-      "key     40 41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F \n"
-      "nonce   10 11 12 13 14 15 16 17 18 19 1A 1B \n"
-      "adata   00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F \n"
-      "10 11 12 13 \n";
-  const std::string tag_computation =
-      "formatted 5A 10 11 12 13 14 15 16 17 18 19 1A 1B 00 00 18 \n"
-      "00 14 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D \n"
-      "0E 0F 10 11 12 13 00 00 00 00 00 00 00 00 00 00 \n"
-      "20 21 22 23 24 25 26 27 28 29 2A 2B 2C 2D 2E 2F \n"
-      "30 31 32 33 34 35 36 37 00 00 00 00 00 00 00 00 \n"
-      "tag       67 C9 92 40 C7 D5 10 48 \n";
+  // The inputs, then the tag computation over the whole formatted MAC input.
   RunResult r = Run(args);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(ToHex(r.out), kCcmCipher + kCcmTag);
-  EXPECT_EQ(r.err, head +
-                       "pdata   20 21 22 23 24 25 26 27 28 29 2A 2B 2C 2D 2E 2F \n"
-                       "30 31 32 33 34 35 36 37 \n"
-                       "tag_len 8\n" +
-                       tag_computation);
+  testing_support::ExpectGolden(TEST_DATA_DIR "/ccm_verbose_encrypt.stderr", r.err);
 
   args[1] = "ccm_decrypt";
   r = Run({args.begin(), args.end() - 2}, FromHex(kCcmCipher + kCcmTag));
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, kCcmPlain);
-  EXPECT_EQ(r.err, head +
-                       "cdata   E3 B2 01 A9 F5 B7 1A 7A 9B 1C EA EC CD 97 E7 0B \n"
-                       "61 76 AA D9 A4 42 8A A5 \n"
-                       "tag     48 43 92 FB C1 B0 99 51 \n" +
-                       tag_computation +
-                       "dec_tag 67 C9 92 40 C7 D5 10 48 \n"
-                       "cmp_tag 67 C9 92 40 C7 D5 10 48 \n");
+  // The same inputs and tag computation, then the decrypted and computed tags.
+  testing_support::ExpectGolden(TEST_DATA_DIR "/ccm_verbose_decrypt.stderr", r.err);
 }
 
 TEST_F(AescliCli, VerboseEmptyDumpsAndReversedPaddedValues) {
@@ -377,6 +345,20 @@ TEST_F(AescliCli, HexLengthMessagesLetTheRunGoOn) {
   args = CcmArgs("ccm_decrypt");
   args.back() = "hex:484";
   ExpectFailure(Run(args, ""), "'hex' length must be multiple of 2: received=3\nrequire MAC length(-t)\n");
+}
+
+TEST_F(AescliCli, OverlongHexValuesAreMismatchesToo) {
+  // One byte too many is refused like one too few, for each fixed-size value.
+  const std::string extra = "00";
+  ExpectFailure(Run({"-m", "ctr", "-k", "hex:" + kKey + extra, "-c", "hex:" + kCounter}, kPlain),
+                "'hex' length mismatch: require=32 received=34\nrequire key(-k)\n");
+  ExpectFailure(Run({"-m", "ctr", "-k", "hex:" + kKey, "-c", "hex:" + kCounter + "0"}, kPlain),
+                "'hex' length mismatch: require=32 received=33\nrequire counter(-c)\n");
+  ExpectFailure(Run({"-m", "cbc", "-k", "hex:" + kKey, "-i", "hex:" + kIv + extra}, kPlain),
+                "'hex' length mismatch: require=32 received=34\nrequire iv(-i)\n");
+  std::vector<std::string> args = CcmArgs("ccm");
+  args[5] = "hex:" + kCcmNonce + extra;
+  ExpectFailure(Run(args, kCcmPlain), "'hex' length mismatch: require=24 received=26\nrequire nonce(-n)\n");
 }
 
 TEST_F(AescliCli, ChecksInTheirOrder) {
@@ -487,6 +469,23 @@ TEST_F(AescliCli, WritesThroughLinksAndPipes) {
   EXPECT_EQ(ToHex(std::string(buf, n > 0 ? static_cast<size_t>(n) : 0)), kCtrCipher);
   ASSERT_EQ(lstat(dir_.File("pipe").c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AescliOutput, OutputRows) {
+  testing_support::OutputTool tool;
+  tool.program = AESCLI_PATH;
+  tool.inputs = {{"plain", kPlain}};
+  tool.args = [](const std::string& output) {
+    return std::vector<std::string>{"-m", "ctr", "-k", "hex:" + kKey, "-c", "hex:" + kCounter, "-p", "plain", "-o", output};
+  };
+  tool.expected = FromHex(kCtrCipher);
+  tool.open_failure_err = [](const std::string& output) { return "cant open file: " + output + "\n"; };
+  tool.large_inputs = {{"plain", std::string(64u << 20, 'x')}};
+  testing_support::ExpectOutputRows(tool);
 }
 
 }  // namespace

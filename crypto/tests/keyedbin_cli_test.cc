@@ -7,12 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "testing/output_rows.h"
 #include "testing/run_program.h"
 
 namespace {
 
-using testing_support::RunOptions;
-using testing_support::RunProgram;
 using testing_support::RunResult;
 using testing_support::TempDir;
 
@@ -31,11 +30,7 @@ const char kUsage[] =
     "\t-A4                  Align 4byte for filesize\n"
     "\t-o outputFile        Specify the output file name.\n";
 
-RunResult Keyedbin(const TempDir& dir, const std::vector<std::string>& args) {
-  RunOptions options;
-  options.argv0 = "/opt/sdk/bin/keyedbin.exe";
-  return RunProgram(KEYEDBIN_PATH, args, dir.path(), options);
-}
+const testing_support::Cli kKeyedbin(KEYEDBIN_PATH, "/opt/sdk/bin/keyedbin.exe");
 
 TEST(KeyedbinCli, RawOutputRoundTrips) {
   TempDir dir;
@@ -43,7 +38,7 @@ TEST(KeyedbinCli, RawOutputRoundTrips) {
   for (int i = 0; i < 1000; ++i) plain += static_cast<char>(i * 7 + 3);
   dir.Write("a.dat", plain);
   dir.Write("k.key", std::string("sixteen-byte-key"));
-  RunResult r = Keyedbin(dir, {"a.dat", "k.key"});
+  RunResult r = kKeyedbin.Run(dir, {"a.dat", "k.key"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "convert a.dat to a_rc4.bin (1000byte)\n");
   EXPECT_EQ(r.err, "");
@@ -51,7 +46,7 @@ TEST(KeyedbinCli, RawOutputRoundTrips) {
   ASSERT_EQ(cipher.size(), plain.size());
   EXPECT_NE(cipher, plain);
 
-  r = Keyedbin(dir, {"-s", "a_rc4.bin", "k.key", "-o", "back.dat"});
+  r = kKeyedbin.Run(dir, {"-s", "a_rc4.bin", "k.key", "-o", "back.dat"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(dir.Read("back.dat"), plain);
@@ -61,7 +56,7 @@ TEST(KeyedbinCli, EncryptsWithPlainRc4) {
   TempDir dir;
   dir.Write("zero.bin", std::string(32, '\0'));
   dir.Write("k", kKey40);
-  RunResult r = Keyedbin(dir, {"zero.bin", "k", "-s"});
+  RunResult r = kKeyedbin.Run(dir, {"zero.bin", "k", "-s"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(dir.Read("zero_rc4.bin"), kStream40);
 }
@@ -70,7 +65,7 @@ TEST(KeyedbinCli, WritesTwentyBytesAsU8Text) {
   TempDir dir;
   dir.Write("a.dat", std::string(20, '\0'));
   dir.Write("k", kKey40);
-  RunResult r = Keyedbin(dir, {"-t1", "a.dat", "k"});
+  RunResult r = kKeyedbin.Run(dir, {"-t1", "a.dat", "k"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "convert a.dat to a_rc4.c (20byte)\n");
   EXPECT_EQ(dir.Read("a_rc4.c"),
@@ -80,7 +75,7 @@ TEST(KeyedbinCli, WritesTwentyBytesAsU8Text) {
             "0x69,0x82,0x94,0x4F,\n"
             "};\n");
   // "-t" alone means width 1.
-  r = Keyedbin(dir, {"-t", "a.dat", "k", "-o", "b.c"});
+  r = kKeyedbin.Run(dir, {"-t", "a.dat", "k", "-o", "b.c"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(dir.Read("b.c"), "#include <dravo.h>\n\n"
                              "const u8 b[0x14] = {\n"
@@ -93,19 +88,19 @@ TEST(KeyedbinCli, PacksWideElementsLittleEndianAndPads) {
   TempDir dir;
   dir.Write("k", kKey40);
   dir.Write("five", std::string(5, '\0'));
-  RunResult r = Keyedbin(dir, {"-s", "-t2", "five", "k", "-o", "five.c"});
+  RunResult r = kKeyedbin.Run(dir, {"-s", "-t2", "five", "k", "-o", "five.c"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(dir.Read("five.c"), "#include <dravo.h>\n\nconst u16 five[0x3] = {\n0x39B2,0x0563,0x00F0,\n};\n");
 
   dir.Write("ten", std::string(10, '\0'));
-  r = Keyedbin(dir, {"-s", "-t4", "ten", "k", "-o", "ten.c"});
+  r = kKeyedbin.Run(dir, {"-s", "-t4", "ten", "k", "-o", "ten.c"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(dir.Read("ten.c"),
             "#include <dravo.h>\n\nconst u32 ten[0x3] = {\n0x056339B2,0x27C03DF0,0x0000C3CC,\n};\n");
 
   // u16 elements break every eight too: nine take two lines.
   dir.Write("n18", std::string(18, '\0'));
-  r = Keyedbin(dir, {"-s", "-t2", "n18", "k", "-o", "w.c"});
+  r = kKeyedbin.Run(dir, {"-s", "-t2", "n18", "k", "-o", "w.c"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(dir.Read("w.c"),
             "#include <dravo.h>\n\nconst u16 w[0x9] = {\n"
@@ -115,14 +110,14 @@ TEST(KeyedbinCli, PacksWideElementsLittleEndianAndPads) {
 
   // Nine u32 elements break after eight.
   dir.Write("n32", std::string(32, '\0'));
-  r = Keyedbin(dir, {"-s", "-t4", "-A4", "n32", "k", "-o", "n.c"});
+  r = kKeyedbin.Run(dir, {"-s", "-t4", "-A4", "n32", "k", "-o", "n.c"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(dir.Read("n.c"),
             "#include <dravo.h>\n\nconst u32 n[0x8] = {\n"
             "0x056339B2,0x27C03DF0,0x4A52C3CC,0xA818110A,0x4F948269,0xD582FC18,0xA403C489,0x19090D7A,\n"
             "};\n");
   dir.Write("n34", std::string(34, '\0'));
-  r = Keyedbin(dir, {"-s", "-t4", "n34", "k", "-o", "m.c"});
+  r = kKeyedbin.Run(dir, {"-s", "-t4", "n34", "k", "-o", "m.c"});
   EXPECT_EQ(r.status, 0);
   std::string text = dir.Read("m.c");
   EXPECT_NE(text.find("const u32 m[0x9] = {\n0x056339B2,"), std::string::npos);
@@ -134,11 +129,11 @@ TEST(KeyedbinCli, AlignsToFourWithZeros) {
   TempDir dir;
   dir.Write("k", kKey40);
   dir.Write("five", std::string(5, '\0'));
-  RunResult r = Keyedbin(dir, {"five", "k", "-A4"});
+  RunResult r = kKeyedbin.Run(dir, {"five", "k", "-A4"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "convert five to five_rc4.bin (5byte)\n");
   EXPECT_EQ(dir.Read("five_rc4.bin"), kStream40.substr(0, 5) + std::string(3, '\0'));
-  r = Keyedbin(dir, {"five", "k", "-o", "plain.bin", "-s"});
+  r = kKeyedbin.Run(dir, {"five", "k", "-o", "plain.bin", "-s"});
   EXPECT_EQ(dir.Read("plain.bin"), kStream40.substr(0, 5));
 }
 
@@ -146,15 +141,15 @@ TEST(KeyedbinCli, DerivesDefaultNames) {
   TempDir dir;
   dir.Write("k", kKey40);
   dir.Write("sub.d/a.b.c", std::string("xyz"));
-  RunResult r = Keyedbin(dir, {"sub.d/a.b.c", "k"});
+  RunResult r = kKeyedbin.Run(dir, {"sub.d/a.b.c", "k"});
   EXPECT_EQ(r.out, "convert sub.d/a.b.c to sub.d/a.b_rc4.bin (3byte)\n");
   EXPECT_TRUE(dir.Exists("sub.d/a.b_rc4.bin"));
-  r = Keyedbin(dir, {"-t", "sub.d/a.b.c", "k"});
+  r = kKeyedbin.Run(dir, {"-t", "sub.d/a.b.c", "k"});
   EXPECT_EQ(r.out, "convert sub.d/a.b.c to sub.d/a.b_rc4.c (3byte)\n");
   EXPECT_NE(dir.Read("sub.d/a.b_rc4.c").find("const u8 a.b_rc4[0x3] = {"), std::string::npos);
   // A dot in a folder name is not an extension.
   dir.Write("sub.d/noext", std::string("q"));
-  r = Keyedbin(dir, {"sub.d/noext", "k"});
+  r = kKeyedbin.Run(dir, {"sub.d/noext", "k"});
   EXPECT_EQ(r.out, "convert sub.d/noext to sub.d/noext_rc4.bin (1byte)\n");
 }
 
@@ -180,7 +175,7 @@ TEST(KeyedbinCli, RefusesBadCommandLines) {
       {"-", "a", "k"},
   };
   for (const auto& args : bad) {
-    RunResult r = Keyedbin(dir, args);
+    RunResult r = kKeyedbin.Run(dir, args);
     EXPECT_EQ(r.status, 1) << testing::PrintToString(args);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, kUsage) << testing::PrintToString(args);
@@ -208,7 +203,7 @@ TEST(KeyedbinCli, ReportsFileErrors) {
       {{".", "k16", "-o", "o"}, "ERR: could not open file: .\n"},
   };
   for (const auto& c : cases) {
-    RunResult r = Keyedbin(dir, c.args);
+    RunResult r = kKeyedbin.Run(dir, c.args);
     EXPECT_EQ(r.status, 1) << c.err;
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, c.err);
@@ -217,7 +212,7 @@ TEST(KeyedbinCli, ReportsFileErrors) {
   EXPECT_EQ(dir.List(), (std::vector<std::string>{"empty", "k16", "k17", "x.bin"}));
 
   // A sixteen-byte key is fine; "./x.bin" is a different string from "x.bin".
-  RunResult r = Keyedbin(dir, {"./x.bin", "k16", "-o", "x.bin.out", "-s"});
+  RunResult r = kKeyedbin.Run(dir, {"./x.bin", "k16", "-o", "x.bin.out", "-s"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
 }
@@ -228,12 +223,12 @@ TEST(KeyedbinCli, FailedWriteKeepsExistingOutput) {
   dir.Write("k", kKey40);
   dir.Write("out.d/keep", std::string("x"));
   // An output path that names a folder cannot be written; nothing is lost.
-  RunResult r = Keyedbin(dir, {"in", "k", "-o", "out.d"});
+  RunResult r = kKeyedbin.Run(dir, {"in", "k", "-o", "out.d"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "ERR: could not open file: out.d\n");
   EXPECT_EQ(dir.Read("out.d/keep"), "x");
   // A device that takes no bytes is a write error, and stays a device.
-  r = Keyedbin(dir, {"in", "k", "-o", "/dev/full"});
+  r = kKeyedbin.Run(dir, {"in", "k", "-o", "/dev/full"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "ERR: write error\n");
@@ -246,7 +241,7 @@ TEST(KeyedbinCli, WritesThroughLinksAndPipes) {
   dir.Write("real/keep", std::string("x"));
   // A link to a file not yet there: the file is created, the link stays.
   ASSERT_EQ(symlink("real/out.bin", dir.File("link.bin").c_str()), 0);
-  RunResult r = Keyedbin(dir, {"-s", "in", "k", "-o", "link.bin"});
+  RunResult r = kKeyedbin.Run(dir, {"-s", "in", "k", "-o", "link.bin"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
   struct stat st;
@@ -255,7 +250,7 @@ TEST(KeyedbinCli, WritesThroughLinksAndPipes) {
   EXPECT_EQ(dir.Read("real/out.bin"), kStream40.substr(0, 5));
   // An existing file keeps its permission bits.
   ASSERT_EQ(chmod(dir.File("real/out.bin").c_str(), 0600), 0);
-  r = Keyedbin(dir, {"-s", "-A4", "in", "k", "-o", "link.bin"});
+  r = kKeyedbin.Run(dir, {"-s", "-A4", "in", "k", "-o", "link.bin"});
   EXPECT_EQ(r.status, 0);
   ASSERT_EQ(lstat(dir.File("link.bin").c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
@@ -267,7 +262,7 @@ TEST(KeyedbinCli, WritesThroughLinksAndPipes) {
   ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
   const int fd = open(dir.File("pipe").c_str(), O_RDWR | O_NONBLOCK);
   ASSERT_GE(fd, 0);
-  r = Keyedbin(dir, {"-t2", "in", "k", "-o", "pipe"});
+  r = kKeyedbin.Run(dir, {"-t2", "in", "k", "-o", "pipe"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "convert in to pipe (5byte)\n");
   char buf[256];
@@ -286,11 +281,26 @@ TEST(KeyedbinCli, KeepsAFileTheUserMayNotWrite) {
   dir.Write("in", std::string("abc"));
   dir.Write("ro.bin", std::string("old"));
   ASSERT_EQ(chmod(dir.File("ro.bin").c_str(), 0444), 0);
-  RunResult r = Keyedbin(dir, {"in", "k", "-o", "ro.bin"});
+  RunResult r = kKeyedbin.Run(dir, {"in", "k", "-o", "ro.bin"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "ERR: could not open file: ro.bin\n");
   EXPECT_EQ(dir.Read("ro.bin"), "old");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(KeyedbinCli, OutputRows) {
+  testing_support::OutputTool tool;
+  tool.program = KEYEDBIN_PATH;
+  tool.inputs = {{"in", std::string(32, '\0')}, {"k", kKey40}};
+  tool.args = [](const std::string& output) { return std::vector<std::string>{"-s", "in", "k", "-o", output}; };
+  tool.expected = kStream40;
+  tool.open_failure_err = [](const std::string& output) { return "ERR: could not open file: " + output + "\n"; };
+  tool.large_inputs = {{"in", std::string(64u << 20, 'x')}, {"k", kKey40}};
+  testing_support::ExpectOutputRows(tool);
 }
 
 }  // namespace

@@ -1,10 +1,15 @@
 #include "support/file_io.h"
 
+#include "support/output_file.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 #include <string>
 #include <thread>
@@ -100,6 +105,62 @@ TEST(FileIo, WritesIntoPipesAndDevicesWithoutReplacingThem) {
   EXPECT_EQ(Write("/dev/full", "x"), WriteStatus::kWriteError);
   ASSERT_EQ(stat("/dev/full", &st), 0);
   EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(OutputFile, WritesNamedDescriptorsAndRefusesReadOnlyOnes) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  for (const std::string prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+    EXPECT_EQ(Write(prefix + std::to_string(fds[1]), prefix), WriteStatus::kOk);
+    char buf[64];
+    const ssize_t n = read(fds[0], buf, sizeof buf);
+    EXPECT_EQ(std::string(buf, n > 0 ? static_cast<size_t>(n) : 0), prefix);
+    EXPECT_EQ(Write(prefix + std::to_string(fds[0]), "x"), WriteStatus::kCannotOpen);  // the read end
+  }
+  EXPECT_EQ(Write("/dev/fd/9999", "x"), WriteStatus::kCannotOpen);
+  close(fds[0]);
+  close(fds[1]);
+}
+
+TEST(OutputFile, TellsWhichOutputsAreWrittenInPlace) {
+  TempDir dir;
+  dir.Write("single", std::string("old"));
+  dir.Write("linked", std::string("old"));
+  ASSERT_EQ(link(dir.File("linked").c_str(), dir.File("second").c_str()), 0);
+  struct Case {
+    std::string path;
+    bool in_place;
+  } cases[] = {{dir.File("new"), false}, {dir.File("single"), false}, {dir.File("linked"), true},
+               {"/dev/null", true}};
+  for (const Case& c : cases) {
+    support::OutputFile out;
+    ASSERT_EQ(out.Open(c.path), WriteStatus::kOk) << c.path;
+    EXPECT_EQ(out.writes_through(), c.in_place) << c.path;
+    out.Abandon();
+  }
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"linked", "second", "single"}));
+}
+
+TEST(OutputFile, SignalsRemoveTheTemporaryFileAndEndTheProcess) {
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    TempDir dir;
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      support::OutputFile out;
+      if (out.Open(dir.File("out")) != WriteStatus::kOk || !out.Write("partial", 7)) _exit(2);
+      raise(sig);
+      _exit(3);  // not reached: the signal ends the process
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig << " " << status;
+    EXPECT_EQ(dir.List(), std::vector<std::string>{}) << sig;
+  }
 }
 
 }  // namespace

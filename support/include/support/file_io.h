@@ -12,8 +12,20 @@ namespace support {
 /// Result of reading a whole file.
 enum class ReadStatus { kOk, kCannotOpen, kNotRegular, kReadError, kNoMemory };
 
-/// Reads `path` whole, in binary mode, into `data`.
+/// Reads `path` whole, in binary mode, into `data`. Only regular files are
+/// read (kNotRegular otherwise); a named pipe never makes it wait.
 ReadStatus ReadWholeFile(const std::string& path, std::vector<uint8_t>* data);
+
+/// What ReadWholeFile learnt about a file, also when it refused it.
+struct FileFacts {
+  bool is_directory = false;
+  uint64_t size = 0;  // the size its status gives; 0 when unknown
+};
+
+/// The same, refusing a file of more than `max_size` bytes with kNoMemory
+/// before reading anything, and telling `*facts` (when given).
+ReadStatus ReadWholeFile(const std::string& path, std::vector<uint8_t>* data, uint64_t max_size,
+                         FileFacts* facts);
 
 /// How writing an output file ended.
 enum class WriteStatus {
@@ -23,13 +35,12 @@ enum class WriteStatus {
   kCloseError,  // every byte was written but closing the file failed
 };
 
-/// Writes `size` bytes to `path`. A regular file (new or existing) is written
-/// under a temporary name in its folder and renamed over the old one once
-/// every byte is out, so a failure leaves the old file untouched; an existing
-/// file keeps its permission bits, and one the user may not write to is
-/// refused (kCannotOpen). A symbolic link is followed and the file it names
-/// is written; the link stays. A device or pipe is written through directly,
-/// never replaced. A folder is refused (kCannotOpen).
+/// Writes `size` bytes to `path` through an OutputFile (output_file.h): a
+/// new or replaceable regular file under a temporary name renamed into place
+/// once every byte is out, so a failure leaves the old file untouched;
+/// descriptors, pipes, devices, files with other links or owners and files in
+/// folders the user may not write are written through in place. A link loop,
+/// a folder or a file the user may not write is refused (kCannotOpen).
 WriteStatus WriteOutputFile(const std::string& path, const void* data, size_t size);
 
 /// Flushes and checks standard output at exit: a failed write turns a

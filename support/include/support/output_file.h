@@ -9,12 +9,30 @@
 
 namespace support {
 
-/// An output file written in pieces. A regular file (new, or existing and
-/// writable) is written under a temporary name in its folder and put in
-/// place by Commit(), so a failed or abandoned run leaves the old file (or
-/// no file) behind; an existing file keeps its permission bits. A symbolic
-/// link is followed and the file it names is written. A device or pipe is
-/// written through directly, never replaced. A folder is refused.
+/// An output file written in pieces.
+///
+/// The common case, a new file or an existing regular one with a single
+/// name, owned by the user, in a folder the user may write, is written under
+/// a short temporary name in the same folder (".out-" and six characters, so
+/// any valid file name works) and renamed into place by Commit(): a failed or
+/// abandoned run leaves the old file (or no file) behind, and the file keeps
+/// its permission bits and group. SIGINT, SIGTERM and SIGHUP remove a live
+/// temporary file and then end the process as the signal would have (unless
+/// the program ignores or handles the signal itself).
+///
+/// Everything else is written through, in place, because replacing it would
+/// change what the user has: standard output and any descriptor named
+/// /dev/stdout, /dev/stderr, /dev/fd/N or /proc/self/fd/N (the descriptor
+/// itself is written), pipes, FIFOs and devices, a file with other hard
+/// links, a file owned by someone else, a file in a folder the user may not
+/// write (it is truncated first). A failed run can leave such an output
+/// partly written; writes_through() tells.
+///
+/// A symbolic link is followed and the file it names is written; the link
+/// stays. A dangling link creates the file it names, as a shell redirection
+/// would (kCannotOpen when that cannot be created). A link loop, a folder, a
+/// file the user may not write and a descriptor not open for writing are
+/// refused with kCannotOpen, and nothing is touched.
 ///
 ///   support::OutputFile out;
 ///   if (out.Open(path) != WriteStatus::kOk) ...;
@@ -27,7 +45,7 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  /// Opens `path` for writing; kCannotOpen when it cannot be written.
+  /// Opens `path` for writing (see above); kCannotOpen when it cannot be written.
   WriteStatus Open(const std::string& path);
   /// Appends `size` bytes; false once any write has failed (later writes
   /// are ignored and Commit() reports kWriteError).
@@ -37,12 +55,15 @@ class OutputFile {
   WriteStatus Commit();
   /// Closes and removes the temporary file, if any.
   void Abandon();
-  /// True when the output is written through in place (device, pipe,
-  /// descriptor): a failure can then leave it partly written.
+  /// True when the output is written through in place (see above): a
+  /// failure can then leave it partly written.
   bool writes_through() const { return temp_path_.empty() && fd_ >= 0; }
 
  private:
+  WriteStatus OpenThrough(const std::string& target, int flags);
+
   int fd_ = -1;
+  int temp_slot_ = -1;  // entry in the table the signal handler cleans up
   bool failed_ = false;
   std::string final_path_;
   std::string temp_path_;

@@ -33,6 +33,10 @@ bool DecodeHexStrict(const char* digits, size_t byte_count, uint8_t* out);
 /// last extension: "a/b.c/game.srl" -> "game", "x.tar.gz" -> "x.tar".
 std::string PathStem(const std::string& path);
 
+/// Where the stem of PathStem begins in `path`, and how long it is, for
+/// callers that cut the name in place.
+void PathStemRange(const std::string& path, size_t* begin, size_t* length);
+
 /// `path` with the extension of its file name (the last '.' after the last
 /// '/' or '\\') removed; the folder part stays: "dir.d/game" stays whole.
 std::string StripExtension(const std::string& path);

@@ -56,12 +56,37 @@ struct RunOptions {
   /// is sent `signal_number` (once), e.g. to drive a user break.
   std::string signal_when_output;
   int signal_number = 2;  // SIGINT
+  /// When not empty: once an entry is created in this folder, the program
+  /// is sent `signal_number` (once), e.g. to interrupt the writing of an output.
+  std::string signal_when_created;
+  /// When not negative: the program runs as this user and group, without
+  /// supplementary groups (the test must be root to switch).
+  int uid = -1;
+  int gid = -1;
 };
 
 /// Runs `program` with `args` in the working directory `cwd`, feeding
 /// `options.stdin_data` on standard input, and captures both output streams.
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::string& cwd, const RunOptions& options = {});
+
+/// A program under test with what all its runs share (argv[0], options):
+///   const Cli kTool(TOOL_PATH, "tool");
+///   RunResult r = kTool.Run(dir, {"-o", "out", "in"});
+class Cli {
+ public:
+  /// `argv0` empty: the program path.
+  explicit Cli(std::string program, std::string argv0 = "");
+
+  /// Runs the program in `dir` with `args`, feeding `stdin_data`.
+  RunResult Run(const TempDir& dir, const std::vector<std::string>& args, const std::string& stdin_data = "") const;
+  /// What every run gets (environment, time-out, ...).
+  RunOptions& options() { return options_; }
+
+ private:
+  std::string program_;
+  RunOptions options_;
+};
 
 /// Reads a file whole (empty string when it is missing).
 std::string ReadFileOrEmpty(const std::string& path);

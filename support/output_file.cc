@@ -1,0 +1,301 @@
+#include "support/output_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "support/text_parse.h"
+
+namespace support {
+
+namespace {
+constexpr int kMaxLinkHops = 40;
+// The temporary twin of an output: short, so that it fits beside any valid
+// file name, and hidden.
+constexpr char kTempName[] = ".out-XXXXXX";
+
+// The descriptor that a name of the form /dev/stdout, /dev/fd/N or
+// /proc/self/fd/N stands for, or -1. Opening such a name anew would reach the
+// pipe or terminal only through the process's own descriptor table, and
+// reading the link gives "pipe:[N]", which is no path at all.
+int NamedDescriptor(const std::string& path) {
+  if (path == "/dev/stdin") return STDIN_FILENO;
+  if (path == "/dev/stdout") return STDOUT_FILENO;
+  if (path == "/dev/stderr") return STDERR_FILENO;
+  for (const char* prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+    const size_t length = std::strlen(prefix);
+    if (path.compare(0, length, prefix) != 0) continue;
+    const char* digits = path.c_str() + length;
+    long long fd = -1;
+    if (*digits >= '0' && *digits <= '9' && ParseDecimalStrict(digits, 0, INT_MAX, &fd)) return static_cast<int>(fd);
+    return -1;
+  }
+  return -1;
+}
+
+// `path` from the root, so that a later change of the working folder (or a
+// signal arriving then) still finds the same files.
+std::string Absolute(const std::string& path) {
+  if (!path.empty() && path[0] == '/') return path;
+  char cwd[PATH_MAX];
+  if (getcwd(cwd, sizeof cwd) == nullptr) return path;
+  return std::string(cwd) + "/" + path;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Follows symbolic links to what an open for writing would reach: a path
+// (a dangling link gives the path it names) or a descriptor name. False for
+// a loop or a chain too long to follow.
+bool ResolveLinks(const std::string& path, std::string* target) {
+  *target = path;
+  for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+    if (NamedDescriptor(*target) >= 0) return true;
+    struct stat st;
+    if (lstat(target->c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+    if (hop == kMaxLinkHops) break;
+    std::vector<char> text(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
+    const ssize_t n = readlink(target->c_str(), text.data(), text.size());
+    if (n <= 0 || static_cast<size_t>(n) >= text.size()) return false;
+    std::string link(text.data(), static_cast<size_t>(n));
+    if (link[0] != '/') {
+      const size_t slash = target->rfind('/');
+      link = (slash == std::string::npos ? std::string() : target->substr(0, slash + 1)) + link;
+    }
+    *target = link;
+  }
+  errno = ELOOP;
+  return false;
+}
+
+bool WriteAll(int fd, const uint8_t* p, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = write(fd, p + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Temporary files that a signal must not leave behind. The handler reads
+// this table, so it holds plain arrays and flags only.
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kMaxLiveTemps = 16;
+struct LiveTemp {
+  volatile sig_atomic_t used = 0;
+  char path[PATH_MAX] = {};
+};
+LiveTemp g_live_temps[kMaxLiveTemps];
+
+extern "C" void RemoveTempsAndReraise(int sig) {
+  const int saved_errno = errno;
+  for (LiveTemp& temp : g_live_temps) {
+    if (temp.used) unlink(temp.path);
+  }
+  // End the way the signal would have ended the process without us.
+  struct sigaction dfl = {};
+  dfl.sa_handler = SIG_DFL;
+  sigemptyset(&dfl.sa_mask);
+  sigaction(sig, &dfl, nullptr);
+  sigset_t unblock;
+  sigemptyset(&unblock);
+  sigaddset(&unblock, sig);
+  sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
+  raise(sig);
+  errno = saved_errno;
+}
+
+// Installs the handler for each signal whose action is still the default:
+// an ignored signal stays ignored (nohup, background jobs), and a program
+// with a handler of its own keeps it.
+void InstallCleanupHandlers() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  for (int sig : kCleanupSignals) {
+    struct sigaction old = {};
+    if (sigaction(sig, nullptr, &old) != 0) continue;
+    if ((old.sa_flags & SA_SIGINFO) != 0 || old.sa_handler != SIG_DFL) continue;
+    struct sigaction action = {};
+    action.sa_handler = RemoveTempsAndReraise;
+    sigemptyset(&action.sa_mask);
+    for (int other : kCleanupSignals) sigaddset(&action.sa_mask, other);
+    sigaction(sig, &action, nullptr);
+  }
+}
+
+// Holds the cleanup signals back while the table and the file system are
+// brought into step.
+class CleanupSignalsBlocked {
+ public:
+  CleanupSignalsBlocked() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : kCleanupSignals) sigaddset(&set, sig);
+    sigprocmask(SIG_BLOCK, &set, &old_);
+  }
+  ~CleanupSignalsBlocked() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
+  CleanupSignalsBlocked(const CleanupSignalsBlocked&) = delete;
+  CleanupSignalsBlocked& operator=(const CleanupSignalsBlocked&) = delete;
+
+ private:
+  sigset_t old_;
+};
+
+int RegisterTemp(const std::string& path) {
+  if (path.size() >= sizeof(g_live_temps[0].path)) return -1;
+  for (int i = 0; i < kMaxLiveTemps; ++i) {
+    LiveTemp& temp = g_live_temps[i];
+    if (temp.used) continue;
+    std::memcpy(temp.path, path.c_str(), path.size() + 1);
+    temp.used = 1;
+    return i;
+  }
+  return -1;
+}
+
+void UnregisterTemp(int slot) {
+  if (slot >= 0) g_live_temps[slot].used = 0;
+}
+
+// Whether a rename over the existing regular file `st` at `target` would
+// keep what the user has: the same single name, owner and a folder the user
+// may change. Otherwise the file is written in place.
+bool MayReplace(const std::string& target, const struct stat& st) {
+  if (st.st_nlink != 1 || st.st_uid != geteuid()) return false;
+  return faccessat(AT_FDCWD, FolderOf(target).c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+}  // namespace
+
+OutputFile::~OutputFile() { Abandon(); }
+
+WriteStatus OutputFile::OpenThrough(const std::string& target, int flags) {
+  fd_ = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | flags);
+  return fd_ < 0 ? WriteStatus::kCannotOpen : WriteStatus::kOk;
+}
+
+WriteStatus OutputFile::Open(const std::string& path) {
+  Abandon();
+  failed_ = false;
+  if (path.empty()) return WriteStatus::kCannotOpen;
+  std::string target;
+  if (!ResolveLinks(path, &target)) return WriteStatus::kCannotOpen;
+  const int named = NamedDescriptor(target);
+  if (named >= 0) {
+    const int flags = fcntl(named, F_GETFL);
+    if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) return WriteStatus::kCannotOpen;
+    // Whatever the program printed before must come out first.
+    if (named == STDOUT_FILENO) fflush(stdout);
+    if (named == STDERR_FILENO) fflush(stderr);
+    fd_ = fcntl(named, F_DUPFD_CLOEXEC, 0);
+    return fd_ < 0 ? WriteStatus::kCannotOpen : WriteStatus::kOk;
+  }
+  struct stat st;
+  const bool exists = stat(target.c_str(), &st) == 0;
+  if (!exists && errno != ENOENT) return WriteStatus::kCannotOpen;  // a loop inside the path, say
+  if (exists && S_ISDIR(st.st_mode)) return WriteStatus::kCannotOpen;
+  if (exists && !S_ISREG(st.st_mode)) return OpenThrough(target, 0);
+  // A file the user may not write to is not replaced behind its back.
+  if (exists && faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return WriteStatus::kCannotOpen;
+  if (exists && !MayReplace(target, st)) return OpenThrough(target, O_TRUNC);
+
+  target = Absolute(target);
+  const std::string folder = FolderOf(target);
+  std::string pattern = (folder == "/" ? folder : folder + "/") + kTempName;
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  {
+    CleanupSignalsBlocked blocked;
+    InstallCleanupHandlers();
+    fd_ = mkostemp(name.data(), O_CLOEXEC);
+    if (fd_ < 0) return WriteStatus::kCannotOpen;
+    temp_slot_ = RegisterTemp(name.data());
+  }
+  temp_path_.assign(name.data());
+  final_path_ = target;
+  mode_t mode;
+  if (exists) {
+    mode = st.st_mode & 07777;
+    struct stat temp;
+    if (fstat(fd_, &temp) == 0 && temp.st_gid != st.st_gid && fchown(fd_, static_cast<uid_t>(-1), st.st_gid) != 0) {
+      // The user is not in the file's group: only writing in place keeps it.
+      Abandon();
+      return OpenThrough(target, O_TRUNC);
+    }
+  } else {
+    const mode_t mask = umask(0);
+    umask(mask);
+    mode = 0666 & ~mask;
+  }
+  fchmod(fd_, mode);
+  return WriteStatus::kOk;
+}
+
+bool OutputFile::Write(const void* data, size_t size) {
+  if (fd_ < 0 || failed_) return false;
+  if (!WriteAll(fd_, static_cast<const uint8_t*>(data), size)) failed_ = true;
+  return !failed_;
+}
+
+WriteStatus OutputFile::Commit() {
+  if (fd_ < 0) return WriteStatus::kCannotOpen;
+  const bool closed = close(fd_) == 0;
+  fd_ = -1;
+  WriteStatus status = WriteStatus::kOk;
+  if (failed_) {
+    status = WriteStatus::kWriteError;
+  } else if (!closed) {
+    status = WriteStatus::kCloseError;
+  }
+  if (!temp_path_.empty()) {
+    CleanupSignalsBlocked blocked;
+    if (status == WriteStatus::kOk && rename(temp_path_.c_str(), final_path_.c_str()) != 0) {
+      status = WriteStatus::kCannotOpen;
+    }
+    if (status != WriteStatus::kOk) unlink(temp_path_.c_str());
+    UnregisterTemp(temp_slot_);
+  }
+  temp_slot_ = -1;
+  temp_path_.clear();
+  final_path_.clear();
+  return status;
+}
+
+void OutputFile::Abandon() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  if (!temp_path_.empty()) {
+    CleanupSignalsBlocked blocked;
+    unlink(temp_path_.c_str());
+    UnregisterTemp(temp_slot_);
+  }
+  temp_slot_ = -1;
+  temp_path_.clear();
+  final_path_.clear();
+}
+
+WriteStatus WriteOutputFile(const std::string& path, const void* data, size_t size) {
+  OutputFile out;
+  const WriteStatus opened = out.Open(path);
+  if (opened != WriteStatus::kOk) return opened;
+  out.Write(data, size);
+  return out.Commit();
+}
+
+}  // namespace support
