@@ -3,7 +3,7 @@
 #   build-bench/bin/texture_bench path/to/images/*.ppm
 add_executable(texture_bench
   ${CMAKE_CURRENT_LIST_DIR}/texture_bench.cc
-  ${PROJECT_SOURCE_DIR}/texture/src/kelvane_sort.cc)
+  $<TARGET_OBJECTS:kelvane_sort>)
 target_include_directories(texture_bench PRIVATE
   ${PROJECT_SOURCE_DIR}/texture/src
   ${PROJECT_SOURCE_DIR}/texture/tests)
