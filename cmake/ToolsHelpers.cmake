@@ -28,6 +28,9 @@ endfunction()
 # registered with CTest. Each program named in PROGRAMS is handed to the test
 # as the compile definition <PROGRAM>_PATH (dots become underscores).
 function(tools_add_gtest name)
+  if(NOT BUILD_TESTING)
+    return()
+  endif()
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;PROGRAMS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE tools_warnings ${T_LIBS} GTest::gtest GTest::gtest_main)
