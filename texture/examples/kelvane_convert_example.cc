@@ -1,11 +1,12 @@
 // kelvane_convert: a small host program for the texture library. It reads an
-// image, converts it to a texture type, writes the texture data with the
-// library's writer, prints a summary and writes a PPM preview decoded from the
-// written data bytes (not from the texture object), so the preview shows what
+// image (binary PPM or PNG; a PNG's alpha channel becomes the texture's alpha
+// image), converts it to a texture type, writes the texture data with the
+// library's writer, prints a summary and writes a preview (PNG when its name
+// ends in .png, else binary PPM) decoded from the written data bytes (not from the texture object), so the preview shows what
 // the console would show.
 //
 //   kelvane_convert [--key R,G,B] [--algorithm NAME] [--share R,G,B] [--near]
-//                   [--data PREFIX] INPUT.ppm TYPE PREVIEW.ppm
+//                   [--data PREFIX] INPUT.ppm|INPUT.png TYPE PREVIEW.ppm|PREVIEW.png
 //
 // TYPE is one of palette4, a5i3, palette16, a3i5, palette256, tex4x4, direct.
 // --key makes texels of exactly that colour transparent; transparent texels
@@ -49,7 +50,7 @@ struct Options {
 
 const char* const kUsage =
     "usage: kelvane_convert [--key R,G,B] [--algorithm NAME] [--share R,G,B] [--near] [--data PREFIX] "
-    "INPUT.ppm TYPE PREVIEW.ppm\n";
+    "INPUT.ppm|INPUT.png TYPE PREVIEW.ppm|PREVIEW.png\n";
 
 bool ParseType(const char* name, CTexture::tType* type) {
   static const struct {
@@ -148,7 +149,7 @@ bool WriteBlock(const std::string& path, const std::vector<unsigned char>& bytes
 int Run(const Options& o) {
   kelvane_example::Image input;
   if (kelvane_example::LoadImage(o.input, &input) != kelvane_example::LoadStatus::kOk) {
-    std::fprintf(stderr, "kelvane_convert: cannot read binary PPM %s\n", o.input);
+    std::fprintf(stderr, "kelvane_convert: cannot read %s as a binary PPM or PNG image\n", o.input);
     return kExitFailure;
   }
 
@@ -227,8 +228,16 @@ int Run(const Options& o) {
     if (o.type == CTexture::TYPE_TEX4X4 && !WriteBlock(prefix + ".pidx", data.palette_index))
       return kExitFailure;
   }
-  const std::string ppm = kelvane_example::EncodePpm(preview);
-  if (support::WriteOutputFile(o.preview, ppm.data(), ppm.size()) != support::WriteStatus::kOk) {
+  const size_t name_length = std::strlen(o.preview);
+  const bool as_png = name_length >= 4 && std::strcmp(o.preview + name_length - 4, ".png") == 0;
+  std::string picture;
+  if (!as_png) {
+    picture = kelvane_example::EncodePpm(preview);
+  } else if (!kelvane_example::EncodePng(preview, &picture)) {
+    std::fprintf(stderr, "kelvane_convert: cannot encode the preview as PNG\n");
+    return kExitFailure;
+  }
+  if (support::WriteOutputFile(o.preview, picture.data(), picture.size()) != support::WriteStatus::kOk) {
     std::fprintf(stderr, "kelvane_convert: cannot write %s\n", o.preview);
     return kExitFailure;
   }

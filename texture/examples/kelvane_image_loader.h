@@ -1,5 +1,6 @@
 // The one image loader of the texture examples, benchmark and tests: binary
-// PPM now (8-bit channels), other formats later.
+// PPM (8-bit channels) and PNG (through libpng; any colour type, expanded to
+// 8-bit red, green, blue and, when the file has it, alpha).
 #pragma once
 
 #include <cstdint>
@@ -10,30 +11,44 @@
 
 namespace kelvane_example {
 
-/// A true-colour image: red, green, blue bytes per pixel, rows from the top.
+/// A true-colour image: red, green, blue bytes per pixel, rows from the top;
+/// `alpha` holds one byte per pixel, or nothing for an opaque image.
 struct Image {
   unsigned int width = 0;
   unsigned int height = 0;
   std::vector<unsigned char> rgb;
+  std::vector<unsigned char> alpha;
 };
 
 enum class LoadStatus {
   kOk,
   kCannotRead,  // missing, not a regular file, unreadable or out of memory
-  kNotAnImage,  // not a binary PPM with 8-bit channels, or cut short
-  kTooLarge,    // a side above 65535, more than a texture can hold
+  kNotAnImage,  // neither a binary PPM with 8-bit channels nor a sound PNG, or cut short
+  kTooLarge,    // a side above 65535 (more than a texture can hold), or a PNG of over 64 Mi pixels
 };
 
-/// Reads a binary PPM ("P6", width, height, maxval 255, then the pixels;
-/// '#' comments in the header). Sides must be 1 to 65535.
+/// Reads a PNG (by its signature) or else a binary PPM ("P6", width, height,
+/// maxval 255, then the pixels; '#' comments in the header). Sides must be 1
+/// to 65535.
 LoadStatus LoadImage(const std::string& path, Image* image);
 LoadStatus DecodePpm(const std::vector<uint8_t>& bytes, Image* image);
 
-/// The binary PPM of an image.
+/// Decodes a PNG: palette images become true colour, grey becomes equal red,
+/// green and blue, 16-bit channels keep their high byte, and an alpha channel
+/// or a transparency chunk fills `alpha` (left empty otherwise).
+LoadStatus DecodePng(const std::vector<uint8_t>& bytes, Image* image);
+bool IsPng(const std::vector<uint8_t>& bytes);
+
+/// The binary PPM of an image (alpha is dropped).
 std::string EncodePpm(const Image& image);
 
-/// Fills the texture's direct colour image from the image, with an opaque
-/// alpha image, and declares it TYPE_DIRECT.
+/// The PNG of an image: RGBA when it has alpha, else RGB. False when libpng
+/// fails.
+bool EncodePng(const Image& image, std::string* png);
+
+/// Fills the texture's direct colour image from the image and its alpha image
+/// from the image's alpha (opaque when it has none), and declares it
+/// TYPE_DIRECT.
 void FillTexture(const Image& image, Kelvane::CTexture* texture);
 
 }  // namespace kelvane_example

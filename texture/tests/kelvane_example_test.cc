@@ -14,7 +14,7 @@ using testing_support::TempDir;
 const std::string kPhoto = std::string(TEST_DATA_DIR) + "/photo-cat-64.ppm";
 const std::string kUsage =
     "usage: kelvane_convert [--key R,G,B] [--algorithm NAME] [--share R,G,B] [--near] [--data PREFIX] "
-    "INPUT.ppm TYPE PREVIEW.ppm\n";
+    "INPUT.ppm|INPUT.png TYPE PREVIEW.ppm|PREVIEW.png\n";
 
 TEST(KelvaneExample, ConvertsPhotoAndWritesPreview) {
   TempDir dir;
@@ -40,7 +40,7 @@ TEST(KelvaneExample, RefusesBadArguments) {
   EXPECT_EQ(usage.err, kUsage);
   const auto bad = RunProgram(KELVANE_CONVERT_PATH, {"bad.ppm", "palette4", "out.ppm"}, dir.path());
   EXPECT_EQ(bad.status, 1);
-  EXPECT_EQ(bad.err, "kelvane_convert: cannot read binary PPM bad.ppm\n");
+  EXPECT_EQ(bad.err, "kelvane_convert: cannot read bad.ppm as a binary PPM or PNG image\n");
   EXPECT_FALSE(dir.Exists("out.ppm"));
 }
 

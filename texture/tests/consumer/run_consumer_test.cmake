@@ -39,9 +39,26 @@ if(PKG_CONFIG)
   string(STRIP "${step_output}" pc_flags)
   separate_arguments(pc_flags UNIX_COMMAND "${pc_flags}")
   separate_arguments(extra UNIX_COMMAND "${flags}")
+  run_step("pkg-config libdir" ${PKG_CONFIG} --variable=libdir kelvane)
+  string(STRIP "${step_output}" pc_libdir)
+  # Without an rpath the installed library is not found: the prefix is one
+  # the loader does not search.
+  run_step("compile with pkg-config, no rpath" ${CXX} ${extra} "${CONSUMER_SOURCE}/kelvane_consumer_main.cc"
+    -o "${WORK_DIR}/pc_consumer_plain" ${pc_flags})
+  execute_process(COMMAND "${WORK_DIR}/pc_consumer_plain" RESULT_VARIABLE status ERROR_VARIABLE err OUTPUT_QUIET)
+  if(status EQUAL 0 OR NOT err MATCHES "libkelvane\\.so\\.1")
+    message(FATAL_ERROR "host program without rpath: status ${status}, ${err}")
+  endif()
+  run_step("run it with LD_LIBRARY_PATH" ${CMAKE_COMMAND} -E env "LD_LIBRARY_PATH=${pc_libdir}"
+    "${WORK_DIR}/pc_consumer_plain")
+  if(NOT step_output STREQUAL "ok 3\n")
+    message(FATAL_ERROR "host program with LD_LIBRARY_PATH printed: ${step_output}")
+  endif()
+  # The README's way: an rpath from pkg-config's libdir.
   run_step("compile with pkg-config" ${CXX} ${extra} "${CONSUMER_SOURCE}/kelvane_consumer_main.cc"
-    -o "${WORK_DIR}/pc_consumer" ${pc_flags} "-Wl,-rpath,${libdir}")
-  run_step("run the pkg-config host program" "${WORK_DIR}/pc_consumer")
+    -o "${WORK_DIR}/pc_consumer" ${pc_flags} "-Wl,-rpath,${pc_libdir}")
+  run_step("run the pkg-config host program" ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH
+    "${WORK_DIR}/pc_consumer")
   if(NOT step_output STREQUAL "ok 3\n")
     message(FATAL_ERROR "pkg-config host program printed: ${step_output}")
   endif()
