@@ -6,9 +6,11 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "aes_modes.h"
+#include "aescli_cipher.h"
 #include "aescli_input.h"
 #include "ccm_trace_text.h"
 #include "support/file_io.h"
@@ -20,42 +22,14 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kGoOn = -1;
 
-enum class Mode { kNone, kCtr, kCbcEncrypt, kCbcDecrypt, kCcmEncrypt, kCcmDecrypt };
-
-/// A key, nonce, IV or counter.
-struct FixedValue {
-  uint8_t bytes[16] = {};
-  bool present = false;
-};
-
 /// The settings, with the files named by options already read (in
 /// command-line order, so errors come in that order).
 struct Options {
-  Mode mode = Mode::kNone;
-  FixedValue key;
-  FixedValue nonce;
-  FixedValue iv;
-  FixedValue counter;
+  aes::CipherRequest cipher;
   std::vector<uint8_t> text;
   bool has_text = false;
-  std::vector<uint8_t> adata;
-  std::vector<uint8_t> tag_bytes;
-  bool has_tag_bytes = false;
-  int mac_length = 0;
-  bool reversed = false;
   bool verbose = false;
   const char* output = nullptr;
-
-  Options() = default;
-  Options(const Options&) = delete;
-  Options& operator=(const Options&) = delete;
-  ~Options() {
-    aes::SecureWipe(&key, sizeof(key));
-    aes::SecureWipe(&nonce, sizeof(nonce));
-    aes::SecureWipe(&iv, sizeof(iv));
-    aes::SecureWipe(&counter, sizeof(counter));
-    if (!tag_bytes.empty()) aes::SecureWipe(tag_bytes.data(), tag_bytes.size());
-  }
 };
 
 bool StartsWith(const char* text, const char* prefix) {
@@ -96,7 +70,7 @@ int StdinFailure(aes::InputStatus status, const aes::InputFailure& failure) {
   return kExitFailure;
 }
 
-int SetFixedValue(const char* value, size_t size, FixedValue* setting) {
+int SetFixedValue(const char* value, size_t size, aes::FixedValue* setting) {
   aes::SecureWipe(setting, sizeof(*setting));  // the last value given counts, even a bad one
   if (StartsWith(value, "hex:")) {
     const char* digits = value + 4;
@@ -115,7 +89,7 @@ int SetFixedValue(const char* value, size_t size, FixedValue* setting) {
   return status;
 }
 
-int SetMacLength(const char* value, Options* o) {
+int SetMacLength(const char* value, aes::CipherRequest* o) {
   o->has_tag_bytes = false;
   o->tag_bytes.clear();
   o->mac_length = 0;
@@ -137,7 +111,7 @@ int SetMacLength(const char* value, Options* o) {
   return kGoOn;
 }
 
-int SetAdata(const char* value, Options* o) {
+int SetAdata(const char* value, aes::CipherRequest* o) {
   aes::InputFailure failure;
   if (!StartsWith(value, "stdin:")) return FileFailure(aes::ReadInputFile(value, &o->adata, &failure), value, failure);
   const long long count = support::ParseDecimalPrefix(value + 6);
@@ -146,28 +120,6 @@ int SetAdata(const char* value, Options* o) {
     return kExitFailure;
   }
   return StdinFailure(aes::ReadCount(stdin, static_cast<size_t>(count), &o->adata, &failure), failure);
-}
-
-bool ParseMode(const char* name, Mode* mode) {
-  static const struct {
-    const char* name;
-    Mode mode;
-  } kModes[] = {
-      {"ctr", Mode::kCtr},
-      {"cbc", Mode::kCbcEncrypt},
-      {"cbc_encrypt", Mode::kCbcEncrypt},
-      {"cbc_decrypt", Mode::kCbcDecrypt},
-      {"ccm", Mode::kCcmEncrypt},
-      {"ccm_encrypt", Mode::kCcmEncrypt},
-      {"ccm_decrypt", Mode::kCcmDecrypt},
-  };
-  for (const auto& entry : kModes) {
-    if (std::strcmp(name, entry.name) == 0) {
-      *mode = entry.mode;
-      return true;
-    }
-  }
-  return false;
 }
 
 bool TakesValue(const char* option) {
@@ -184,7 +136,7 @@ int ParseArgs(int argc, char** argv, Options* o) {
   for (int i = 1; i < argc; ++i) {
     const char* option = argv[i];
     if (std::strcmp(option, "-r") == 0) {
-      o->reversed = true;
+      o->cipher.reversed = true;
       continue;
     }
     if (std::strcmp(option, "--verbose") == 0) {
@@ -206,22 +158,22 @@ int ParseArgs(int argc, char** argv, Options* o) {
         o->output = value;
         break;
       case 'm':
-        if (!ParseMode(value, &o->mode)) {
+        if (!aes::ParseCipherMode(value, &o->cipher.mode)) {
           std::fprintf(stderr, "unkwon cipher mode: %s\n", value);
           return kExitFailure;
         }
         break;
       case 'k':
-        status = SetFixedValue(value, aes::kKeySize, &o->key);
+        status = SetFixedValue(value, aes::kKeySize, &o->cipher.key);
         break;
       case 'n':
-        status = SetFixedValue(value, aes::kNonceSize, &o->nonce);
+        status = SetFixedValue(value, aes::kNonceSize, &o->cipher.nonce);
         break;
       case 'i':
-        status = SetFixedValue(value, aes::kBlockSize, &o->iv);
+        status = SetFixedValue(value, aes::kBlockSize, &o->cipher.iv);
         break;
       case 'c':
-        status = SetFixedValue(value, aes::kBlockSize, &o->counter);
+        status = SetFixedValue(value, aes::kBlockSize, &o->cipher.counter);
         break;
       case 'p': {
         aes::InputFailure failure;
@@ -230,10 +182,10 @@ int ParseArgs(int argc, char** argv, Options* o) {
         break;
       }
       case 'a':
-        status = SetAdata(value, o);
+        status = SetAdata(value, &o->cipher);
         break;
       case 't':
-        status = SetMacLength(value, o);
+        status = SetMacLength(value, &o->cipher);
         break;
       default:
         break;
@@ -266,164 +218,73 @@ int WriteOutput(const char* path, const uint8_t* data, size_t size) {
   return kExitFailure;
 }
 
-/// The input text with the room the cipher operations need behind it:
-/// padding to whole blocks and the CCM tag, all zero.
-struct WorkBuffer {
-  std::vector<uint8_t> bytes;
-  size_t size = 0;
-  uint8_t* data() { return bytes.data(); }
-};
-
-// The checks every mode starts with, in their order; kGoOn when all pass.
-int CheckKeyAnd(const Options& o, const FixedValue& second, const char* second_message) {
-  if (!o.key.present) {
-    std::fprintf(stderr, "require key(-k)\n");
-    return kExitFailure;
+// Words a run that did not end well; kGoOn when it did.
+int CipherFailure(const aes::CipherResult& result, const aes::CipherRequest& request) {
+  switch (result.status) {
+    case aes::CipherStatus::kOk:
+      return kGoOn;
+    case aes::CipherStatus::kNoMode:
+      std::fprintf(stderr, "cipher mode not specified\n");
+      break;
+    case aes::CipherStatus::kNoKey:
+      std::fprintf(stderr, "require key(-k)\n");
+      break;
+    case aes::CipherStatus::kNoCounter:
+      std::fprintf(stderr, "require counter(-c)\n");
+      break;
+    case aes::CipherStatus::kNoIv:
+      std::fprintf(stderr, "require iv(-i)\n");
+      break;
+    case aes::CipherStatus::kNotWholeBlocks:
+      std::fprintf(stderr, "input text length must be multiple of 16\n");
+      break;
+    case aes::CipherStatus::kNoNonce:
+      std::fprintf(stderr, "require nonce(-n)\n");
+      break;
+    case aes::CipherStatus::kNoMacLength:
+      std::fprintf(stderr, "require MAC length(-t)\n");
+      break;
+    case aes::CipherStatus::kBadMacLength:
+      std::fprintf(stderr, "MAC length(-t=%d) must be one of 4, 6, 8, 10, 12, 14, 16\n", request.mac_length);
+      break;
+    case aes::CipherStatus::kShorterThanMac:
+      std::fprintf(stderr, "input text shorter than MAC length(-t=%d)\n", request.mac_length);
+      break;
+    case aes::CipherStatus::kTextTooLong:
+      std::fprintf(stderr, "input text too long for ccm: %zu bytes (at most %zu)\n", result.text_size,
+                   aes::kCcmMaxPayload);
+      break;
+    case aes::CipherStatus::kAdataTooLong:
+      std::fprintf(stderr, "associated data too long for ccm: %zu bytes\n", request.adata.size());
+      break;
+    case aes::CipherStatus::kTagMismatch:
+      std::fprintf(stderr, "ccm decrypt verification failed\n");
+      break;
+    case aes::CipherStatus::kCcmFailed:
+      std::fprintf(stderr, "ccm failed\n");
+      break;
   }
-  if (!second.present) {
-    std::fputs(second_message, stderr);
-    return kExitFailure;
-  }
-  return kGoOn;
-}
-
-int RunCtr(const Options& o, WorkBuffer* text) {
-  const int status = CheckKeyAnd(o, o.counter, "require counter(-c)\n");
-  if (status != kGoOn) return status;
-  if (o.reversed) {
-    aes::CtrCryptReversed(o.key.bytes, o.counter.bytes, text->data(), text->size);
-  } else {
-    aes::CtrCrypt(o.key.bytes, o.counter.bytes, text->data(), text->size, text->data());
-  }
-  return WriteOutput(o.output, text->data(), text->size);
-}
-
-int RunCbc(const Options& o, bool encrypt, WorkBuffer* text) {
-  const int status = CheckKeyAnd(o, o.iv, "require iv(-i)\n");
-  if (status != kGoOn) return status;
-  if (text->size % aes::kBlockSize != 0) {
-    std::fprintf(stderr, "input text length must be multiple of 16\n");
-    return kExitFailure;
-  }
-  uint8_t* data = text->data();
-  const size_t size = text->size;
-  if (o.reversed) {
-    encrypt ? aes::CbcEncryptReversed(o.key.bytes, o.iv.bytes, data, size)
-            : aes::CbcDecryptReversed(o.key.bytes, o.iv.bytes, data, size);
-  } else {
-    encrypt ? aes::CbcEncrypt(o.key.bytes, o.iv.bytes, data, size, data)
-            : aes::CbcDecrypt(o.key.bytes, o.iv.bytes, data, size, data);
-  }
-  return WriteOutput(o.output, data, size);
-}
-
-int CheckCcm(const Options& o) {
-  const int status = CheckKeyAnd(o, o.nonce, "require nonce(-n)\n");
-  if (status != kGoOn) return status;
-  if (o.mac_length == 0) {
-    std::fprintf(stderr, "require MAC length(-t)\n");
-    return kExitFailure;
-  }
-  if (o.mac_length < 0 || !aes::IsValidCcmTagLength(static_cast<size_t>(o.mac_length))) {
-    std::fprintf(stderr, "MAC length(-t=%d) must be one of 4, 6, 8, 10, 12, 14, 16\n", o.mac_length);
-    return kExitFailure;
-  }
-  return kGoOn;
-}
-
-int RunCcm(const Options& o, bool encrypt, WorkBuffer* text) {
-  const size_t tag_size = static_cast<size_t>(o.mac_length);
-  uint8_t* data = text->data();
-  size_t data_size = text->size;
-  const uint8_t* tag = o.tag_bytes.data();
-  if (!encrypt && !o.has_tag_bytes) {
-    // The received tag is the end of the input text.
-    if (data_size < tag_size) {
-      std::fprintf(stderr, "input text shorter than MAC length(-t=%d)\n", o.mac_length);
-      return kExitFailure;
-    }
-    data_size -= tag_size;
-    tag = data + data_size;
-  }
-  const size_t counted = o.reversed ? aes::Pad16(data_size) : data_size;
-  if (counted > aes::kCcmMaxPayload) {
-    std::fprintf(stderr, "input text too long for ccm: %zu bytes (at most %zu)\n", data_size, aes::kCcmMaxPayload);
-    return kExitFailure;
-  }
-  const size_t counted_adata = o.reversed ? aes::Pad16(o.adata.size()) : o.adata.size();
-  if (counted_adata > aes::kCcmMaxAdata) {
-    std::fprintf(stderr, "associated data too long for ccm: %zu bytes\n", o.adata.size());
-    return kExitFailure;
-  }
-  // The reversed operations pad and reverse the associated data in place.
-  std::vector<uint8_t> adata(aes::Pad16(o.adata.size()));
-  if (!o.adata.empty()) std::memcpy(adata.data(), o.adata.data(), o.adata.size());
-
-  aes::CcmTraceText trace_text([](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), stderr); });
-  aes::CcmTracer* tracer = o.verbose ? &trace_text : nullptr;
-  aes::CcmStatus result;
-  size_t out_size;
-  const uint8_t* key = o.key.bytes;
-  const uint8_t* nonce = o.nonce.bytes;
-  if (encrypt) {
-    result = o.reversed
-                 ? aes::CcmEncryptReversed(key, nonce, adata.data(), o.adata.size(), data, data_size, tag_size, tracer)
-                 : aes::CcmEncrypt(key, nonce, adata.data(), o.adata.size(), data, data_size, tag_size, data, false,
-                                   tracer);
-    out_size = data_size + tag_size;
-  } else {
-    result = o.reversed ? aes::CcmDecryptReversed(key, nonce, adata.data(), o.adata.size(), data, data_size, tag,
-                                                  tag_size, tracer)
-                        : aes::CcmDecrypt(key, nonce, adata.data(), o.adata.size(), data, data_size, tag, tag_size,
-                                          data, false, tracer);
-    out_size = data_size;
-  }
-  if (result != aes::CcmStatus::kOk && result != aes::CcmStatus::kTagMismatch) {
-    // Sizes and tag length were checked above; this cannot happen.
-    std::fprintf(stderr, "ccm failed\n");
-    return kExitFailure;
-  }
-  const int status = WriteOutput(o.output, data, out_size);
-  if (status != kGoOn) return status;
-  if (result == aes::CcmStatus::kTagMismatch) {
-    std::fprintf(stderr, "ccm decrypt verification failed\n");
-    return kExitFailure;
-  }
-  return kGoOn;
+  return kExitFailure;
 }
 
 int Run(const Options& o) {
-  WorkBuffer text;
+  std::vector<uint8_t> input;
   if (o.has_text) {
-    text.bytes = o.text;
+    input = o.text;
   } else {
     aes::InputFailure failure;
-    const int status = StdinFailure(aes::ReadToEnd(stdin, &text.bytes, &failure), failure);
+    const int status = StdinFailure(aes::ReadToEnd(stdin, &input, &failure), failure);
     if (status != kGoOn) return status;
   }
-  text.size = text.bytes.size();
-  text.bytes.resize(aes::Pad16(text.size) + aes::kBlockSize);
-  if (o.mode == Mode::kNone) {
-    std::fprintf(stderr, "cipher mode not specified\n");
-    return kExitFailure;
+  aes::WorkBuffer text(std::move(input));
+  aes::CcmTraceText trace_text([](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), stderr); });
+  const aes::CipherResult result = aes::RunCipher(o.cipher, &text, o.verbose ? &trace_text : nullptr);
+  // A tag that does not match still writes the plaintext, then says so.
+  if (result.status == aes::CipherStatus::kOk || result.status == aes::CipherStatus::kTagMismatch) {
+    const int status = WriteOutput(o.output, result.data, result.size);
+    if (status != kGoOn) return status;
   }
-  int status = kGoOn;
-  if (o.mode == Mode::kCcmEncrypt || o.mode == Mode::kCcmDecrypt) status = CheckCcm(o);
-  switch (o.mode) {
-    case Mode::kNone:
-      break;
-    case Mode::kCtr:
-      status = RunCtr(o, &text);
-      break;
-    case Mode::kCbcEncrypt:
-    case Mode::kCbcDecrypt:
-      status = RunCbc(o, o.mode == Mode::kCbcEncrypt, &text);
-      break;
-    case Mode::kCcmEncrypt:
-    case Mode::kCcmDecrypt:
-      if (status == kGoOn) status = RunCcm(o, o.mode == Mode::kCcmEncrypt, &text);
-      break;
-  }
+  const int status = CipherFailure(result, o.cipher);
   return status == kGoOn ? kExitOk : status;
 }
 
