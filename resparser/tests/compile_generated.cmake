@@ -8,7 +8,7 @@ if(NOT status EQUAL 0)
   message(FATAL_ERROR "parser failed: ${status}")
 endif()
 execute_process(COMMAND ${CC} -std=c99 -pedantic-errors -Wall -Wextra -Werror -Wno-missing-braces
-                        -Wno-missing-field-initializers -I${DATA} -c rich.c -o rich.o
+                        -Wno-missing-field-initializers -I${KIT_HEADER_DIR} -c rich.c -o rich.o
                 WORKING_DIRECTORY ${WORK} RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "the generated C does not compile")
