@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <csignal>
 #include <iostream>
 #include <optional>
+#include <thread>
 
 #include "testing/run_program.h"
 
@@ -54,10 +56,13 @@ std::vector<std::string> NamesOf(const FileList& files, std::vector<std::string>
   return more;
 }
 
+using ArgsFor = std::function<std::vector<std::string>(const std::string& output)>;
+
 // One row's folder: the inputs, owned by the user the program runs as.
 class Row {
  public:
-  Row(const OutputTool& tool, const std::optional<User>& user, const FileList& inputs) : tool_(tool), user_(user) {
+  Row(const std::string& program, const ArgsFor& args, const std::optional<User>& user, const FileList& inputs)
+      : program_(program), args_(args), user_(user) {
     if (user_ && geteuid() == 0) {
       chmod(dir_.path().c_str(), 0755);
       Own(dir_.path());
@@ -71,7 +76,7 @@ class Row {
   }
   void Own(const std::string& path) {
     if (user_ && geteuid() == 0) {
-      ASSERT_EQ(chown(path.c_str(), user_->uid, user_->gid), 0) << path;
+      ASSERT_EQ(lchown(path.c_str(), user_->uid, user_->gid), 0) << path;
     }
   }
   RunResult Run(const std::string& output, RunOptions options = {}) {
@@ -79,8 +84,23 @@ class Row {
       options.uid = static_cast<int>(user_->uid);
       options.gid = static_cast<int>(user_->gid);
     }
-    return RunProgram(tool_.program, tool_.args(output), dir_.path(), options);
+    return RunProgram(program_, args_(output), dir_.path(), options);
   }
+  const TempDir& dir() const { return dir_; }
+
+ private:
+  const std::string& program_;
+  const ArgsFor& args_;
+  std::optional<User> user_;
+  TempDir dir_;
+};
+
+// A row of the output rows, which know how a tool's success and open failure read.
+class OutputRow : public Row {
+ public:
+  OutputRow(const OutputTool& tool, const std::optional<User>& user, const FileList& inputs)
+      : Row(tool.program, tool.args, user, inputs), tool_(tool) {}
+
   void ExpectSuccess(const RunResult& r) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, tool_.success_out);
@@ -91,18 +111,15 @@ class Row {
     EXPECT_EQ(r.out, tool_.open_failure_out);
     EXPECT_EQ(r.err, tool_.open_failure_err(output));
   }
-  const TempDir& dir() const { return dir_; }
 
  private:
   const OutputTool& tool_;
-  std::optional<User> user_;
-  TempDir dir_;
 };
 
 void DescriptorRows(const OutputTool& tool, const std::optional<User>& user) {
   for (const std::string name : {"/dev/stdout", "/proc/self/fd/1"}) {
     SCOPED_TRACE(name);
-    Row row(tool, user, tool.inputs);
+    OutputRow row(tool, user, tool.inputs);
     RunResult r = row.Run(name);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(r.out == tool.expected + tool.success_out) << r.out.size() << " bytes on stdout";
@@ -110,7 +127,7 @@ void DescriptorRows(const OutputTool& tool, const std::optional<User>& user) {
     EXPECT_EQ(row.dir().List(), NamesOf(tool.inputs));
   }
   SCOPED_TRACE("/dev/fd/2");
-  Row row(tool, user, tool.inputs);
+  OutputRow row(tool, user, tool.inputs);
   RunResult r = row.Run("/dev/fd/2");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, tool.success_out);
@@ -120,7 +137,7 @@ void DescriptorRows(const OutputTool& tool, const std::optional<User>& user) {
 void IdentityRows(const OutputTool& tool, const std::optional<User>& user) {
   {
     SCOPED_TRACE("a file with a second hard link");
-    Row row(tool, user, tool.inputs);
+    OutputRow row(tool, user, tool.inputs);
     row.Put("out", "old");
     ASSERT_EQ(link(row.dir().File("out").c_str(), row.dir().File("other").c_str()), 0);
     const ino_t inode = InodeOf(row.dir().File("out"));
@@ -135,7 +152,7 @@ void IdentityRows(const OutputTool& tool, const std::optional<User>& user) {
   }
   {
     SCOPED_TRACE("a writable file in a folder the user may not write");
-    Row row(tool, user, tool.inputs);
+    OutputRow row(tool, user, tool.inputs);
     row.Put("ro/out", "old contents");
     ASSERT_EQ(chmod(row.dir().File("ro").c_str(), 0555), 0);
     row.Own(row.dir().File("ro"));
@@ -146,7 +163,7 @@ void IdentityRows(const OutputTool& tool, const std::optional<User>& user) {
   }
   if (geteuid() == 0) {
     SCOPED_TRACE("a file owned by another user in a sticky folder");
-    Row row(tool, user, tool.inputs);
+    OutputRow row(tool, user, tool.inputs);
     row.dir().Write("shared/out", "old");
     ASSERT_EQ(chmod(row.dir().File("shared").c_str(), 01777), 0);
     ASSERT_EQ(chmod(row.dir().File("shared/out").c_str(), 0666), 0);
@@ -162,7 +179,7 @@ void IdentityRows(const OutputTool& tool, const std::optional<User>& user) {
 void NameAndLinkRows(const OutputTool& tool, const std::optional<User>& user) {
   {
     SCOPED_TRACE("a name of 255 characters");
-    Row row(tool, user, tool.inputs);
+    OutputRow row(tool, user, tool.inputs);
     const std::string name(255, 'n');
     row.ExpectSuccess(row.Run(name));
     EXPECT_TRUE(row.dir().Exists(name) && row.dir().Read(name) == tool.expected);
@@ -179,7 +196,7 @@ void NameAndLinkRows(const OutputTool& tool, const std::optional<User>& user) {
   };
   for (const LinkCase& c : cases) {
     SCOPED_TRACE(c.what);
-    Row row(tool, user, tool.inputs);
+    OutputRow row(tool, user, tool.inputs);
     ASSERT_EQ(symlink(c.target, row.dir().File(c.link).c_str()), 0);
     std::vector<std::string> names = {c.link};
     if (std::string(c.link) == "a") {
@@ -199,7 +216,7 @@ void SignalRows(const OutputTool& tool, const std::optional<User>& user) {
     // program still finish first, the row is tried again.
     RunResult r;
     for (int attempt = 0; attempt < 3 && !r.signaled; ++attempt) {
-      Row row(tool, user, tool.large_inputs);
+      OutputRow row(tool, user, tool.large_inputs);
       RunOptions options;
       options.signal_when_created = row.dir().path();
       options.signal_number = sig;
@@ -215,6 +232,153 @@ void SignalRows(const OutputTool& tool, const std::optional<User>& user) {
   }
 }
 
+
+const char* const kOldOutput = "the old output\n";
+
+const char* FaultName(Fault fault) {
+  switch (fault) {
+    case Fault::kFullDevice: return "the output is /dev/full";
+    case Fault::kDiskFull: return "the disk fills while the output is written";
+    case Fault::kFolderNotWritable: return "a new output in a folder the user may not write";
+    case Fault::kOutputIsFolder: return "the output names a folder";
+    case Fault::kInputMissing: return "the input vanished";
+    case Fault::kInputIsFolder: return "the input names a folder";
+    case Fault::kInputIsFifo: return "the input is a named pipe";
+    case Fault::kInputTruncated: return "the input is cut short";
+  }
+  return "?";
+}
+
+// Feeds `bytes` into the named pipe `path` from a thread of its own, for as
+// long as the row runs; a program that never opens the pipe does not keep the
+// thread waiting once the row ends.
+class PipeFeeder {
+ public:
+  PipeFeeder(std::string path, std::string bytes) : path_(std::move(path)), bytes_(std::move(bytes)) {
+    thread_ = std::thread([this] {
+      const int fd = open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+      if (fd < 0) return;
+      for (size_t done = 0; done < bytes_.size();) {
+        const ssize_t n = write(fd, bytes_.data() + done, bytes_.size() - done);
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+      }
+      close(fd);
+    });
+  }
+  ~PipeFeeder() {
+    // Opening the reading end lets a writer still waiting in open go on.
+    const int fd = open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    thread_.join();
+    if (fd >= 0) close(fd);
+  }
+  PipeFeeder(const PipeFeeder&) = delete;
+  PipeFeeder& operator=(const PipeFeeder&) = delete;
+
+ private:
+  std::string path_;
+  std::string bytes_;
+  std::thread thread_;
+};
+
+void FaultRow(const FaultTool& tool, const std::optional<User>& user, Fault fault) {
+  SCOPED_TRACE(FaultName(fault));
+  Row row(tool.program, tool.args, user, tool.inputs);
+  if (tool.writes_output) row.Put("out", kOldOutput);
+  std::string output = "out";
+  std::string path = output;
+  RunOptions options;
+  options.timeout_seconds = 20;
+  std::vector<std::string> extra;  // entries the row adds beside the inputs and "out"
+  std::optional<PipeFeeder> feeder;
+  const std::string input_bytes = [&] {
+    for (const auto& [name, bytes] : tool.inputs) {
+      if (name == tool.input) return bytes;
+    }
+    return std::string();
+  }();
+  switch (fault) {
+    case Fault::kFullDevice:
+      output = path = "/dev/full";
+      break;
+    case Fault::kDiskFull:
+      // Half the output fits: a write fails part of the way, as on a full disk.
+      options.file_size_limit = static_cast<long long>(tool.expected.size() / 2);
+      break;
+    case Fault::kFolderNotWritable:
+      output = path = "ro/out";
+      ASSERT_EQ(mkdir(row.dir().File("ro").c_str(), 0555), 0);
+      row.Own(row.dir().File("ro"));
+      extra.push_back("ro");
+      break;
+    case Fault::kOutputIsFolder:
+      ASSERT_EQ(unlink(row.dir().File("out").c_str()), 0);
+      row.Put("out/keep", "kept\n");
+      break;
+    case Fault::kInputMissing:
+    case Fault::kInputIsFolder:
+    case Fault::kInputIsFifo:
+    case Fault::kInputTruncated:
+      path = tool.input;
+      ASSERT_EQ(unlink(row.dir().File(tool.input).c_str()), 0) << tool.input;
+      if (fault == Fault::kInputIsFolder) {
+        row.Put(tool.input + "/keep", "kept\n");
+      } else if (fault == Fault::kInputIsFifo) {
+        ASSERT_EQ(mkfifo(row.dir().File(tool.input).c_str(), 0666), 0);
+        row.Own(row.dir().File(tool.input));
+        feeder.emplace(row.dir().File(tool.input), input_bytes);
+      } else if (fault == Fault::kInputTruncated) {
+        row.Put(tool.input, tool.truncated);
+      }
+      break;
+  }
+  const Outcome want = tool.outcome(fault, path);
+  const RunResult r = row.Run(output, options);
+  feeder.reset();
+  EXPECT_EQ(r.status, want.status) << r.err;
+  EXPECT_EQ(r.out, want.out);
+  EXPECT_EQ(r.err, want.err);
+  if (tool.writes_output) {
+    if (fault == Fault::kOutputIsFolder) {
+      EXPECT_EQ(row.dir().Read("out/keep"), "kept\n");
+    } else if (r.status != 0) {
+      EXPECT_EQ(row.dir().Read("out"), kOldOutput) << "the old output was damaged";
+    } else if (output == "out") {
+      const std::string& good = fault == Fault::kInputTruncated ? tool.truncated_expected : tool.expected;
+      EXPECT_TRUE(row.dir().Read("out") == good) << "the output differs from a good run's";
+    }
+    if (fault == Fault::kFolderNotWritable) {
+      EXPECT_FALSE(row.dir().Exists("ro/out"));
+    }
+  }
+  // Nothing is left behind: no temporary file, no stray output.
+  if (tool.writes_output) extra.push_back("out");
+  std::vector<std::string> names = NamesOf(tool.inputs, extra);
+  if (fault == Fault::kInputMissing) names.erase(std::find(names.begin(), names.end(), tool.input));
+  EXPECT_EQ(row.dir().List(), names);
+}
+
+void AllFaultRows(const FaultTool& tool, const std::optional<User>& user) {
+  std::vector<Fault> faults;
+  if (tool.writes_output) {
+    faults = {Fault::kFullDevice, Fault::kDiskFull, Fault::kOutputIsFolder};
+    if (user) {
+      faults.push_back(Fault::kFolderNotWritable);
+    } else {
+      std::cerr << "note: no unprivileged user, so the unwritable folder row is skipped\n";
+    }
+  }
+  if (!tool.input.empty()) {
+    ASSERT_TRUE(std::any_of(tool.inputs.begin(), tool.inputs.end(),
+                            [&](const auto& file) { return file.first == tool.input; }))
+        << tool.input << " is not among the inputs";
+    for (Fault f : {Fault::kInputMissing, Fault::kInputIsFolder, Fault::kInputIsFifo, Fault::kInputTruncated}) {
+      faults.push_back(f);
+    }
+  }
+  for (Fault fault : faults) FaultRow(tool, user, fault);
+}
+
 }  // namespace
 
 void ExpectOutputRows(const OutputTool& tool) {
@@ -224,5 +388,7 @@ void ExpectOutputRows(const OutputTool& tool) {
   NameAndLinkRows(tool, user);
   SignalRows(tool, user);
 }
+
+void ExpectFaultRows(const FaultTool& tool) { AllFaultRows(tool, RowUser()); }
 
 }  // namespace testing_support

@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -111,7 +112,7 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
   std::vector<std::string> env_s = {"PATH=/usr/bin:/bin", "LANG=C", "LC_ALL=C"};
   if (const char* home = getenv("HOME")) env_s.push_back(std::string("HOME=") + home);
   // Sanitizer settings pass through so sanitized builds check the programs too.
-  for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
+  for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "TSAN_OPTIONS"}) {
     if (const char* v = getenv(name)) env_s.push_back(std::string(name) + "=" + v);
   }
   env_s.insert(env_s.end(), options.env.begin(), options.env.end());
@@ -136,6 +137,12 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     if (options.uid >= 0 && setuid(static_cast<uid_t>(options.uid)) != 0) _exit(126);
     if (chdir(cwd.c_str()) != 0) _exit(127);
     signal(SIGPIPE, SIG_DFL);
+    if (options.file_size_limit >= 0) {
+      // An ignored SIGXFSZ stays ignored in the program, whose writes then fail instead.
+      signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{static_cast<rlim_t>(options.file_size_limit), static_cast<rlim_t>(options.file_size_limit)};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+    }
     execve(program.c_str(), argv.data(), envp.data());
     _exit(127);
   }

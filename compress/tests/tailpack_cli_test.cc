@@ -307,3 +307,38 @@ TEST(TailpackCli, OutputRows) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TailpackCli, FaultRows) {
+  using testing_support::Fault;
+  using testing_support::Outcome;
+  const std::string input = ArmCode(8192);
+  testing_support::FaultTool tool;
+  tool.program = TAILPACK_PATH;
+  tool.inputs = {{"data.bin", input}};
+  tool.args = [](const std::string& output) {
+    return std::vector<std::string>{"-o", output, "-e", "", "data.bin"};
+  };
+  tool.expected = ExpectedImage(input);
+  tool.input = "data.bin";
+  tool.truncated = input.substr(0, 4097);
+  tool.truncated_expected = ExpectedImage(tool.truncated);
+  tool.outcome = [&](Fault fault, const std::string& path) -> Outcome {
+    switch (fault) {
+      case Fault::kFullDevice:
+      case Fault::kDiskFull:
+        return {1, "exit...\n\n", "Error: Cannot write file '" + path + "'\n"};
+      case Fault::kFolderNotWritable:
+      case Fault::kOutputIsFolder:
+        return {1, "exit...\n\n", "Error: Cannot open file '" + path + "'\n"};
+      case Fault::kInputTruncated:
+        return {0, CompressedLine(tool.truncated.size(), tool.truncated_expected.size()), ""};
+      default:  // a missing input, a folder or a pipe
+        return {1, "exit...\n", "Error: Cannot open file '" + path + "'\n"};
+    }
+  };
+  testing_support::ExpectFaultRows(tool);
+}
+
+}  // namespace

@@ -36,4 +36,49 @@ struct OutputTool {
 /// with a note, when there is none).
 void ExpectOutputRows(const OutputTool& tool);
 
+/// The faults a tool must meet with a clear message, its documented status
+/// and no damage to an existing output.
+enum class Fault {
+  kFullDevice,         // the output is /dev/full
+  kDiskFull,           // the disk fills while the output is written
+  kFolderNotWritable,  // the output is a new name in a folder the user may not write
+  kOutputIsFolder,     // the output names a folder
+  kInputMissing,       // the input vanished before the run
+  kInputIsFolder,      // the input names a folder
+  kInputIsFifo,        // the input is a named pipe that another process feeds
+  kInputTruncated,     // the input is cut short
+};
+
+/// What a run ends with.
+struct Outcome {
+  int status = 0;
+  std::string out;
+  std::string err;
+};
+
+/// One tool as the fault rows see it. Every row runs in a fresh folder that
+/// holds the inputs and an old output "out", which must come through every
+/// failing row unchanged; rows that need a path name it in `outcome`'s
+/// second argument (the output's for output rows, `input` for input rows).
+struct FaultTool {
+  std::string program;
+  FileList inputs;
+  /// The arguments for a run that writes `output`.
+  std::function<std::vector<std::string>(const std::string& output)> args;
+  /// What a good run writes to the output; the output rows are left out when
+  /// the tool writes no file.
+  bool writes_output = true;
+  std::string expected;
+  /// The input that the input rows replace, and its bytes cut short.
+  std::string input;
+  std::string truncated;
+  /// What the output holds after a truncated input, when the tool accepts it.
+  std::string truncated_expected;
+  std::function<Outcome(Fault, const std::string& path)> outcome;
+};
+
+/// Runs every fault row for `tool` (as an unprivileged user when the test
+/// runs as root; the folder row is skipped, with a note, when there is none).
+void ExpectFaultRows(const FaultTool& tool);
+
 }  // namespace testing_support

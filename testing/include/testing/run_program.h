@@ -63,6 +63,9 @@ struct RunOptions {
   /// supplementary groups (the test must be root to switch).
   int uid = -1;
   int gid = -1;
+  /// When not negative: the largest file the program may write, in bytes;
+  /// a write beyond it fails (with "File too large"), as on a full disk.
+  long long file_size_limit = -1;
 };
 
 /// Runs `program` with `args` in the working directory `cwd`, feeding
