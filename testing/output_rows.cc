@@ -289,6 +289,7 @@ void FaultRow(const FaultTool& tool, const std::optional<User>& user, Fault faul
   std::string path = output;
   RunOptions options;
   options.timeout_seconds = 20;
+  options.env = tool.env;
   std::vector<std::string> extra;  // entries the row adds beside the inputs and "out"
   std::optional<PipeFeeder> feeder;
   const std::string input_bytes = [&] {

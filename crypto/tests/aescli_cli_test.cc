@@ -489,3 +489,32 @@ TEST(AescliOutput, OutputRows) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(AescliOutput, FaultRows) {
+  using testing_support::Fault;
+  testing_support::FaultTool tool;
+  tool.program = AESCLI_PATH;
+  tool.inputs = {{"plain", kPlain}};
+  tool.args = [](const std::string& output) {
+    return std::vector<std::string>{"-m", "ctr", "-k", "hex:" + kKey, "-c", "hex:" + kCounter, "-p", "plain", "-o", output};
+  };
+  tool.expected = FromHex(kCtrCipher);
+  tool.input = "plain";
+  tool.truncated = kPlain.substr(0, 5);
+  tool.truncated_expected = tool.expected.substr(0, 5);
+  tool.outcome = [](Fault fault, const std::string& path) -> testing_support::Outcome {
+    switch (fault) {
+      case Fault::kFullDevice:
+      case Fault::kDiskFull: return {1, "", "cant write to file: " + path + "\n"};
+      case Fault::kInputIsFolder: return {1, "", "cant read from file: " + path + "\n"};
+      case Fault::kInputIsFifo: return {1, "", "cant seek file: " + path + "\n"};
+      case Fault::kInputTruncated: return {0, "", ""};
+      default: return {1, "", "cant open file: " + path + "\n"};
+    }
+  };
+  testing_support::ExpectFaultRows(tool);
+}
+
+}  // namespace

@@ -304,3 +304,28 @@ TEST(KeyedbinCli, OutputRows) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(KeyedbinCli, FaultRows) {
+  using testing_support::Fault;
+  testing_support::FaultTool tool;
+  tool.program = KEYEDBIN_PATH;
+  tool.inputs = {{"in", std::string(32, '\0')}, {"k", kKey40}};
+  tool.args = [](const std::string& output) { return std::vector<std::string>{"-s", "in", "k", "-o", output}; };
+  tool.expected = kStream40;
+  tool.input = "in";
+  tool.truncated = std::string(7, '\0');
+  tool.truncated_expected = kStream40.substr(0, 7);
+  tool.outcome = [](Fault fault, const std::string& path) -> testing_support::Outcome {
+    switch (fault) {
+      case Fault::kFullDevice:
+      case Fault::kDiskFull: return {1, "", "ERR: write error\n"};
+      case Fault::kInputTruncated: return {0, "", ""};
+      default: return {1, "", "ERR: could not open file: " + path + "\n"};
+    }
+  };
+  testing_support::ExpectFaultRows(tool);
+}
+
+}  // namespace

@@ -75,6 +75,8 @@ struct FaultTool {
   /// What the output holds after a truncated input, when the tool accepts it.
   std::string truncated_expected;
   std::function<Outcome(Fault, const std::string& path)> outcome;
+  /// Extra environment entries for every run.
+  std::vector<std::string> env;
 };
 
 /// Runs every fault row for `tool` (as an unprivileged user when the test
