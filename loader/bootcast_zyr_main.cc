@@ -257,7 +257,9 @@ Outcome Run(const Options& o, const ZyrApi& api) {
   int status = SelectDevice(o, api, table, &id);
   if (status != 0) return {status, StopReason::kNone};
 
-  FILE* input = loader::OpenImage(o.run.input_path);
+  // The device library opens the image again by its name, which a named
+  // pipe would not survive: only a regular file is taken.
+  FILE* input = loader::OpenImage(o.run.input_path, /*regular_only=*/true);
   if (input == nullptr) return FailRun(o, api, "cannot open input file.", kErrorInput);
   void* device = api.device_open_ex(id);
   if (device == nullptr) {

@@ -98,13 +98,14 @@ std::string SettingsEcho(const RunSettings& s, bool from_stdin) {
   return echo;
 }
 
-FILE* OpenImage(const std::string& path) {
+FILE* OpenImage(const std::string& path, bool regular_only) {
   if (path.size() > kMaxInputPath) return nullptr;
+  struct stat st;
+  if (regular_only && (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))) return nullptr;
   FILE* input = std::fopen(path.c_str(), "rb");
   if (input == nullptr) return nullptr;
-  // A folder opens but is no image.
-  struct stat st;
-  if (fstat(fileno(input), &st) != 0 || S_ISDIR(st.st_mode)) {
+  // A folder opens but is no image; what was checked by name must still hold.
+  if (fstat(fileno(input), &st) != 0 || S_ISDIR(st.st_mode) || (regular_only && !S_ISREG(st.st_mode))) {
     std::fclose(input);
     return nullptr;
   }

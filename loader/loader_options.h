@@ -92,7 +92,9 @@ std::string SettingsEcho(const RunSettings& settings, bool from_stdin);
 
 /// Opens the image at `path` for reading; null when the path is longer than
 /// kMaxInputPath (refused rather than cut, which could name another file),
-/// cannot be opened, or names a folder.
-FILE* OpenImage(const std::string& path);
+/// cannot be opened, or names a folder. With `regular_only`, anything but a
+/// regular file is refused before it is opened (so a named pipe never makes
+/// it wait): for a device library that reads the image again by its name.
+FILE* OpenImage(const std::string& path, bool regular_only = false);
 
 }  // namespace loader

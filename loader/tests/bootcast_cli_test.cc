@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "testing/output_rows.h"
 #include "testing/run_program.h"
 
 namespace {
@@ -592,6 +593,32 @@ TEST(BootcastCli, SimulatorSettingsItCannotUseFailTheRunInsteadOfHanging) {
   EXPECT_EQ(r.err, "ISDRAVO.DLL (simulated): cannot use device 'DRAVOUSB:x'\n");
   EXPECT_EQ(r.out, "ISDRAVO.DLL (simulated): cannot use device 'DRAVOUSB:x'\n" + kExit + "1)\n");
   EXPECT_EQ(r.status, 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BootcastCli, FaultRows) {
+  using testing_support::Fault;
+  testing_support::FaultTool tool;
+  tool.program = BOOTCAST_PATH;
+  const std::string image = MakeImage(200, {"game.srl", "-x"});
+  tool.inputs = {{"game.srl", image}};
+  tool.args = [](const std::string&) { return std::vector<std::string>{"game.srl"}; };
+  tool.writes_output = false;
+  tool.input = "game.srl";
+  tool.truncated = image.substr(0, 0x50);
+  tool.env = {"BOOTCAST_TEST_SETTLE_MS=0"};
+  // The image is sent as it is: a short one runs with what it holds.
+  tool.outcome = [](Fault fault, const std::string&) -> testing_support::Outcome {
+    switch (fault) {
+      case Fault::kInputIsFifo: return {0, "game.srl\n-x\n" + kExit + "0)\n", ""};
+      case Fault::kInputTruncated: return {0, kExit + "0)\n", ""};
+      default: return {252, "*** bootcast: Error: cannot open input file.\n", ""};
+    }
+  };
+  testing_support::ExpectFaultRows(tool);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "testing/golden.h"
+#include "testing/output_rows.h"
 #include "testing/run_program.h"
 
 namespace {
@@ -384,6 +385,31 @@ TEST(BootcastZyrCli, LibraryThatCannotBeLoaded) {
   const RunResult r = RunProgram(dir.File("bin/bootcast.ZYR"), {"g.srl"}, dir.path());
   EXPECT_EQ(r.out.rfind(kError + "cannot load device library ISZYR.DLL (", 0), 0u) << r.out;
   EXPECT_EQ(r.status, Status(-10));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BootcastZyrCli, FaultRows) {
+  using testing_support::Fault;
+  testing_support::FaultTool tool;
+  tool.program = BOOTCAST_ZYR_PATH;
+  const std::string image = MakeImage({"g.srl", "-x"});
+  tool.inputs = {{"g.srl", image}};
+  tool.args = [](const std::string&) { return std::vector<std::string>{"g.srl"}; };
+  tool.writes_output = false;
+  tool.input = "g.srl";
+  tool.truncated = image.substr(0, 0xE04);
+  tool.env = {"BOOTCAST_TEST_SETTLE_MS=0"};
+  // The image is sent as it is: a short one runs with what it holds.
+  tool.outcome = [](Fault fault, const std::string&) -> testing_support::Outcome {
+    switch (fault) {
+      case Fault::kInputTruncated: return {0, "g.sr\n" + kExit + "0)\n", ""};
+      default: return {252, "*** bootcast.ZYR: Error: cannot open input file.\n", ""};
+    }
+  };
+  testing_support::ExpectFaultRows(tool);
 }
 
 }  // namespace
