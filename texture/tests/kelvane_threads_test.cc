@@ -213,7 +213,7 @@ std::vector<Job> Jobs() {
        false, {T::TYPE_TEX4X4}},
       {"pattern tex4x4 key roundrobin-linear shared, grown", 2, kOwn,
        Shared(Key(A::ALGORITHM_ROUNDROBIN_LINEAR), 0), false, true, {T::TYPE_TEX4X4}},
-      {"wide pattern tex4x4 roundrobin shared", 3, kOwn, Shared(Opaque(A::ALGORITHM_ROUNDROBIN), 2), false,
+      {"wide pattern tex4x4 hilow-linear shared", 3, kOwn, Shared(Opaque(A::ALGORITHM_HILOW_LINEAR), 2), false,
        false, {T::TYPE_TEX4X4, T::TYPE_A3I5}},
       {"wide pattern tex4x4 (library's processor)", 3, kDefault, Opaque(), false, false, {T::TYPE_TEX4X4}},
       {"pattern direct, grown", 2, kOwn, Key(), false, true, {T::TYPE_DIRECT}},
