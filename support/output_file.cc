@@ -94,7 +94,8 @@ bool WriteAll(int fd, const uint8_t* p, size_t size) {
 
 // Temporary files that a signal must not leave behind. The handler reads
 // this table, so it holds plain arrays and flags only.
-constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// SIGXFSZ comes when a write passes the user's file size limit.
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ};
 constexpr int kMaxLiveTemps = 16;
 struct LiveTemp {
   volatile sig_atomic_t used = 0;

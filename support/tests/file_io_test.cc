@@ -3,6 +3,7 @@
 #include "support/output_file.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -146,13 +147,23 @@ TEST(OutputFile, TellsWhichOutputsAreWrittenInPlace) {
 }
 
 TEST(OutputFile, SignalsRemoveTheTemporaryFileAndEndTheProcess) {
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ}) {
     TempDir dir;
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
+      const rlimit no_core{0, 0};
+      setrlimit(RLIMIT_CORE, &no_core);
       support::OutputFile out;
-      if (out.Open(dir.File("out")) != WriteStatus::kOk || !out.Write("partial", 7)) _exit(2);
+      if (out.Open(dir.File("out")) != WriteStatus::kOk) _exit(2);
+      if (sig == SIGXFSZ) {
+        // A write past the file size limit brings the signal itself.
+        const rlimit limit{4, 4};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        out.Write("partial", 7);
+        _exit(3);
+      }
+      if (!out.Write("partial", 7)) _exit(2);
       raise(sig);
       _exit(3);  // not reached: the signal ends the process
     }
