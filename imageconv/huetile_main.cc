@@ -2,6 +2,7 @@
 // tiles (8-bit or 4-bit), written to a file as binary data or C source.
 #include <getopt.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -117,6 +118,23 @@ int CannotConvert(const char* path) {
   return kExitFailure;
 }
 
+// An output that cannot be written is named first: the cannot-convert line
+// that follows names only the image.
+int CannotOpenOutput(const Options& options) {
+  fprintf(stderr, "Error: cannot open \"%s\" for writing\n", options.output_path);
+  return CannotConvert(options.ppm_path);
+}
+
+// `error` is the system's reason for the first failed write, 0 when unknown.
+int CannotWriteOutput(const Options& options, int error) {
+  if (error != 0) {
+    fprintf(stderr, "Error: cannot write \"%s\": %s\n", options.output_path, strerror(error));
+  } else {
+    fprintf(stderr, "Error: cannot write \"%s\"\n", options.output_path);
+  }
+  return CannotConvert(options.ppm_path);
+}
+
 int Run(const Options& options) {
   ppm::Image image;
   if (ppm::LoadImage(options.ppm_path, &image) != ppm::LoadStatus::kOk) return CannotConvert(options.ppm_path);
@@ -147,23 +165,29 @@ int Run(const Options& options) {
 
   // Written under a temporary name and put in place only when complete.
   support::OutputFile file;
-  if (file.Open(options.output_path) != support::WriteStatus::kOk) return CannotConvert(options.ppm_path);
+  if (file.Open(options.output_path) != support::WriteStatus::kOk) return CannotOpenOutput(options);
+  int write_error = 0;
+  auto put = [&file, &write_error](const void* data, size_t size) {
+    if (file.Write(data, size)) return true;
+    if (write_error == 0) write_error = errno;
+    return false;
+  };
   const bool palette = (options.parts & kPartPalette) != 0;
   const bool texel = (options.parts & kPartIndexes) != 0;
   const int palette_count = tiles::EvenPaletteCount(*table);
   if (options.label.empty()) {
     if (palette) {
       const std::string words = tiles::BinaryPalette(*table, palette_count);
-      file.Write(words.data(), words.size());
+      put(words.data(), words.size());
     }
-    if (texel) file.Write(tiled.get(), tile_bytes);
+    if (texel) put(tiled.get(), tile_bytes);
   } else {
-    textout::BlockOutput out([&file](const char* data, size_t size) { return file.Write(data, size); });
+    textout::BlockOutput out([&put](const char* data, size_t size) { return put(data, size); });
     if (palette) tiles::WriteCPalette(options.label, *table, palette_count, &out);
     if (texel) tiles::WriteCTexel(options.label, width, height, tiled.get(), tile_bytes, &out);
     out.Flush();
   }
-  if (file.Commit() != support::WriteStatus::kOk) return CannotConvert(options.ppm_path);
+  if (file.Commit() != support::WriteStatus::kOk) return CannotWriteOutput(options, write_error);
   return kExitOk;
 }
 

@@ -8,6 +8,7 @@
 
 #include "ppm_reference.h"
 #include "testing/golden.h"
+#include "testing/output_rows.h"
 #include "testing/run_program.h"
 
 namespace {
@@ -413,30 +414,14 @@ TEST(HuetileCli, RefusedInputsAndOutputs) {
     EXPECT_EQ(r.err, "Cannot convert file \"in.ppm\".\n") << what;
     EXPECT_FALSE(dir.Exists("out.c")) << what;
   }
+  // A folder, /dev/full and a full disk are among the fault rows below.
   TempDir dir;
   dir.Write("img.ppm", Ppm(TwoTiles()));
-  dir.Write("folder/x", std::string("x"));
-  for (const char* output : {"folder", "no/such/dir/out", "/dev/full"}) {
-    RunResult r = Huetile(dir, {"-a", "l", "img.ppm", output});
-    EXPECT_EQ(r.status, 1) << output;
-    EXPECT_EQ(r.out, "") << output;
-    EXPECT_EQ(r.err, "Cannot convert file \"img.ppm\".\n") << output;
-  }
-  EXPECT_EQ(dir.List(), (std::vector<std::string>{"folder", "img.ppm"}));
-}
-
-TEST(HuetileCli, FailedWriteKeepsTheOldFile) {
-  // A file size limit of one block makes the writes fail part way, as a
-  // full disk would.
-  TempDir dir;
-  std::mt19937 rng(3);
-  dir.Write("img.ppm", Ppm(RandomPicture(&rng, 64, 64, 200)));
-  dir.Write("out.c", std::string("old contents"));
-  RunResult r = Shell(dir, std::string("trap '' XFSZ; ulimit -f 4; exec ") + HUETILE_PATH + " -a l img.ppm out.c");
+  RunResult r = Huetile(dir, {"-a", "l", "img.ppm", "no/such/dir/out"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Cannot convert file \"img.ppm\".\n");
-  EXPECT_EQ(dir.Read("out.c"), "old contents");
-  EXPECT_EQ(dir.List(), (std::vector<std::string>{"img.ppm", "out.c"}));
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "Error: cannot open \"no/such/dir/out\" for writing\nCannot convert file \"img.ppm\".\n");
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"img.ppm"}));
 }
 
 TEST(HuetileCli, UsageTexts) {
@@ -477,6 +462,84 @@ TEST(HuetileCli, DebugLinesThenConversion) {
   EXPECT_EQ(r.err,
             "option -d: No ARG\noption -a: lab\nargc=6  optind=4\nargv[4] = [img.ppm]\nargv[5] = [out.c]\n");
   EXPECT_TRUE(dir.Read("out.c") == ppm_reference::Huetile("lab", 256, 3, 16, 8, TwoTiles().rgb));
+}
+
+// ---------------------------------------------------------------- fault rows
+
+using testing_support::Fault;
+using testing_support::FaultTool;
+using testing_support::Outcome;
+
+// The input of the fault rows, cut short inside its header (after the width)
+// and inside its pixel data.
+const char kFaultInput[] = "in.ppm";
+std::vector<std::pair<std::string, std::string>> Cuts(const std::string& ppm) {
+  return {{"cut in the header", ppm.substr(0, 5)}, {"cut in the pixels", ppm.substr(0, 12 + 200)}};
+}
+
+std::string CannotConvertInput() { return std::string("Cannot convert file \"") + kFaultInput + "\".\n"; }
+
+// Runs the rows once for each cut (`tool->truncated` tells `outcome` which).
+void ExpectFaultRowsForEachCut(FaultTool* tool) {
+  for (const auto& [what, bytes] : Cuts(tool->inputs[0].second)) {
+    SCOPED_TRACE(what);
+    tool->truncated = bytes;
+    testing_support::ExpectFaultRows(*tool);
+  }
+}
+
+TEST(HuecastCli, FaultRows) {
+  const Picture p = TwoTiles();
+  FaultTool tool;
+  tool.program = HUECAST_PATH;
+  tool.inputs = {{kFaultInput, Ppm(p)}};
+  tool.args = [](const std::string&) { return std::vector<std::string>{kFaultInput}; };
+  tool.writes_output = false;  // standard output only
+  tool.input = kFaultInput;
+  tool.outcome = [&](Fault fault, const std::string&) -> Outcome {
+    if (fault == Fault::kInputTruncated && tool.truncated.size() > 12) {
+      // The comment line goes out before the pixel data proves short.
+      return {1, "\t/* in.ppm: WIDTH=16 HEIGHT=8 DEPTH=255 */\n", CannotConvertInput()};
+    }
+    return {1, "", CannotConvertInput()};  // missing, a folder, a pipe, cut in the header
+  };
+  ExpectFaultRowsForEachCut(&tool);
+}
+
+TEST(HuemapCli, FaultRows) {
+  const Picture p = TwoTiles();
+  FaultTool tool;
+  tool.program = HUEMAP_PATH;
+  tool.inputs = {{kFaultInput, Ppm(p)}};
+  tool.args = [](const std::string&) { return std::vector<std::string>{kFaultInput, "lab"}; };
+  tool.writes_output = false;  // standard output only
+  tool.input = kFaultInput;
+  tool.outcome = [](Fault, const std::string&) -> Outcome { return {1, "", CannotConvertInput()}; };
+  ExpectFaultRowsForEachCut(&tool);
+}
+
+TEST(HuetileCli, FaultRows) {
+  const Picture p = TwoTiles();
+  FaultTool tool;
+  tool.program = HUETILE_PATH;
+  tool.inputs = {{kFaultInput, Ppm(p)}};
+  tool.args = [](const std::string& output) { return std::vector<std::string>{"-a", "lab", kFaultInput, output}; };
+  tool.expected = ppm_reference::Huetile("lab", 256, 3, p.width, p.height, p.rgb);
+  tool.input = kFaultInput;
+  tool.outcome = [](Fault fault, const std::string& path) -> Outcome {
+    switch (fault) {
+      case Fault::kFullDevice:
+        return {1, "", "Error: cannot write \"" + path + "\": No space left on device\n" + CannotConvertInput()};
+      case Fault::kDiskFull:
+        return {1, "", "Error: cannot write \"" + path + "\": File too large\n" + CannotConvertInput()};
+      case Fault::kFolderNotWritable:
+      case Fault::kOutputIsFolder:
+        return {1, "", "Error: cannot open \"" + path + "\" for writing\n" + CannotConvertInput()};
+      default:  // missing, a folder, a pipe, cut short
+        return {1, "", CannotConvertInput()};
+    }
+  };
+  ExpectFaultRowsForEachCut(&tool);
 }
 
 }  // namespace
