@@ -43,6 +43,13 @@ int Run(const Options& o) {
   // The footer's last word is how much the data grows; the buffer gets room
   // for it after the image, and the expansion runs inside it.
   const size_t growth = image_size >= 8 ? support::LoadLe32(buffer.data() + image_size - 4) : 0;
+  // Data that would grow past the original cannot match it: no need to make
+  // room for up to 4 GiB a damaged footer may claim.
+  if (image_size + growth > original.size()) {
+    std::fprintf(stderr, "lz_expand_example: %s claims to grow by %zu bytes, past the %zu bytes of %s\n", o.image,
+                 growth, original.size(), o.original);
+    return kExitFailure;
+  }
   buffer.resize(image_size + growth);
   size_t expanded = 0;
   if (backlz::ExpandBackwardInPlace(buffer.data(), buffer.size(), image_size, &expanded) !=
