@@ -336,6 +336,31 @@ TEST(ParmsinkCli, FaultRows) {
   in_place.writes_output = false;
   testing_support::ExpectFaultRows(in_place);
 
+  // The replacement file as the input: a pipe is refused without waiting,
+  // a short file fills the area in part.
+  testing_support::FaultTool replaced = copy;
+  replaced.inputs.emplace_back("repl.bin", "0123456789");
+  replaced.args = [](const std::string& output) {
+    return std::vector<std::string>{"-o", output, "-f", "repl.bin", "game.srl"};
+  };
+  replaced.expected = Buried(image, 0x1800, Area({"0123456789"}, 64));
+  replaced.input = "repl.bin";
+  replaced.truncated = "0123";
+  replaced.truncated_expected = Buried(image, 0x1800, Area({"0123"}, 64));
+  replaced.outcome = [&](Fault fault, const std::string& path) -> Outcome {
+    switch (fault) {
+      case Fault::kInputMissing:
+      case Fault::kInputIsFolder:
+      case Fault::kInputIsFifo:
+        return {2, "", "Error: parmsink: cannot open replacement file.\n"};
+      case Fault::kInputTruncated:
+        return {0, "Success.\n", ""};
+      default:
+        return copy.outcome(fault, path);
+    }
+  };
+  testing_support::ExpectFaultRows(replaced);
+
   // The disk filling up while the area is written in place: the image keeps
   // its old bytes.
   for (const long long limit : {0x1800 + 20 + 32, 0x1800 + 20}) {

@@ -211,6 +211,32 @@ TEST(ParserCli, FaultRows) {
     }
   };
   testing_support::ExpectFaultRows(tool);
+
+  // The file of a BINARY entry as the input: a pipe is refused without
+  // waiting, a short file is copied as it is.
+  testing_support::FaultTool binary = tool;
+  binary.inputs = {{"d.res", "<B>\n[G] data BINARY \"blob.txt\"\n"}, {"blob.txt", "line one\\n"}};
+  const auto table = [](const std::string& blob) {
+    return "#include <dravo.h>\nstatic ENVResource B[] = {\n   \"G.data\",\tENV_BINARY(\"" + blob +
+           "\"),\n   ENV_RESOURCE_END\n};\n\nENVResource* resourceArray[]=\n{\n   B, NULL\n};\n";
+  };
+  binary.expected = table("line one\\n");
+  binary.input = "blob.txt";
+  binary.truncated = "line";
+  binary.truncated_expected = table("line");
+  binary.outcome = [&](Fault fault, const std::string& path) -> Outcome {
+    switch (fault) {
+      case Fault::kInputMissing:
+      case Fault::kInputIsFolder:
+      case Fault::kInputIsFifo:
+        return {1, "output = out\n", "file \"blob.txt\" open error!\n"};
+      case Fault::kInputTruncated:
+        return {0, "output = out\nfinish!!\n", ""};
+      default:
+        return tool.outcome(fault, path);
+    }
+  };
+  testing_support::ExpectFaultRows(binary);
 }
 
 }  // namespace
