@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "arg_buffer.h"
 #include "image_io.h"
@@ -263,7 +264,16 @@ int Burier::LocateArea(int fd, uint64_t* at, size_t* count) {
 
 int Burier::Write(int fd, uint64_t at, size_t count) {
   if (o_.in_place) {
-    if (!WriteAt(fd, at, buffer_->bytes.data(), count)) return Fail("cannot write binary file.\n");
+    // A write that stops part of the way (a full disk, a file size limit)
+    // puts the area's old bytes back: the image is never left half changed.
+    std::vector<uint8_t> old(count);
+    if (ReadAt(fd, at, old.data(), count) != static_cast<long long>(count)) {
+      return Fail("cannot read binary file.\n");
+    }
+    if (!WriteAt(fd, at, buffer_->bytes.data(), count)) {
+      WriteAt(fd, at, old.data(), count);
+      return Fail("cannot write binary file.\n");
+    }
     if (o_.verbose) std::printf("replaced 0x%zx byte.\n", count);
     return -1;
   }

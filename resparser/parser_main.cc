@@ -106,15 +106,34 @@ bool SameFile(const std::string& a, const std::string& b) {
          sa.st_ino == sb.st_ino;
 }
 
-// Puts the output file in place holding what was written so far, and returns
-// `status`, or a failure when the file could not be completed.
-int Finish(FileSink* sink, support::OutputFile* file, int status) {
+// Puts the complete output file in place; a failure when it could not be
+// completed.
+int Finish(FileSink* sink, support::OutputFile* file) {
   sink->Flush();
   if (file->Commit() != support::WriteStatus::kOk) {
     fputs("fclose ERROR!\n", stderr);
-    if (status == kExitOk) status = kExitFailure;
+    return kExitFailure;
   }
+  return kExitOk;
+}
+
+// A failed run keeps no part of the new output: an old file stays as it was
+// (a partial table would pass for a fresh one with make), and none is made.
+int Abandon(support::OutputFile* file, int status) {
+  file->Abandon();
   return status;
+}
+
+// Opens a description for reading; -1 when it cannot be opened or is a
+// folder. A pipe is read like a file.
+int OpenDescription(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st;
+  if (fd >= 0 && (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
+    close(fd);
+    return -1;
+  }
+  return fd;
 }
 
 int Run(const Options& o) {
@@ -138,10 +157,10 @@ int Run(const Options& o) {
   resparser::TranslationState state;
   DiskFiles files;
   for (const std::string& input : o.inputs) {
-    int fd = open(input.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = OpenDescription(input);
     if (fd < 0) {
       fprintf(stderr, "Error: cannot open input file \"%s\".\n", input.c_str());
-      return Finish(&sink, &file, kExitFailure);
+      return Abandon(&file, kExitFailure);
     }
     resparser::FdSource source(fd);
     std::string failed_file;
@@ -154,23 +173,23 @@ int Run(const Options& o) {
         printf("%s line %lld\n", "syntax error", state.scan.line);
         printf("near %s\n", state.scan.has_last_text ? state.scan.last_text.c_str() : "(start of input)");
         fputs("\n", stderr);
-        return Finish(&sink, &file, kExitFailure);
+        return Abandon(&file, kExitFailure);
       case resparser::ParseStatus::kFileOpenError:
         fprintf(stderr, "file \"%s\" open error!\n", failed_file.c_str());
-        return Finish(&sink, &file, kExitFailure);
+        return Abandon(&file, kExitFailure);
       case resparser::ParseStatus::kFileReadError:
         fprintf(stderr, "file \"%s\" read error!\n", failed_file.c_str());
-        return Finish(&sink, &file, kExitFailure);
+        return Abandon(&file, kExitFailure);
       case resparser::ParseStatus::kReadError:
         fputs("input in flex scanner failed\n", stderr);
-        return Finish(&sink, &file, kExitScanner);
+        return Abandon(&file, kExitScanner);
       case resparser::ParseStatus::kNoMemory:
         fputs("scanner ERROR! out of memory\n", stderr);
-        return Finish(&sink, &file, kExitScanner);
+        return Abandon(&file, kExitScanner);
     }
   }
   resparser::WriteArrayBlock(state, &sink);
-  int status = Finish(&sink, &file, kExitOk);
+  int status = Finish(&sink, &file);
   if (status == kExitOk) fputs("finish!!\n", stdout);
   return status;
 }

@@ -7,6 +7,7 @@
 
 #include "image_io.h"
 #include "testing/golden.h"
+#include "testing/output_rows.h"
 #include "testing/run_program.h"
 
 namespace {
@@ -293,6 +294,86 @@ TEST(ParmsinkCli, BuriedArgumentsReachTheSimulatedProgram) {
   options.env = {"BOOTCAST_TEST_SETTLE_MS=0"};
   const RunResult r = RunProgram(BOOTCAST_PATH, {"game.srl"}, dir.path(), options);
   ExpectResult(r, 0, "game.srl\n-x\ntwo words\n*** Exit Dravo/Zyr program (status=0)\n", "");
+}
+
+// The faults an image, a copy or the disk can bring: a clear message, status
+// 2, and neither the copy's old file nor the image itself damaged.
+TEST(ParmsinkCli, FaultRows) {
+  using testing_support::Fault;
+  using testing_support::Outcome;
+  const std::string image = Image(8192, 0x1800, 64);
+  const std::string cut = image.substr(0, 0x1800 + 40);  // the buffer runs past the end
+  const std::string kCannotOpen = "Error: parmsink: cannot open binary file.\n";
+  const std::string kBadSize = "Error: parmsink: bad argument size.\n";
+  testing_support::FaultTool copy;
+  copy.program = PARMSINK_PATH;
+  copy.inputs = {{"game.srl", image}};
+  copy.args = [](const std::string& output) {
+    return std::vector<std::string>{"-o", output, "game.srl", "a", "bc"};
+  };
+  copy.expected = Buried(image, 0x1800, Area({"game.srl", "a", "bc"}, 64));
+  copy.input = "game.srl";
+  copy.truncated = cut;
+  copy.outcome = [&](Fault fault, const std::string&) -> Outcome {
+    switch (fault) {
+      case Fault::kFullDevice:
+      case Fault::kDiskFull:
+        return {2, "", "Error: parmsink: cannot write output file.\n"};
+      case Fault::kFolderNotWritable:
+      case Fault::kOutputIsFolder:
+        return {2, "", "Error: parmsink: cannot open output file.\n"};
+      case Fault::kInputTruncated:
+        return {2, "", kBadSize};
+      default:  // a missing image, a folder or a pipe
+        return {2, "", kCannotOpen};
+    }
+  };
+  testing_support::ExpectFaultRows(copy);
+
+  // In place the image is the output: the same input rows.
+  testing_support::FaultTool in_place = copy;
+  in_place.args = [](const std::string&) { return std::vector<std::string>{"game.srl", "a", "bc"}; };
+  in_place.writes_output = false;
+  testing_support::ExpectFaultRows(in_place);
+
+  // The replacement file as the input: a pipe is refused without waiting,
+  // a short file fills the area in part.
+  testing_support::FaultTool replaced = copy;
+  replaced.inputs.emplace_back("repl.bin", "0123456789");
+  replaced.args = [](const std::string& output) {
+    return std::vector<std::string>{"-o", output, "-f", "repl.bin", "game.srl"};
+  };
+  replaced.expected = Buried(image, 0x1800, Area({"0123456789"}, 64));
+  replaced.input = "repl.bin";
+  replaced.truncated = "0123";
+  replaced.truncated_expected = Buried(image, 0x1800, Area({"0123"}, 64));
+  replaced.outcome = [&](Fault fault, const std::string& path) -> Outcome {
+    switch (fault) {
+      case Fault::kInputMissing:
+      case Fault::kInputIsFolder:
+      case Fault::kInputIsFifo:
+        return {2, "", "Error: parmsink: cannot open replacement file.\n"};
+      case Fault::kInputTruncated:
+        return {0, "Success.\n", ""};
+      default:
+        return copy.outcome(fault, path);
+    }
+  };
+  testing_support::ExpectFaultRows(replaced);
+
+  // The disk filling up while the area is written in place: the image keeps
+  // its old bytes.
+  for (const long long limit : {0x1800 + 20 + 32, 0x1800 + 20}) {
+    SCOPED_TRACE(limit);
+    TempDir dir;
+    dir.Write("game.srl", image);
+    RunOptions options;
+    options.file_size_limit = limit;
+    const RunResult r = RunProgram(PARMSINK_PATH, {"game.srl", "a", "bc"}, dir.path(), options);
+    ExpectResult(r, 2, "", "Error: parmsink: cannot write binary file.\n");
+    EXPECT_TRUE(dir.Read("game.srl") == image) << "the image was damaged";
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"game.srl"});
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "testing/golden.h"
+#include "testing/output_rows.h"
 #include "testing/run_program.h"
 
 namespace {
@@ -134,6 +135,57 @@ TEST(ParmsinkZyrCli, UsageAndVersion) {
   testing_support::ExpectGolden(TEST_DATA_DIR "/parmsink_zyr_usage.stdout", help.out);
   ExpectResult(Zyr(dir, {"--version"}), 1,
                "ZYR-SDK Development Tool - parmsink.ZYR - Bury argument strings\nBuild 20080919\n", "");
+}
+
+// The faults an image, a copy or the disk can bring: a clear message, status
+// 2, and neither the copy's old file nor the image itself damaged.
+TEST(ParmsinkZyrCli, FaultRows) {
+  using testing_support::Fault;
+  using testing_support::Outcome;
+  const std::string image = Image(0x2000);
+  testing_support::FaultTool copy;
+  copy.program = PARMSINK_ZYR_PATH;
+  copy.inputs = {{"game.srl", image}};
+  copy.args = [](const std::string& output) { return std::vector<std::string>{"-o", output, "game.srl", "x"}; };
+  copy.expected = image;
+  copy.expected.replace(kArea, 12, std::string("game.srl\0x\0\0", 12));
+  copy.input = "game.srl";
+  copy.truncated = image.substr(0, kArea + 0x80);  // the area runs past the end
+  copy.outcome = [&](Fault fault, const std::string&) -> Outcome {
+    switch (fault) {
+      case Fault::kFullDevice:
+      case Fault::kDiskFull:
+        return {2, "", "Error: parmsink: cannot write output file.\n"};
+      case Fault::kFolderNotWritable:
+      case Fault::kOutputIsFolder:
+        return {2, "", "Error: parmsink: cannot open output file.\n"};
+      case Fault::kInputTruncated:
+        return {2, "", "Error: parmsink: bad argument mark position.\n"};
+      default:  // a missing image, a folder or a pipe
+        return {2, "", "Error: parmsink: cannot open binary file.\n"};
+    }
+  };
+  testing_support::ExpectFaultRows(copy);
+
+  // In place the image is the output: the same input rows.
+  testing_support::FaultTool in_place = copy;
+  in_place.args = [](const std::string&) { return std::vector<std::string>{"game.srl", "x"}; };
+  in_place.writes_output = false;
+  testing_support::ExpectFaultRows(in_place);
+
+  // The disk filling up while the area is written in place: the image keeps
+  // its old bytes.
+  for (const long long limit : {0xE80LL, 0xE00LL}) {  // inside the area, at its start
+    SCOPED_TRACE(limit);
+    TempDir dir;
+    dir.Write("game.srl", image);
+    RunOptions options;
+    options.file_size_limit = limit;
+    const RunResult r = RunProgram(PARMSINK_ZYR_PATH, {"game.srl", "x"}, dir.path(), options);
+    ExpectResult(r, 2, "", "Error: parmsink: cannot write binary file.\n");
+    EXPECT_TRUE(dir.Read("game.srl") == image) << "the image was damaged";
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"game.srl"});
+  }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "testing/golden.h"
+#include "testing/output_rows.h"
 #include "testing/run_program.h"
 
 namespace {
@@ -92,7 +93,8 @@ TEST(ParserCli, UsageErrorsCreateNoFile) {
   }
 }
 
-TEST(ParserCli, SyntaxErrorKeepsWhatWasWritten) {
+// A failed run keeps no part of its output: an old file stays, none is made.
+TEST(ParserCli, SyntaxErrorLeavesTheOldOutput) {
   TempDir dir;
   CopyData(dir, "second_error.res");
   dir.Write("result.c", std::string("old contents\n"));
@@ -100,14 +102,14 @@ TEST(ParserCli, SyntaxErrorKeepsWhatWasWritten) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "output = ./result.c\nsyntax error line 8\nnear STRING\n");
   EXPECT_EQ(r.err, "\n");
-  ExpectGolden(kData + "/second_error.c", dir.Read("result.c"));
+  EXPECT_EQ(dir.Read("result.c"), "old contents\n");
   EXPECT_EQ(dir.List(), (std::vector<std::string>{"result.c", "second_error.res"}));
 
   dir.Write("d.res", std::string("\n]"));
   r = Parser(dir, {"-o", "o.c", "d.res"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "output = o.c\nsyntax error line 2\nnear (start of input)\n");
-  EXPECT_EQ(dir.Read("o.c"), "#include <dravo.h>\n");
+  EXPECT_FALSE(dir.Exists("o.c"));
 }
 
 TEST(ParserCli, SeveralFilesShareTheStateAndOneArray) {
@@ -122,42 +124,34 @@ TEST(ParserCli, SeveralFilesShareTheStateAndOneArray) {
             "static ENVResource B[] = {\n   \"H.k\",\tENV_U8(1),\n   ENV_RESOURCE_END\n};\n\n"
             "ENVResource* resourceArray[]=\n{\n   A, B, NULL\n};\n");
 
-  // The line counter goes on from the first file; nothing is written after
-  // the failing one.
+  // The line counter goes on from the first file; the failing one stops the
+  // run, and the file of the run before stays.
+  const std::string before = dir.Read("result.c");
   dir.Write("c.res", std::string("k S8 1"));
   r = Parser(dir, {"a.res", "c.res", "b.res"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "output = ./result.c\nsyntax error line 3\nnear k\n");
-  EXPECT_EQ(dir.Read("result.c"), "#include <dravo.h>\nstatic ENVResource A[] = {\n   ENV_RESOURCE_END\n};\n\n");
+  EXPECT_EQ(dir.Read("result.c"), before);
 }
 
 TEST(ParserCli, InputProblems) {
   TempDir dir;
   dir.Write("d.res", std::string("<A>[G] k S8 1 data BINARY \"missing.txt\" x U8 2"));
-  const std::string partial = "#include <dravo.h>\nstatic ENVResource A[] = {\n   \"G.k\",\tENV_S8(1),\n"
-                              "   \"G.data\",\tENV_BINARY(\"";
   RunResult r = Parser(dir, {"d.res"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "output = ./result.c\n");
   EXPECT_EQ(r.err, "file \"missing.txt\" open error!\n");
-  EXPECT_EQ(dir.Read("result.c"), partial);
 
   ASSERT_EQ(mkdir(dir.File("missing.txt").c_str(), 0755), 0);  // a folder is no file to copy
   r = Parser(dir, {"d.res"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "file \"missing.txt\" open error!\n");
-  EXPECT_EQ(dir.Read("result.c"), partial);
 
   r = Parser(dir, {"-o", "o.c", "nope.res"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "output = o.c\n");
   EXPECT_EQ(r.err, "Error: cannot open input file \"nope.res\".\n");
-  EXPECT_EQ(dir.Read("o.c"), "#include <dravo.h>\n");
-
-  r = Parser(dir, {"-o", "o.c", "missing.txt"});  // a folder cannot be read
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, "input in flex scanner failed\n");
-  EXPECT_EQ(dir.Read("o.c"), "#include <dravo.h>\n");
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"d.res", "missing.txt"}));
 }
 
 TEST(ParserCli, OutputProblemsLeaveOtherFilesAlone) {
@@ -178,6 +172,71 @@ TEST(ParserCli, OutputProblemsLeaveOtherFilesAlone) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "fopen ERROR!\n");
   EXPECT_EQ(dir.List(), (std::vector<std::string>{"d.res", "link.c"}));
+}
+
+// Faults of the disk, the output and the description: a clear message, the
+// documented status, and an old output left as it was.
+TEST(ParserCli, FaultRows) {
+  using testing_support::Fault;
+  using testing_support::Outcome;
+  const std::string description = "<Settings>\n[Net]\n port U16 80\n name STRING host1\n";
+  testing_support::FaultTool tool;
+  tool.program = PARSER_PATH;
+  tool.inputs = {{"d.res", description}};
+  tool.args = [](const std::string& output) { return std::vector<std::string>{"-o", output, "d.res"}; };
+  tool.expected =
+      "#include <dravo.h>\n"
+      "static ENVResource Settings[] = {\n"
+      "   \"Net.port\",\tENV_U16(80),\n"
+      "   \"Net.name\",\tENV_STRING(\"host1\"),\n"
+      "   ENV_RESOURCE_END\n"
+      "};\n\n"
+      "ENVResource* resourceArray[]=\n{\n   Settings, NULL\n};\n";
+  tool.input = "d.res";
+  tool.truncated = description.substr(0, 26);  // ends after the type of "port"
+  tool.outcome = [&](Fault fault, const std::string& path) -> Outcome {
+    switch (fault) {
+      case Fault::kFullDevice:
+      case Fault::kDiskFull:
+        return {1, "output = " + path + "\n", "fclose ERROR!\n"};
+      case Fault::kFolderNotWritable:
+      case Fault::kOutputIsFolder:
+        return {1, "output = " + path + "\n", "fopen ERROR!\n"};
+      case Fault::kInputIsFifo:  // a description may come through a pipe
+        return {0, "output = out\nfinish!!\n", ""};
+      case Fault::kInputTruncated:
+        return {1, "output = out\nsyntax error line 3\nnear U16\n", "\n"};
+      default:  // missing, or a folder
+        return {1, "output = out\n", "Error: cannot open input file \"" + path + "\".\n"};
+    }
+  };
+  testing_support::ExpectFaultRows(tool);
+
+  // The file of a BINARY entry as the input: a pipe is refused without
+  // waiting, a short file is copied as it is.
+  testing_support::FaultTool binary = tool;
+  binary.inputs = {{"d.res", "<B>\n[G] data BINARY \"blob.txt\"\n"}, {"blob.txt", "line one\\n"}};
+  const auto table = [](const std::string& blob) {
+    return "#include <dravo.h>\nstatic ENVResource B[] = {\n   \"G.data\",\tENV_BINARY(\"" + blob +
+           "\"),\n   ENV_RESOURCE_END\n};\n\nENVResource* resourceArray[]=\n{\n   B, NULL\n};\n";
+  };
+  binary.expected = table("line one\\n");
+  binary.input = "blob.txt";
+  binary.truncated = "line";
+  binary.truncated_expected = table("line");
+  binary.outcome = [&](Fault fault, const std::string& path) -> Outcome {
+    switch (fault) {
+      case Fault::kInputMissing:
+      case Fault::kInputIsFolder:
+      case Fault::kInputIsFifo:
+        return {1, "output = out\n", "file \"blob.txt\" open error!\n"};
+      case Fault::kInputTruncated:
+        return {0, "output = out\nfinish!!\n", ""};
+      default:
+        return tool.outcome(fault, path);
+    }
+  };
+  testing_support::ExpectFaultRows(binary);
 }
 
 }  // namespace
