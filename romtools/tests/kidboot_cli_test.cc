@@ -5,6 +5,7 @@
 
 #include "rom_builder.h"
 #include "testing/golden.h"
+#include "testing/output_rows.h"
 #include "testing/run_program.h"
 
 namespace {
@@ -200,6 +201,55 @@ TEST(KidbootCli, DebugLinesShowOptionsAndFiles) {
             "ADDR    32768 bytes  ReadFile 'orig.srl'\n"
             "ADDR     4096 bytes  ReadFile 'sys.bin'\n"
             "ADDR    32768 bytes  WriteFile 'out.srl'\n");
+}
+
+TEST(KidbootCli, FaultRows) {
+  using testing_support::Fault;
+  using testing_support::Outcome;
+  const std::string rom = Rom(false);
+  const std::string syscall = Syscall();
+  // The image is cut inside its header, then inside the area to clear.
+  for (const size_t cut : {size_t{0x20}, size_t{0x6000}}) {
+    SCOPED_TRACE(cut);
+    testing_support::FaultTool tool;
+    tool.program = KIDBOOT_PATH;
+    tool.inputs = {{"orig.srl", rom}, {"sys.bin", syscall}};
+    tool.args = [](const std::string& output) { return std::vector<std::string>{"orig.srl", "sys.bin", output}; };
+    tool.expected = Expected(rom, syscall, 0x4000, 0x800, 0x5000, 0x2000, kSegmentsEnd);
+    tool.input = "orig.srl";
+    tool.truncated = rom.substr(0, cut);
+    tool.outcome = [&](Fault fault, const std::string& path) -> Outcome {
+      switch (fault) {
+        case Fault::kFullDevice:
+        case Fault::kDiskFull:
+          return {1, "", "Error: Cannot write file '" + path + "'\nError: exit...\n"};
+        case Fault::kFolderNotWritable:
+        case Fault::kOutputIsFolder:
+          return {1, "", "Error: Cannot open file '" + path + "'\nError: exit...\n"};
+        case Fault::kInputTruncated:
+          return {1, "",
+                  cut < 0x40 ? "Error: 'orig.srl' is smaller than 'sys.bin'.\nError: exit...\n"
+                             : "Error: Clearing range (0x5000-0x7000) is out of rom area (0x0-0x6000).\n"
+                               "Error: exit...\n"};
+        default:  // a missing input, a folder or a pipe
+          return {1, "", "Error: Cannot read file '" + path + "'\nError: exit...\n"};
+      }
+    };
+    testing_support::ExpectFaultRows(tool);
+  }
+
+  // A file size limit set in the shell: the write fails like any other and
+  // the old output stays, with no temporary file left.
+  TempDir dir;
+  dir.Write("orig.srl", rom);
+  dir.Write("sys.bin", syscall);
+  dir.Write("out", std::string("the old output\n"));
+  const RunResult r = romtools_test::RunWithFileSizeLimit(KIDBOOT_PATH, {"orig.srl", "sys.bin", "out"}, dir);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "Error: Cannot write file 'out'\nError: exit...\n");
+  EXPECT_EQ(dir.Read("out"), "the old output\n");
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"orig.srl", "out", "sys.bin"}));
 }
 
 }  // namespace
