@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "rom_builder.h"
+#include "testing/output_rows.h"
 #include "testing/run_program.h"
 
 namespace {
@@ -162,6 +163,51 @@ TEST(SignmergeCli, UsageNamesTheInvocation) {
               "signmerge [INPUT file] [SIGN file] [OUTPUT file]\n"
               "signmerge -D [INPUT file] [OUTPUT file]\n");
   }
+}
+
+TEST(SignmergeCli, FaultRows) {
+  using testing_support::Fault;
+  using testing_support::Outcome;
+  const std::string rom = Rom(kRecorded + 200);
+  const std::string sign = Sign();
+  // The image is cut inside its header, then inside its recorded size.
+  for (const size_t cut : {size_t{0x40}, size_t{kRecorded - 0x100}}) {
+    SCOPED_TRACE(cut);
+    testing_support::FaultTool tool;
+    tool.program = SIGNMERGE_PATH;
+    tool.inputs = {{"in.srl", rom}, {"game.sgn", sign}};
+    tool.args = [](const std::string& output) { return std::vector<std::string>{"in.srl", "game.sgn", output}; };
+    tool.expected = rom.substr(0, kRecorded) + sign.substr(0, 136) + rom.substr(kRecorded + 136);
+    tool.input = "in.srl";
+    tool.truncated = rom.substr(0, cut);
+    tool.outcome = [&](Fault fault, const std::string& path) -> Outcome {
+      switch (fault) {
+        case Fault::kFullDevice:
+        case Fault::kDiskFull:
+        case Fault::kFolderNotWritable:
+        case Fault::kOutputIsFolder:
+          return {255, "pad\n", "save error! " + path + " \nattach error " + path + "!\n"};
+        case Fault::kInputTruncated:
+          return {255, "", cut < 0x84 ? "file format error! in.srl \n" : "error: invalid rom size !\n"};
+        default:  // a missing input, a folder or a pipe
+          return {255, "", "load error! " + path + " \n"};
+      }
+    };
+    testing_support::ExpectFaultRows(tool);
+  }
+
+  // A file size limit set in the shell: the write fails like any other and
+  // the old output stays, with no temporary file left.
+  TempDir dir;
+  dir.Write("in.srl", rom);
+  dir.Write("game.sgn", sign);
+  dir.Write("out", std::string("the old output\n"));
+  const RunResult r = romtools_test::RunWithFileSizeLimit(SIGNMERGE_PATH, {"in.srl", "game.sgn", "out"}, dir);
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(r.out, "pad\n");
+  EXPECT_EQ(r.err, "save error! out \nattach error out!\n");
+  EXPECT_EQ(dir.Read("out"), "the old output\n");
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"game.sgn", "in.srl", "out"}));
 }
 
 }  // namespace
