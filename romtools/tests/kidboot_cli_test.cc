@@ -208,16 +208,27 @@ TEST(KidbootCli, FaultRows) {
   using testing_support::Outcome;
   const std::string rom = Rom(false);
   const std::string syscall = Syscall();
-  // The image is cut inside its header, then inside the area to clear.
-  for (const size_t cut : {size_t{0x20}, size_t{0x6000}}) {
-    SCOPED_TRACE(cut);
+  // The input rows for each input, with the image cut inside its header, then
+  // inside the area to clear, and the system-call image cut short.
+  struct Cut {
+    std::string input;
+    std::string truncated;
+    std::string err;
+  };
+  const std::vector<Cut> cuts = {
+      {"orig.srl", rom.substr(0, 0x20), "Error: 'orig.srl' is smaller than 'sys.bin'.\n"},
+      {"orig.srl", rom.substr(0, 0x6000), "Error: Clearing range (0x5000-0x7000) is out of rom area (0x0-0x6000).\n"},
+      {"sys.bin", syscall.substr(0, 0x7FF), "Error: 'sys.bin' is smaller than inserting size.\n"},
+  };
+  for (const Cut& cut : cuts) {
+    SCOPED_TRACE(cut.input + " cut to " + std::to_string(cut.truncated.size()) + " bytes");
     testing_support::FaultTool tool;
     tool.program = KIDBOOT_PATH;
     tool.inputs = {{"orig.srl", rom}, {"sys.bin", syscall}};
     tool.args = [](const std::string& output) { return std::vector<std::string>{"orig.srl", "sys.bin", output}; };
     tool.expected = Expected(rom, syscall, 0x4000, 0x800, 0x5000, 0x2000, kSegmentsEnd);
-    tool.input = "orig.srl";
-    tool.truncated = rom.substr(0, cut);
+    tool.input = cut.input;
+    tool.truncated = cut.truncated;
     tool.outcome = [&](Fault fault, const std::string& path) -> Outcome {
       switch (fault) {
         case Fault::kFullDevice:
@@ -227,10 +238,7 @@ TEST(KidbootCli, FaultRows) {
         case Fault::kOutputIsFolder:
           return {1, "", "Error: Cannot open file '" + path + "'\nError: exit...\n"};
         case Fault::kInputTruncated:
-          return {1, "",
-                  cut < 0x40 ? "Error: 'orig.srl' is smaller than 'sys.bin'.\nError: exit...\n"
-                             : "Error: Clearing range (0x5000-0x7000) is out of rom area (0x0-0x6000).\n"
-                               "Error: exit...\n"};
+          return {1, "", cut.err + "Error: exit...\n"};
         default:  // a missing input, a folder or a pipe
           return {1, "", "Error: Cannot read file '" + path + "'\nError: exit...\n"};
       }

@@ -170,16 +170,27 @@ TEST(SignmergeCli, FaultRows) {
   using testing_support::Outcome;
   const std::string rom = Rom(kRecorded + 200);
   const std::string sign = Sign();
-  // The image is cut inside its header, then inside its recorded size.
-  for (const size_t cut : {size_t{0x40}, size_t{kRecorded - 0x100}}) {
-    SCOPED_TRACE(cut);
+  // The input rows for each input, with the image cut inside its header, then
+  // inside its recorded size, and the sign file cut short.
+  struct Cut {
+    std::string input;
+    std::string truncated;
+    std::string err;
+  };
+  const std::vector<Cut> cuts = {
+      {"in.srl", rom.substr(0, 0x40), "file format error! in.srl \n"},
+      {"in.srl", rom.substr(0, kRecorded - 0x100), "error: invalid rom size !\n"},
+      {"game.sgn", sign.substr(0, 100), "invalid hmac file size is not 155 =>136 100  game.sgn \n"},
+  };
+  for (const Cut& cut : cuts) {
+    SCOPED_TRACE(cut.input + " cut to " + std::to_string(cut.truncated.size()) + " bytes");
     testing_support::FaultTool tool;
     tool.program = SIGNMERGE_PATH;
     tool.inputs = {{"in.srl", rom}, {"game.sgn", sign}};
     tool.args = [](const std::string& output) { return std::vector<std::string>{"in.srl", "game.sgn", output}; };
     tool.expected = rom.substr(0, kRecorded) + sign.substr(0, 136) + rom.substr(kRecorded + 136);
-    tool.input = "in.srl";
-    tool.truncated = rom.substr(0, cut);
+    tool.input = cut.input;
+    tool.truncated = cut.truncated;
     tool.outcome = [&](Fault fault, const std::string& path) -> Outcome {
       switch (fault) {
         case Fault::kFullDevice:
@@ -188,7 +199,7 @@ TEST(SignmergeCli, FaultRows) {
         case Fault::kOutputIsFolder:
           return {255, "pad\n", "save error! " + path + " \nattach error " + path + "!\n"};
         case Fault::kInputTruncated:
-          return {255, "", cut < 0x84 ? "file format error! in.srl \n" : "error: invalid rom size !\n"};
+          return {255, "", cut.err};
         default:  // a missing input, a folder or a pipe
           return {255, "", "load error! " + path + " \n"};
       }
