@@ -258,6 +258,12 @@ TEST(KidbootCli, FaultRows) {
   EXPECT_EQ(r.err, "Error: Cannot write file 'out'\nError: exit...\n");
   EXPECT_EQ(dir.Read("out"), "the old output\n");
   EXPECT_EQ(dir.List(), (std::vector<std::string>{"orig.srl", "out", "sys.bin"}));
+  // The same with the image as its own output: it stays whole.
+  const RunResult same = romtools_test::RunWithFileSizeLimit(KIDBOOT_PATH, {"orig.srl", "sys.bin", "orig.srl"}, dir);
+  EXPECT_EQ(same.status, 1);
+  EXPECT_EQ(same.err, "Error: Cannot write file 'orig.srl'\nError: exit...\n");
+  EXPECT_TRUE(dir.Read("orig.srl") == rom);
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"orig.srl", "out", "sys.bin"}));
 }
 
 }  // namespace

@@ -219,6 +219,12 @@ TEST(SignmergeCli, FaultRows) {
   EXPECT_EQ(r.err, "save error! out \nattach error out!\n");
   EXPECT_EQ(dir.Read("out"), "the old output\n");
   EXPECT_EQ(dir.List(), (std::vector<std::string>{"game.sgn", "in.srl", "out"}));
+  // The same with the image as its own output: it stays whole.
+  const RunResult same = romtools_test::RunWithFileSizeLimit(SIGNMERGE_PATH, {"in.srl", "game.sgn", "in.srl"}, dir);
+  EXPECT_EQ(same.status, 255);
+  EXPECT_EQ(same.err, "save error! in.srl \nattach error in.srl!\n");
+  EXPECT_TRUE(dir.Read("in.srl") == rom);
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"game.sgn", "in.srl", "out"}));
 }
 
 }  // namespace
