@@ -1,9 +1,17 @@
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "rom_builder.h"
+#include "testing/output_rows.h"
 #include "testing/run_program.h"
 
 namespace {
@@ -143,6 +151,137 @@ TEST(CartcleaveCli, UsageWithoutOperands) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "Usage: cartcleave [ROM IMAGE...]\n\nSlice DRAVO ROM image into ARM9/7 binaries\n");
+}
+
+// The user the output rows run as: an unprivileged one when the test runs as
+// root (the one "nobody"), else the test's own.
+std::optional<std::pair<uid_t, gid_t>> RowUser() {
+  if (geteuid() != 0) return std::make_pair(geteuid(), getegid());
+  if (const passwd* pw = getpwnam("nobody")) return std::make_pair(pw->pw_uid, pw->pw_gid);
+  return std::nullopt;
+}
+
+TEST(CartcleaveCli, FaultRows) {
+  using testing_support::Fault;
+  using testing_support::Outcome;
+  const std::string rom = Rom();
+  // The input rows: the image cut inside its header, then inside the ARM7 slice.
+  for (const size_t cut : {size_t{0x20}, size_t{0x2800}}) {
+    SCOPED_TRACE(cut);
+    testing_support::FaultTool tool;
+    tool.program = CARTCLEAVE_PATH;
+    tool.inputs = {{"rom.srl", rom}};
+    tool.args = [](const std::string&) { return std::vector<std::string>{"rom.srl"}; };
+    tool.writes_output = false;  // the output rows follow, the outputs being named after the image
+    tool.input = "rom.srl";
+    tool.truncated = rom.substr(0, cut);
+    tool.outcome = [&](Fault fault, const std::string& path) -> Outcome {
+      if (fault != Fault::kInputTruncated) return {1, "", "Can't read '" + path + "'\n"};
+      if (cut < 64) return {1, "", "Binary file is too small.\n"};
+      return {1, "",
+              "Rom Header information is corrupted.\n"
+              "arm9_rom_offset  = 1024\n"
+              "arm9_size        = 4096\n"
+              "arm7_rom_offset  = 8192\n"
+              "arm7_size        = 4096\n"
+              "rom_size         = 10240\n"};
+    };
+    testing_support::ExpectFaultRows(tool);
+  }
+
+  // A file size limit set in the shell: the first slice fails like any other
+  // write and stays as it was, with no temporary file left.
+  {
+    TempDir dir;
+    dir.Write("rom.srl", rom);
+    for (const std::string& name : OutputsOf("rom.srl")) dir.Write(name, std::string("the old output\n"));
+    const RunResult r = romtools_test::RunWithFileSizeLimit(CARTCLEAVE_PATH, {"rom.srl"}, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Can't write 'rom.srl'\n");
+    EXPECT_EQ(dir.List().size(), 5u) << "a temporary file was left";
+    for (const std::string& name : OutputsOf("rom.srl")) EXPECT_EQ(dir.Read(name), "the old output\n") << name;
+  }
+
+  // The output rows. Each starts from the image with older outputs beside it
+  // (none in the unwritable folder); the first output written fails, so the
+  // run stops there and every older output comes through unchanged.
+  const std::string old = "the old output\n";
+  const std::vector<std::string> outputs = OutputsOf("rom.srl");
+  const auto user = RowUser();
+  struct Row {
+    const char* what;
+    std::string image;  // the operand
+    long long file_size_limit;
+  };
+  const std::vector<Row> rows = {
+      {"the first output is a link to /dev/full", "rom.srl", -1},
+      {"the disk fills while the first output is written", "rom.srl", 0x800},
+      {"the first output names a folder", "rom.srl", -1},
+      {"the image lies in a folder the user may not write", "ro/rom.srl", -1},
+  };
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const Row& row = rows[i];
+    SCOPED_TRACE(row.what);
+    if (i == 3 && !user) {
+      std::cerr << "note: no unprivileged user, so the unwritable folder row is skipped\n";
+      continue;
+    }
+    TempDir dir;
+    dir.Write(row.image, rom);
+    if (i != 3) {
+      for (const std::string& name : outputs) dir.Write(name, old);
+    }
+    if (i == 0) {
+      ASSERT_EQ(unlink(dir.File("rom.srl.arm9.sbin").c_str()), 0);
+      ASSERT_EQ(symlink("/dev/full", dir.File("rom.srl.arm9.sbin").c_str()), 0);
+    } else if (i == 2) {
+      ASSERT_EQ(unlink(dir.File("rom.srl.arm9.sbin").c_str()), 0);
+      dir.Write("rom.srl.arm9.sbin/keep", std::string("kept\n"));
+    }
+    testing_support::RunOptions options;
+    options.timeout_seconds = 20;
+    options.file_size_limit = row.file_size_limit;
+    if (user && geteuid() == 0) {
+      ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+      for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path())) {
+        ASSERT_EQ(lchown(entry.path().c_str(), user->first, user->second), 0);
+      }
+      ASSERT_EQ(lchown(dir.path().c_str(), user->first, user->second), 0);
+      options.uid = static_cast<int>(user->first);
+      options.gid = static_cast<int>(user->second);
+    }
+    if (i == 3) {
+      ASSERT_EQ(chmod(dir.File("ro").c_str(), 0555), 0);
+    }
+    const RunResult r = RunProgram(CARTCLEAVE_PATH, {row.image}, dir.path(), options);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Can't write '" + row.image + "'\n");
+    if (i == 3) {
+      EXPECT_EQ(dir.List(), std::vector<std::string>{"ro"});
+      EXPECT_FALSE(dir.Exists("ro/rom.srl.arm9.sbin"));
+      chmod(dir.File("ro").c_str(), 0755);
+      continue;
+    }
+    std::vector<std::string> names = outputs;
+    names.push_back("rom.srl");
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(dir.List(), names) << "a temporary file was left";
+    for (const std::string& name : outputs) {
+      if (name != "rom.srl.arm9.sbin") {
+        EXPECT_EQ(dir.Read(name), old) << name;
+      }
+    }
+    struct stat st;
+    if (i == 0) {
+      EXPECT_TRUE(lstat(dir.File("rom.srl.arm9.sbin").c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+    } else if (i == 1) {
+      EXPECT_EQ(dir.Read("rom.srl.arm9.sbin"), old);
+    } else {
+      EXPECT_EQ(dir.Read("rom.srl.arm9.sbin/keep"), "kept\n");
+    }
+  }
 }
 
 }  // namespace

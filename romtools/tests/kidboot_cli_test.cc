@@ -5,6 +5,7 @@
 
 #include "rom_builder.h"
 #include "testing/golden.h"
+#include "testing/output_rows.h"
 #include "testing/run_program.h"
 
 namespace {
@@ -200,6 +201,69 @@ TEST(KidbootCli, DebugLinesShowOptionsAndFiles) {
             "ADDR    32768 bytes  ReadFile 'orig.srl'\n"
             "ADDR     4096 bytes  ReadFile 'sys.bin'\n"
             "ADDR    32768 bytes  WriteFile 'out.srl'\n");
+}
+
+TEST(KidbootCli, FaultRows) {
+  using testing_support::Fault;
+  using testing_support::Outcome;
+  const std::string rom = Rom(false);
+  const std::string syscall = Syscall();
+  // The input rows for each input, with the image cut inside its header, then
+  // inside the area to clear, and the system-call image cut short.
+  struct Cut {
+    std::string input;
+    std::string truncated;
+    std::string err;
+  };
+  const std::vector<Cut> cuts = {
+      {"orig.srl", rom.substr(0, 0x20), "Error: 'orig.srl' is smaller than 'sys.bin'.\n"},
+      {"orig.srl", rom.substr(0, 0x6000), "Error: Clearing range (0x5000-0x7000) is out of rom area (0x0-0x6000).\n"},
+      {"sys.bin", syscall.substr(0, 0x7FF), "Error: 'sys.bin' is smaller than inserting size.\n"},
+  };
+  for (const Cut& cut : cuts) {
+    SCOPED_TRACE(cut.input + " cut to " + std::to_string(cut.truncated.size()) + " bytes");
+    testing_support::FaultTool tool;
+    tool.program = KIDBOOT_PATH;
+    tool.inputs = {{"orig.srl", rom}, {"sys.bin", syscall}};
+    tool.args = [](const std::string& output) { return std::vector<std::string>{"orig.srl", "sys.bin", output}; };
+    tool.expected = Expected(rom, syscall, 0x4000, 0x800, 0x5000, 0x2000, kSegmentsEnd);
+    tool.input = cut.input;
+    tool.truncated = cut.truncated;
+    tool.outcome = [&](Fault fault, const std::string& path) -> Outcome {
+      switch (fault) {
+        case Fault::kFullDevice:
+        case Fault::kDiskFull:
+          return {1, "", "Error: Cannot write file '" + path + "'\nError: exit...\n"};
+        case Fault::kFolderNotWritable:
+        case Fault::kOutputIsFolder:
+          return {1, "", "Error: Cannot open file '" + path + "'\nError: exit...\n"};
+        case Fault::kInputTruncated:
+          return {1, "", cut.err + "Error: exit...\n"};
+        default:  // a missing input, a folder or a pipe
+          return {1, "", "Error: Cannot read file '" + path + "'\nError: exit...\n"};
+      }
+    };
+    testing_support::ExpectFaultRows(tool);
+  }
+
+  // A file size limit set in the shell: the write fails like any other and
+  // the old output stays, with no temporary file left.
+  TempDir dir;
+  dir.Write("orig.srl", rom);
+  dir.Write("sys.bin", syscall);
+  dir.Write("out", std::string("the old output\n"));
+  const RunResult r = romtools_test::RunWithFileSizeLimit(KIDBOOT_PATH, {"orig.srl", "sys.bin", "out"}, dir);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "Error: Cannot write file 'out'\nError: exit...\n");
+  EXPECT_EQ(dir.Read("out"), "the old output\n");
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"orig.srl", "out", "sys.bin"}));
+  // The same with the image as its own output: it stays whole.
+  const RunResult same = romtools_test::RunWithFileSizeLimit(KIDBOOT_PATH, {"orig.srl", "sys.bin", "orig.srl"}, dir);
+  EXPECT_EQ(same.status, 1);
+  EXPECT_EQ(same.err, "Error: Cannot write file 'orig.srl'\nError: exit...\n");
+  EXPECT_TRUE(dir.Read("orig.srl") == rom);
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"orig.srl", "out", "sys.bin"}));
 }
 
 }  // namespace

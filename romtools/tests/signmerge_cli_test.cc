@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "rom_builder.h"
+#include "testing/output_rows.h"
 #include "testing/run_program.h"
 
 namespace {
@@ -162,6 +163,68 @@ TEST(SignmergeCli, UsageNamesTheInvocation) {
               "signmerge [INPUT file] [SIGN file] [OUTPUT file]\n"
               "signmerge -D [INPUT file] [OUTPUT file]\n");
   }
+}
+
+TEST(SignmergeCli, FaultRows) {
+  using testing_support::Fault;
+  using testing_support::Outcome;
+  const std::string rom = Rom(kRecorded + 200);
+  const std::string sign = Sign();
+  // The input rows for each input, with the image cut inside its header, then
+  // inside its recorded size, and the sign file cut short.
+  struct Cut {
+    std::string input;
+    std::string truncated;
+    std::string err;
+  };
+  const std::vector<Cut> cuts = {
+      {"in.srl", rom.substr(0, 0x40), "file format error! in.srl \n"},
+      {"in.srl", rom.substr(0, kRecorded - 0x100), "error: invalid rom size !\n"},
+      {"game.sgn", sign.substr(0, 100), "invalid hmac file size is not 155 =>136 100  game.sgn \n"},
+  };
+  for (const Cut& cut : cuts) {
+    SCOPED_TRACE(cut.input + " cut to " + std::to_string(cut.truncated.size()) + " bytes");
+    testing_support::FaultTool tool;
+    tool.program = SIGNMERGE_PATH;
+    tool.inputs = {{"in.srl", rom}, {"game.sgn", sign}};
+    tool.args = [](const std::string& output) { return std::vector<std::string>{"in.srl", "game.sgn", output}; };
+    tool.expected = rom.substr(0, kRecorded) + sign.substr(0, 136) + rom.substr(kRecorded + 136);
+    tool.input = cut.input;
+    tool.truncated = cut.truncated;
+    tool.outcome = [&](Fault fault, const std::string& path) -> Outcome {
+      switch (fault) {
+        case Fault::kFullDevice:
+        case Fault::kDiskFull:
+        case Fault::kFolderNotWritable:
+        case Fault::kOutputIsFolder:
+          return {255, "pad\n", "save error! " + path + " \nattach error " + path + "!\n"};
+        case Fault::kInputTruncated:
+          return {255, "", cut.err};
+        default:  // a missing input, a folder or a pipe
+          return {255, "", "load error! " + path + " \n"};
+      }
+    };
+    testing_support::ExpectFaultRows(tool);
+  }
+
+  // A file size limit set in the shell: the write fails like any other and
+  // the old output stays, with no temporary file left.
+  TempDir dir;
+  dir.Write("in.srl", rom);
+  dir.Write("game.sgn", sign);
+  dir.Write("out", std::string("the old output\n"));
+  const RunResult r = romtools_test::RunWithFileSizeLimit(SIGNMERGE_PATH, {"in.srl", "game.sgn", "out"}, dir);
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(r.out, "pad\n");
+  EXPECT_EQ(r.err, "save error! out \nattach error out!\n");
+  EXPECT_EQ(dir.Read("out"), "the old output\n");
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"game.sgn", "in.srl", "out"}));
+  // The same with the image as its own output: it stays whole.
+  const RunResult same = romtools_test::RunWithFileSizeLimit(SIGNMERGE_PATH, {"in.srl", "game.sgn", "in.srl"}, dir);
+  EXPECT_EQ(same.status, 255);
+  EXPECT_EQ(same.err, "save error! in.srl \nattach error in.srl!\n");
+  EXPECT_TRUE(dir.Read("in.srl") == rom);
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"game.sgn", "in.srl", "out"}));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "rom_builder.h"
 #include "testing/golden.h"
+#include "testing/output_rows.h"
 #include "testing/run_program.h"
 
 namespace {
@@ -138,6 +139,30 @@ TEST(StampviewCli, UsageForAnyOtherOperandCount) {
     EXPECT_EQ(r.status, 5);
     EXPECT_EQ(r.out, "");
     ExpectGolden(TEST_DATA_DIR "/stampview_usage.stderr", r.err);
+  }
+}
+
+TEST(StampviewCli, FaultRows) {
+  using testing_support::Fault;
+  using testing_support::Outcome;
+  const std::string rom = Rom() + Version(2, 2, 20100) + BuildType(1, 9) + BuildType(1, 7);
+  const std::string lines = "DRAVO-SDK VERSION: 2.02 RC1 [STATIC MODULE]\nBUILD_TYPE:ARM9 RELEASE\n";
+  // The image is cut inside its header, then inside its last record.
+  for (const size_t cut : {size_t{0x20}, rom.size() - 6}) {
+    SCOPED_TRACE(cut);
+    testing_support::FaultTool tool;
+    tool.program = STAMPVIEW_PATH;
+    tool.inputs = {{"game.srl", rom}};
+    tool.args = [](const std::string&) { return std::vector<std::string>{"game.srl"}; };
+    tool.writes_output = false;
+    tool.input = "game.srl";
+    tool.truncated = rom.substr(0, cut);
+    tool.outcome = [&](Fault fault, const std::string& path) -> Outcome {
+      if (fault == Fault::kInputTruncated && cut >= 48) return {0, lines, ""};
+      // A missing input, a folder, a pipe or a file shorter than the header.
+      return {1, "", "Error: Cannot open '" + path + "'\n"};
+    };
+    testing_support::ExpectFaultRows(tool);
   }
 }
 
