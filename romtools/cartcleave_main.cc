@@ -1,6 +1,5 @@
 // cartcleave: slices ROM images into their ARM9 and ARM7 static binaries,
 // each with a definition record beside it.
-#include <csignal>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -148,9 +147,6 @@ int Run(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Past a file size limit a write fails (and is reported) rather than
-  // ending the program with its temporary output still on disk.
-  signal(SIGXFSZ, SIG_IGN);
   Options options;
   int status = ParseArgs(argc, argv, &options);
   if (status < 0) status = Run(options);

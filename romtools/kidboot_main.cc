@@ -2,7 +2,6 @@
 // and a system-call image.
 #include <getopt.h>
 
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -145,9 +144,6 @@ int Run(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Past a file size limit a write fails (and is reported) rather than
-  // ending the program with its temporary output still on disk.
-  signal(SIGXFSZ, SIG_IGN);
   Options options;
   int status = ParseArgs(argc, argv, &options);
   if (status < 0) status = Run(options);

@@ -1,6 +1,5 @@
 // signmerge: attaches a signature block to a copy of a ROM image, at the
 // image's recorded end.
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -164,9 +163,6 @@ int Run(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Past a file size limit a write fails (and is reported) rather than
-  // ending the program with its temporary output still on disk.
-  signal(SIGXFSZ, SIG_IGN);
   Options options;
   int status = ParseArgs(argc, argv, &options);
   if (status < 0) status = Run(options);

@@ -8,6 +8,7 @@
 #include <climits>
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -81,6 +82,24 @@ bool ResolveLinks(const std::string& path, std::string* target) {
   return false;
 }
 
+// A file without a name for the bytes of an output that is written in place
+// at Commit(): it vanishes with its descriptor, whatever ends the process.
+// -1 when the temporary folder has no room for one.
+int OpenStage() {
+  const char* folder = getenv("TMPDIR");
+  if (folder == nullptr || folder[0] != '/') folder = "/tmp";
+  int fd = open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    // A file system without nameless files: a named one, removed at once.
+    std::string pattern = std::string(folder) + "/.stage-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    fd = mkostemp(name.data(), O_CLOEXEC);
+    if (fd >= 0) unlink(name.data());
+  }
+  return fd;
+}
+
 bool WriteAll(int fd, const uint8_t* p, size_t size) {
   size_t done = 0;
   while (done < size) {
@@ -94,8 +113,7 @@ bool WriteAll(int fd, const uint8_t* p, size_t size) {
 
 // Temporary files that a signal must not leave behind. The handler reads
 // this table, so it holds plain arrays and flags only.
-// SIGXFSZ comes when a write passes the user's file size limit.
-constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ};
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 constexpr int kMaxLiveTemps = 16;
 struct LiveTemp {
   volatile sig_atomic_t used = 0;
@@ -128,6 +146,12 @@ void InstallCleanupHandlers() {
   static bool installed = false;
   if (installed) return;
   installed = true;
+  // Past the user's file size limit a write then fails, and the tool says
+  // so, instead of the process ending with its temporary file on disk.
+  struct sigaction xfsz = {};
+  if (sigaction(SIGXFSZ, nullptr, &xfsz) == 0 && (xfsz.sa_flags & SA_SIGINFO) == 0 && xfsz.sa_handler == SIG_DFL) {
+    signal(SIGXFSZ, SIG_IGN);
+  }
   for (int sig : kCleanupSignals) {
     struct sigaction old = {};
     if (sigaction(sig, nullptr, &old) != 0) continue;
@@ -182,6 +206,20 @@ bool MayReplace(const std::string& target, const struct stat& st) {
   return faccessat(AT_FDCWD, FolderOf(target).c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
+// Copies the whole of `from` (read from its start) to `to`; false when any
+// read or write fails.
+bool CopyStage(int from, int to) {
+  std::vector<uint8_t> block(1u << 20);
+  for (off_t at = 0;;) {
+    const ssize_t n = pread(from, block.data(), block.size(), at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    if (!WriteAll(to, block.data(), static_cast<size_t>(n))) return false;
+    at += n;
+  }
+}
+
 }  // namespace
 
 OutputFile::~OutputFile() { Abandon(); }
@@ -191,9 +229,25 @@ WriteStatus OutputFile::OpenThrough(const std::string& target, int flags) {
   return fd_ < 0 ? WriteStatus::kCannotOpen : WriteStatus::kOk;
 }
 
+WriteStatus OutputFile::OpenStaged(const std::string& target) {
+  // Opened now, so that a file the user may not write fails here, but left
+  // as it is until Commit().
+  const WriteStatus opened = OpenThrough(target, 0);
+  if (opened != WriteStatus::kOk) return opened;
+  stage_fd_ = OpenStage();
+  if (stage_fd_ < 0 && ftruncate(fd_, 0) != 0) {
+    // No room to stage the bytes: they go straight into the file, as they come.
+    close(fd_);
+    fd_ = -1;
+    return WriteStatus::kCannotOpen;
+  }
+  return WriteStatus::kOk;
+}
+
 WriteStatus OutputFile::Open(const std::string& path) {
   Abandon();
   failed_ = false;
+  InstallCleanupHandlers();
   if (path.empty()) return WriteStatus::kCannotOpen;
   std::string target;
   if (!ResolveLinks(path, &target)) return WriteStatus::kCannotOpen;
@@ -214,7 +268,7 @@ WriteStatus OutputFile::Open(const std::string& path) {
   if (exists && !S_ISREG(st.st_mode)) return OpenThrough(target, 0);
   // A file the user may not write to is not replaced behind its back.
   if (exists && faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return WriteStatus::kCannotOpen;
-  if (exists && !MayReplace(target, st)) return OpenThrough(target, O_TRUNC);
+  if (exists && !MayReplace(target, st)) return OpenStaged(target);
 
   target = Absolute(target);
   const std::string folder = FolderOf(target);
@@ -237,7 +291,7 @@ WriteStatus OutputFile::Open(const std::string& path) {
     if (fstat(fd_, &temp) == 0 && temp.st_gid != st.st_gid && fchown(fd_, static_cast<uid_t>(-1), st.st_gid) != 0) {
       // The user is not in the file's group: only writing in place keeps it.
       Abandon();
-      return OpenThrough(target, O_TRUNC);
+      return OpenStaged(target);
     }
   } else {
     const mode_t mask = umask(0);
@@ -250,12 +304,19 @@ WriteStatus OutputFile::Open(const std::string& path) {
 
 bool OutputFile::Write(const void* data, size_t size) {
   if (fd_ < 0 || failed_) return false;
-  if (!WriteAll(fd_, static_cast<const uint8_t*>(data), size)) failed_ = true;
+  if (!WriteAll(stage_fd_ >= 0 ? stage_fd_ : fd_, static_cast<const uint8_t*>(data), size)) failed_ = true;
   return !failed_;
 }
 
 WriteStatus OutputFile::Commit() {
   if (fd_ < 0) return WriteStatus::kCannotOpen;
+  if (stage_fd_ >= 0) {
+    // Only now does the file in place change: a run that failed before
+    // leaves it as it was.
+    if (!failed_ && (ftruncate(fd_, 0) != 0 || !CopyStage(stage_fd_, fd_))) failed_ = true;
+    close(stage_fd_);
+    stage_fd_ = -1;
+  }
   const bool closed = close(fd_) == 0;
   fd_ = -1;
   WriteStatus status = WriteStatus::kOk;
@@ -279,6 +340,8 @@ WriteStatus OutputFile::Commit() {
 }
 
 void OutputFile::Abandon() {
+  if (stage_fd_ >= 0) close(stage_fd_);
+  stage_fd_ = -1;
   if (fd_ >= 0) close(fd_);
   fd_ = -1;
   if (!temp_path_.empty()) {

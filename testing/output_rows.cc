@@ -281,16 +281,21 @@ class PipeFeeder {
   std::thread thread_;
 };
 
-void FaultRow(const FaultTool& tool, const std::optional<User>& user, Fault fault) {
-  SCOPED_TRACE(FaultName(fault));
+// `linked`: the old output has a second name, so it is written in place.
+void FaultRow(const FaultTool& tool, const std::optional<User>& user, Fault fault, bool linked = false) {
+  SCOPED_TRACE(std::string(FaultName(fault)) + (linked ? ", into an output with a second name" : ""));
   Row row(tool.program, tool.args, user, tool.inputs);
   if (tool.writes_output) row.Put("out", kOldOutput);
+  std::vector<std::string> extra;  // entries the row adds beside the inputs and "out"
+  if (linked) {
+    ASSERT_EQ(link(row.dir().File("out").c_str(), row.dir().File("out.link").c_str()), 0);
+    extra.push_back("out.link");
+  }
   std::string output = "out";
   std::string path = output;
   RunOptions options;
   options.timeout_seconds = 20;
   options.env = tool.env;
-  std::vector<std::string> extra;  // entries the row adds beside the inputs and "out"
   std::optional<PipeFeeder> feeder;
   const std::string input_bytes = [&] {
     for (const auto& [name, bytes] : tool.inputs) {
@@ -344,6 +349,9 @@ void FaultRow(const FaultTool& tool, const std::optional<User>& user, Fault faul
       EXPECT_EQ(row.dir().Read("out/keep"), "kept\n");
     } else if (r.status != 0) {
       EXPECT_EQ(row.dir().Read("out"), kOldOutput) << "the old output was damaged";
+      if (linked) {
+        EXPECT_EQ(row.dir().Read("out.link"), kOldOutput) << "the old output was damaged";
+      }
     } else if (output == "out") {
       const std::string& good = fault == Fault::kInputTruncated ? tool.truncated_expected : tool.expected;
       EXPECT_TRUE(row.dir().Read("out") == good) << "the output differs from a good run's";
@@ -378,6 +386,7 @@ void AllFaultRows(const FaultTool& tool, const std::optional<User>& user) {
     }
   }
   for (Fault fault : faults) FaultRow(tool, user, fault);
+  if (tool.writes_output) FaultRow(tool, user, Fault::kDiskFull, /*linked=*/true);
 }
 
 }  // namespace

@@ -16,17 +16,24 @@ namespace support {
 /// a short temporary name in the same folder (".out-" and six characters, so
 /// any valid file name works) and renamed into place by Commit(): a failed or
 /// abandoned run leaves the old file (or no file) behind, and the file keeps
-/// its permission bits and group. SIGINT, SIGTERM and SIGHUP remove a live
-/// temporary file and then end the process as the signal would have (unless
-/// the program ignores or handles the signal itself).
+/// its permission bits and group. SIGINT, SIGTERM, SIGHUP and SIGQUIT
+/// remove a live temporary file and then end the process as the signal would
+/// have (unless the program ignores or handles the signal itself). SIGXFSZ,
+/// which a write past the user's file size limit brings, is ignored (unless
+/// handled), so that the write fails and the tool reports it.
 ///
 /// Everything else is written through, in place, because replacing it would
 /// change what the user has: standard output and any descriptor named
 /// /dev/stdout, /dev/stderr, /dev/fd/N or /proc/self/fd/N (the descriptor
 /// itself is written), pipes, FIFOs and devices, a file with other hard
 /// links, a file owned by someone else, a file in a folder the user may not
-/// write (it is truncated first). A failed run can leave such an output
-/// partly written; writes_through() tells.
+/// write. Pipes, devices and descriptors get the bytes as they come: a failed
+/// run can leave them partly written; writes_through() tells. A regular file
+/// written in place gets its bytes only at Commit(), from a nameless file in
+/// the temporary folder that holds them meanwhile: a run that fails or is
+/// abandoned before leaves it as it was (only a failure while it is copied
+/// at Commit() leaves it partly written). When the temporary folder cannot
+/// hold such a file, the file is emptied at Open() and written through.
 ///
 /// A symbolic link is followed and the file it names is written; the link
 /// stays. A dangling link creates the file it names, as a shell redirection
@@ -55,14 +62,16 @@ class OutputFile {
   WriteStatus Commit();
   /// Closes and removes the temporary file, if any.
   void Abandon();
-  /// True when the output is written through in place (see above): a
-  /// failure can then leave it partly written.
-  bool writes_through() const { return temp_path_.empty() && fd_ >= 0; }
+  /// True when the bytes go straight to the output as they are written (see
+  /// above): a failure can then leave it partly written.
+  bool writes_through() const { return temp_path_.empty() && stage_fd_ < 0 && fd_ >= 0; }
 
  private:
   WriteStatus OpenThrough(const std::string& target, int flags);
+  WriteStatus OpenStaged(const std::string& target);
 
   int fd_ = -1;
+  int stage_fd_ = -1;   // the bytes of a file written in place, until Commit()
   int temp_slot_ = -1;  // entry in the table the signal handler cleans up
   bool failed_ = false;
   std::string final_path_;

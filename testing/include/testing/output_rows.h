@@ -40,7 +40,8 @@ void ExpectOutputRows(const OutputTool& tool);
 /// and no damage to an existing output.
 enum class Fault {
   kFullDevice,         // the output is /dev/full
-  kDiskFull,           // the disk fills while the output is written
+  kDiskFull,           // the disk fills while the output is written (also into an
+                       // old output with a second name, which is written in place)
   kFolderNotWritable,  // the output is a new name in a folder the user may not write
   kOutputIsFolder,     // the output names a folder
   kInputMissing,       // the input vanished before the run
