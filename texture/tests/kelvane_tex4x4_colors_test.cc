@@ -2,6 +2,7 @@
 // RoundRobin, against the literal reference.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -189,6 +190,89 @@ TEST(KelvaneTex4x4Colors, MatchLiteralOnRandomLists) {
                                            static_cast<Algorithm>(algorithm)));
     ASSERT_EQ(Entries(out), FromRgb(reference::tex4x4::Get4Color(texels, alpha, transparent, algorithm)))
         << round;
+  }
+}
+
+// The true (unwrapped) cost of choosing `chosen` from `list`.
+uint64_t TrueCost(const std::vector<Rgb>& list, const std::vector<Rgb>& chosen) {
+  uint64_t sum = 0;
+  for (const Rgb& c : list) {
+    uint32_t d = 0xFFFFFFFFu;
+    for (const Rgb& e : chosen) d = std::min(d, reference::Distance(c, e));
+    sum += d;
+  }
+  return sum;
+}
+
+// Channels at 0 or 255, a quarter of them up to 8 inward, and a third of the
+// colours repeating an earlier one.
+std::vector<Rgb> ExtremeList(std::mt19937& random, unsigned int n) {
+  std::vector<Rgb> out;
+  auto channel = [&] {
+    const unsigned int inward = random() % 4 == 0 ? random() % 9 : 0;
+    return static_cast<unsigned char>(random() % 2 == 0 ? inward : 255 - inward);
+  };
+  for (unsigned int i = 0; i < n; ++i) {
+    if (i > 0 && random() % 3 == 0) {
+      out.push_back(out[random() % i]);
+      continue;
+    }
+    const unsigned char r = channel(), g = channel(), b = channel();
+    out.push_back({r, g, b});
+  }
+  return out;
+}
+
+// Long lists whose costs pass 2^32: the wrapped sum decides, so a candidate
+// whose true cost is far above every other one can still be chosen. The search
+// may not rule a partial choice out by a bound there.
+TEST(KelvaneTex4x4Colors, RoundRobinFollowsWrappedCosts) {
+  CDefaultColorProcessor processor;
+  auto round_robin = [&](const std::vector<Rgb>& list, bool transparent) {
+    const CColorPalette colours = Palette(FromRgb(list));
+    CColorPalette out;
+    out.Create(4, 0, 0, 0);
+    EXPECT_TRUE(processor.Get4ColorRoundRobin_Tex4x4(&out, &colours, transparent, false));
+    return Entries(out);
+  };
+  auto repeat = [](std::vector<Rgb>* list, Rgb c, unsigned int count) { list->insert(list->end(), count, c); };
+  const Rgb black{0, 0, 0}, white{255, 255, 255}, red{255, 0, 0}, green{0, 255, 0}, grey{128, 128, 128};
+
+  // Transparent: 9 black, 7 red, 1 green and 3 white. Black, red and white
+  // cost 66390525 (green to white); three whites cost 4340613825, which wraps
+  // to 45646529 and wins. Black and red after the whites keep the bound of a
+  // partial choice of whites at 66390525, below 2^32.
+  std::vector<Rgb> list = {green};
+  repeat(&list, black, 5);
+  repeat(&list, red, 4);
+  repeat(&list, white, 3);
+  repeat(&list, black, 4);
+  repeat(&list, red, 3);
+  EXPECT_EQ(TrueCost(list, {white}), 0x100000000ull + 45646529);
+  EXPECT_EQ(round_robin(list, true), FromRgb({white, white, white}));
+  EXPECT_EQ(round_robin(list, true), FromRgb(reference::tex4x4::RoundRobin(list, true, false)));
+
+  // Opaque: 7 black, 9 red, 1 green, 1 grey and 4 white. The best honest
+  // choice costs 66390525; four whites cost 4296181583, wrapping to 1214287.
+  // A partial choice of whites is bounded by green and grey: 139003283.
+  list = {green, grey};
+  repeat(&list, black, 6);
+  repeat(&list, red, 8);
+  repeat(&list, white, 4);
+  list.insert(list.end(), {black, red});
+  EXPECT_EQ(TrueCost(list, {white}), 0x100000000ull + 1214287);
+  EXPECT_EQ(round_robin(list, false), FromRgb({white, white, white, white}));
+  EXPECT_EQ(round_robin(list, false), FromRgb(reference::tex4x4::RoundRobin(list, false, false)));
+
+  // Random lists of 17 to 32 colours (opaque) and 17 to 64 (transparent).
+  std::mt19937 random(36);
+  for (int round = 0; round < 10; ++round) {
+    for (const bool transparent : {false, true}) {
+      const unsigned int n = 17 + random() % (transparent ? 48 : 16);
+      list = ExtremeList(random, n);
+      ASSERT_EQ(round_robin(list, transparent), FromRgb(reference::tex4x4::RoundRobin(list, transparent, false)))
+          << round << " " << transparent;
+    }
   }
 }
 
