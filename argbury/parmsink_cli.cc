@@ -299,6 +299,9 @@ int Burier::Run() {
   if (status < 0 && !o_.in_place) status = OpenOutput();
   if (status >= 0) return status;
   if (o_.verbose) std::printf("original bin file   : %s\n", source_.c_str());
+  // In place, a write past a file size limit must fail (and the old bytes go
+  // back), not end the program half way through the area.
+  if (o_.in_place) support::SetAsideFileSizeSignal();
   Fd image(OpenRegularFile(source_.c_str(), o_.in_place ? O_RDWR : O_RDONLY));
   if (image.get() < 0) return Fail("cannot open binary file.\n");
   if (o_.debug) std::fputs(FormatDump(buffer_->bytes.data()).c_str(), stdout);

@@ -139,6 +139,12 @@ extern "C" void RemoveTempsAndReraise(int sig) {
   errno = saved_errno;
 }
 
+}  // namespace
+
+void SetAsideFileSizeSignal();
+
+namespace {
+
 // Installs the handler for each signal whose action is still the default:
 // an ignored signal stays ignored (nohup, background jobs), and a program
 // with a handler of its own keeps it.
@@ -148,10 +154,7 @@ void InstallCleanupHandlers() {
   installed = true;
   // Past the user's file size limit a write then fails, and the tool says
   // so, instead of the process ending with its temporary file on disk.
-  struct sigaction xfsz = {};
-  if (sigaction(SIGXFSZ, nullptr, &xfsz) == 0 && (xfsz.sa_flags & SA_SIGINFO) == 0 && xfsz.sa_handler == SIG_DFL) {
-    signal(SIGXFSZ, SIG_IGN);
-  }
+  SetAsideFileSizeSignal();
   for (int sig : kCleanupSignals) {
     struct sigaction old = {};
     if (sigaction(sig, nullptr, &old) != 0) continue;
@@ -352,6 +355,12 @@ void OutputFile::Abandon() {
   temp_slot_ = -1;
   temp_path_.clear();
   final_path_.clear();
+}
+
+void SetAsideFileSizeSignal() {
+  struct sigaction action = {};
+  if (sigaction(SIGXFSZ, nullptr, &action) != 0) return;
+  if ((action.sa_flags & SA_SIGINFO) == 0 && action.sa_handler == SIG_DFL) signal(SIGXFSZ, SIG_IGN);
 }
 
 WriteStatus WriteOutputFile(const std::string& path, const void* data, size_t size) {

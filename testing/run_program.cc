@@ -137,9 +137,14 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     if (options.uid >= 0 && setuid(static_cast<uid_t>(options.uid)) != 0) _exit(126);
     if (chdir(cwd.c_str()) != 0) _exit(127);
     signal(SIGPIPE, SIG_DFL);
+    if (options.no_core_dump) {
+      const rlimit none{0, 0};
+      setrlimit(RLIMIT_CORE, &none);
+    }
     if (options.file_size_limit >= 0) {
-      // An ignored SIGXFSZ stays ignored in the program, whose writes then fail instead.
-      signal(SIGXFSZ, SIG_IGN);
+      // As a shell's limit: SIGXFSZ at its default, which ends the program
+      // unless the program sets it aside.
+      signal(SIGXFSZ, SIG_DFL);
       const rlimit limit{static_cast<rlim_t>(options.file_size_limit), static_cast<rlim_t>(options.file_size_limit)};
       if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
     }

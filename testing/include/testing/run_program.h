@@ -63,9 +63,11 @@ struct RunOptions {
   /// supplementary groups (the test must be root to switch).
   int uid = -1;
   int gid = -1;
-  /// When not negative: the largest file the program may write, in bytes;
-  /// a write beyond it fails (with "File too large"), as on a full disk.
+  /// When not negative: the largest file the program may write, in bytes,
+  /// as a shell's `ulimit -f` sets it (SIGXFSZ at its default action).
   long long file_size_limit = -1;
+  /// A signal that would dump core (SIGQUIT, say) leaves no core file.
+  bool no_core_dump = false;
 };
 
 /// Runs `program` with `args` in the working directory `cwd`, feeding
