@@ -1,5 +1,5 @@
 // The texture library on small random images and settings: each input makes
-// an image of 1 to 32 texels a side (mostly up to 8) (colours from a small list, so that
+// an image of 1 to 8 texels a side, or up to 32 (colours from a small list, so that
 // palettes both fit and need reducing; perhaps an alpha image), settings for
 // the colour processor (transparency by key colour or alpha image, the 4x4
 // algorithm, shared runs and their tolerances, perhaps a fixed palette), and
@@ -318,32 +318,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Bytes in(data, size);
   const uint8_t shape = in.Next();
   const uint8_t flags = in.Next();
-  // Sides up to 8 unless asked for up to 32: the library's tables for many
-  // colours (a 16 Mi-bit set of seen colours above 64 texels, a 64 Ki-entry
-  // cache of nearest entries) cost more than the conversion of a small image,
-  // and most inputs stay fast.
-  const unsigned int side_mask = (flags & 128) != 0 ? 31 : 7;
-  unsigned int width = (in.Next() & side_mask) + 1;
-  unsigned int height = (in.Next() & side_mask) + 1;
-  if ((shape & 1) != 0) {  // whole 4x4 blocks
-    width = (width + 3) & ~3u;
-    height = (height + 3) & ~3u;
-  }
+  const uint8_t width_byte = in.Next();
+  const uint8_t height_byte = in.Next();
   CDefaultColorProcessor::tConvertFactor factor{};
   factor.useTransparency = (flags & 1) != 0;
   factor.useAlphaImage = (flags & 2) != 0;
   factor.sharePalette = (flags & 4) != 0;
   const bool with_alpha = (flags & 8) != 0;
   const bool with_fixed = (flags & 16) != 0;
-  // The library's own processor only on a quarter of the inputs: its
-  // nearest-colour cache (64 Ki entries) is set up per conversion and
-  // dominates the time of a small image. A derived one searches on the
-  // calling thread; a quarter of the inputs compare the two.
-  const bool derived = (flags & 0x60) != 0x60;
+  // The library's own processor only on a quarter of the inputs (and not on
+  // the all-ones bytes that mutations favour): its nearest-colour cache (64 Ki
+  // entries) is set up per conversion and dominates the time of a small
+  // image. A derived one searches on the calling thread; a quarter of the
+  // inputs compare the two.
+  const bool derived = (flags & 0x60) != 0x20;
   const uint8_t compare = in.Next();
   const bool compare_derived = (compare & 3) == 3;
   const uint8_t algorithm = in.Next();
   factor.algorithm = static_cast<CDefaultColorProcessor::tAlgorithm>(algorithm < 8 ? algorithm & 3 : algorithm);
+  // Sides up to 8, and up to 32 when asked for with the HiLow choice of 4x4
+  // colours. The RoundRobin choice tries every set of 3 or 4 of a block's up
+  // to 16 colours and, with the comparisons traced for the fuzzer, costs
+  // milliseconds per block; the library's tables for many colours (a 16 Mi-bit
+  // set of seen colours above 64 texels, a 64 Ki-entry cache of nearest
+  // entries) cost more than the conversion of a small image.
+  const bool hilow = factor.algorithm < CDefaultColorProcessor::ALGORITHM_ROUNDROBIN;
+  const unsigned int side_mask = (flags & 128) != 0 && hilow ? 31 : 7;
+  unsigned int width = (width_byte & side_mask) + 1u;
+  unsigned int height = (height_byte & side_mask) + 1u;
+  if ((shape & 1) != 0) {  // whole 4x4 blocks
+    width = (width + 3) & ~3u;
+    height = (height + 3) & ~3u;
+  }
   factor.transparentRed = in.Next();
   factor.transparentGreen = in.Next();
   factor.transparentBlue = in.Next();
@@ -387,9 +393,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckWrite(texture, false);
 
   const unsigned int steps = (shape >> 2) % 6;
+  unsigned int encodings = 0;
   for (unsigned int step = 0; step < steps; ++step) {
     const uint8_t choice = in.Next();
-    const auto target = static_cast<CTexture::tType>(choice % 8 == 7 ? 9 : choice % 8);
+    auto target = static_cast<CTexture::tType>(choice % 8 == 7 ? 9 : choice % 8);
+    // At most two 4x4 encodings per input (each perhaps compared with the
+    // other processor's); later ones go to direct colour instead.
+    if (target == CTexture::TYPE_TEX4X4 && texture.GetType() != CTexture::TYPE_TEX4X4 && ++encodings > 2) {
+      target = CTexture::TYPE_DIRECT;
+    }
     const bool near_size = (choice & 0x80) != 0;
     const CTexture before(texture);
     const bool was_direct = before.GetType() == CTexture::TYPE_DIRECT;
