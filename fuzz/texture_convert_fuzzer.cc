@@ -342,8 +342,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // milliseconds per block; the library's tables for many colours (a 16 Mi-bit
   // set of seen colours above 64 texels, a 64 Ki-entry cache of nearest
   // entries) cost more than the conversion of a small image.
+  // Large sides on an eighth of the inputs at most.
   const bool hilow = factor.algorithm < CDefaultColorProcessor::ALGORITHM_ROUNDROBIN;
-  const unsigned int side_mask = (flags & 128) != 0 && hilow ? 31 : 7;
+  const unsigned int side_mask = (flags & 128) != 0 && (compare & 128) != 0 && hilow ? 31 : 7;
   unsigned int width = (width_byte & side_mask) + 1u;
   unsigned int height = (height_byte & side_mask) + 1u;
   if ((shape & 1) != 0) {  // whole 4x4 blocks
