@@ -3,22 +3,25 @@
 # UndefinedBehaviorSanitizer) and runs every fuzz target for SECONDS each,
 # starting from its committed corpus. New inputs go to a scratch folder,
 # never into the tracked corpus; with --merge the scratch inputs that add
-# coverage are minimised into fuzz/corpus/<target>/ afterwards.
-#   fuzz/run-all.sh [--merge] [--scratch DIR] SECONDS [TARGET...]
+# coverage are minimised into fuzz/corpus/<target>/ afterwards. With --runs N
+# a target also stops after N executions (whichever limit comes first).
+#   fuzz/run-all.sh [--merge] [--scratch DIR] [--runs N] SECONDS [TARGET...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 merge=0
 scratch=""
+runs=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --merge) merge=1; shift ;;
     --scratch) scratch="$2"; shift 2 ;;
+    --runs) runs=(-runs="$2"); shift 2 ;;
     *) break ;;
   esac
 done
 if [ $# -lt 1 ] || ! [[ "$1" =~ ^[0-9]+$ ]]; then
-  echo "usage: fuzz/run-all.sh [--merge] [--scratch DIR] SECONDS [TARGET...]" >&2
+  echo "usage: fuzz/run-all.sh [--merge] [--scratch DIR] [--runs N] SECONDS [TARGET...]" >&2
   exit 2
 fi
 seconds="$1"
@@ -42,7 +45,7 @@ for name in "${targets[@]}"; do
   mkdir -p "$scratch/$name" "$scratch/$name-crashes"
   echo "== $name: $seconds s"
   # The scratch folder comes first: libFuzzer writes new inputs there only.
-  if ! "$program" -max_total_time="$seconds" -print_final_stats=1 \
+  if ! "$program" -max_total_time="$seconds" "${runs[@]}" -print_final_stats=1 \
       -artifact_prefix="$scratch/$name-crashes/" "$scratch/$name" "fuzz/corpus/$name"; then
     echo "== $name: FINDING, see $scratch/$name-crashes/" >&2
     status=1
