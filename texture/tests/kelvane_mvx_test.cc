@@ -221,6 +221,16 @@ TEST(KelvaneMvx, Tex4x4Words) {
   unsigned char texel[4], palette[8];
   CMvx::tMemory memory{texel, 4, palette, 8, nullptr, 2};
   EXPECT_FALSE(CMvx().Write(&memory, &corner, false));
+  // A block that is all transparent has no palette: no buffer is needed for it.
+  CTexture clear = OneBlock(0, 0, 3);
+  clear.GetColorPalette().Create(0, 0, 0, 0);
+  unsigned int texel_bytes = 0, palette_bytes = 0, index_bytes = 0;
+  ASSERT_TRUE(CMvx().GetDataByteSize(&texel_bytes, &palette_bytes, &index_bytes, &clear, false));
+  EXPECT_EQ(palette_bytes, 0u);
+  unsigned char index[2];
+  memory = CMvx::tMemory{texel, 4, nullptr, 0, index, 2};
+  ASSERT_TRUE(CMvx().Write(&memory, &clear, false));
+  EXPECT_EQ(Word32(Bytes(texel, texel + 4), 0), 0xFFFFFFFFu);
   // Sides that are not whole blocks cannot be placed.
   std::mt19937 random(1);
   CTexture odd = RandomTexture(random, CTexture::TYPE_PALETTE4, 6, 6, false);
