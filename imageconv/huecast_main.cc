@@ -4,14 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "converter_cli.h"
 #include "ppm_image.h"
-#include "support/file_io.h"
 #include "value_lines.h"
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
+using converter_cli::CannotConvert;
+using converter_cli::kExitFailure;
+using converter_cli::kExitOk;
 constexpr int kValuesPerLine = 16;
 
 struct Options {
@@ -27,24 +28,14 @@ int ParseArgs(int argc, char** argv, Options* options) {
   return -1;
 }
 
-std::string CannotConvertMessage(const char* path) { return std::string("Cannot convert file \"") + path + "\".\n"; }
-
-int CannotConvert(const char* path) {
-  fputs(CannotConvertMessage(path).c_str(), stderr);
-  return kExitFailure;
-}
-
-bool WriteStdout(const char* data, size_t size) { return fwrite(data, 1, size, stdout) == size; }
 
 int Run(const Options& options) {
   ppm::Image image;
   const ppm::LoadStatus loaded = ppm::LoadImage(options.ppm_path, &image);
   if (loaded == ppm::LoadStatus::kCannotConvert) return CannotConvert(options.ppm_path);
-  textout::BlockOutput out(WriteStdout);
+  textout::BlockOutput out(converter_cli::WriteStdout);
   // The comment line goes out even when the pixel data then proves short.
-  out.Append(std::string("\t/* ") + options.ppm_path + ": WIDTH=" + std::to_string(image.header.width) +
-             " HEIGHT=" + std::to_string(image.header.height) +
-             " DEPTH=" + std::to_string(image.header.max_value) + " */\n");
+  out.Append(converter_cli::ImageComment(options.ppm_path, image.header));
   if (loaded == ppm::LoadStatus::kShortData) {
     out.Flush();
     return CannotConvert(options.ppm_path);
@@ -67,6 +58,5 @@ int main(int argc, char** argv) {
   Options options;
   int status = ParseArgs(argc, argv, &options);
   if (status < 0) status = Run(options);
-  const std::string message = options.ppm_path ? CannotConvertMessage(options.ppm_path) : std::string();
-  return support::CloseStdout(status, message.c_str());
+  return converter_cli::Finish(status, options.ppm_path);
 }

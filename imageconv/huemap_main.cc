@@ -5,14 +5,15 @@
 #include <new>
 #include <string>
 
+#include "converter_cli.h"
 #include "ppm_image.h"
-#include "support/file_io.h"
 #include "value_lines.h"
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
+using converter_cli::CannotConvert;
+using converter_cli::kExitFailure;
+using converter_cli::kExitOk;
 constexpr int kValuesPerLine = 16;
 constexpr int kPaletteSize = 256;
 
@@ -31,14 +32,6 @@ int ParseArgs(int argc, char** argv, Options* options) {
   return -1;
 }
 
-std::string CannotConvertMessage(const char* path) { return std::string("Cannot convert file \"") + path + "\".\n"; }
-
-int CannotConvert(const char* path) {
-  fputs(CannotConvertMessage(path).c_str(), stderr);
-  return kExitFailure;
-}
-
-bool WriteStdout(const char* data, size_t size) { return fwrite(data, 1, size, stdout) == size; }
 
 int Run(const Options& options) {
   ppm::Image image;
@@ -51,13 +44,12 @@ int Run(const Options& options) {
   // been pixel by pixel.
   const size_t indexed = ppm::IndexPixels(image.pixels, count, &table, indexes.get());
 
-  textout::BlockOutput out(WriteStdout);
+  textout::BlockOutput out(converter_cli::WriteStdout);
   const std::string width = std::to_string(image.header.width);
   const std::string height = std::to_string(image.header.height);
   out.Append(std::string("const unsigned char ") + options.label + "_Texel[" + width + " * " + height +
              "] =\n{\n");
-  out.Append(std::string("\t/* ") + options.ppm_path + ": WIDTH=" + width + " HEIGHT=" + height +
-             " DEPTH=" + std::to_string(image.header.max_value) + " */\n");
+  out.Append(converter_cli::ImageComment(options.ppm_path, image.header));
   out.AppendValues(indexes.get(), indexed, 0, kValuesPerLine, textout::HexForm::kByteSpaced);
   if (indexed < count) {
     out.Flush();
@@ -81,6 +73,5 @@ int main(int argc, char** argv) {
   Options options;
   int status = ParseArgs(argc, argv, &options);
   if (status < 0) status = Run(options);
-  const std::string message = options.ppm_path ? CannotConvertMessage(options.ppm_path) : std::string();
-  return support::CloseStdout(status, message.c_str());
+  return converter_cli::Finish(status, options.ppm_path);
 }

@@ -10,16 +10,17 @@
 #include <new>
 #include <string>
 
+#include "converter_cli.h"
 #include "ppm_image.h"
-#include "support/file_io.h"
 #include "support/output_file.h"
 #include "tile_data.h"
 #include "value_lines.h"
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
+using converter_cli::CannotConvert;
+using converter_cli::kExitFailure;
+using converter_cli::kExitOk;
 
 // Which blocks are written.
 constexpr int kPartPalette = 1;
@@ -111,12 +112,6 @@ int ParseArgs(int argc, char** argv, Options* options) {
   return -1;
 }
 
-std::string CannotConvertMessage(const char* path) { return std::string("Cannot convert file \"") + path + "\".\n"; }
-
-int CannotConvert(const char* path) {
-  fputs(CannotConvertMessage(path).c_str(), stderr);
-  return kExitFailure;
-}
 
 // An output that cannot be written is named first: the cannot-convert line
 // that follows names only the image.
@@ -197,6 +192,5 @@ int main(int argc, char** argv) {
   Options options;
   int status = ParseArgs(argc, argv, &options);
   if (status < 0) status = Run(options);
-  const std::string message = options.ppm_path ? CannotConvertMessage(options.ppm_path) : std::string();
-  return support::CloseStdout(status, message.c_str());
+  return converter_cli::Finish(status, options.ppm_path);
 }
