@@ -18,28 +18,6 @@ namespace testing_support {
 
 namespace {
 
-struct User {
-  uid_t uid;
-  gid_t gid;
-};
-
-// The user the rows run as: the test's own when it is not root, else an
-// unprivileged account, if the system has one.
-std::optional<User> RowUser() {
-  if (geteuid() != 0) return User{geteuid(), getegid()};
-  if (const passwd* pw = getpwnam("nobody")) return User{pw->pw_uid, pw->pw_gid};
-  setpwent();
-  std::optional<User> found;
-  while (const passwd* pw = getpwent()) {
-    if (pw->pw_uid >= 1000 && pw->pw_uid < 65534) {
-      found = User{pw->pw_uid, pw->pw_gid};
-      break;
-    }
-  }
-  endpwent();
-  return found;
-}
-
 ino_t InodeOf(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
@@ -404,6 +382,21 @@ void ExpectOutputRows(const OutputTool& tool) {
   IdentityRows(tool, user);
   NameAndLinkRows(tool, user);
   SignalRows(tool, user);
+}
+
+std::optional<User> RowUser() {
+  if (geteuid() != 0) return User{geteuid(), getegid()};
+  if (const passwd* pw = getpwnam("nobody")) return User{pw->pw_uid, pw->pw_gid};
+  setpwent();
+  std::optional<User> found;
+  while (const passwd* pw = getpwent()) {
+    if (pw->pw_uid >= 1000 && pw->pw_uid < 65534) {
+      found = User{pw->pw_uid, pw->pw_gid};
+      break;
+    }
+  }
+  endpwent();
+  return found;
 }
 
 void ExpectFaultRows(const FaultTool& tool) { AllFaultRows(tool, RowUser()); }

@@ -252,7 +252,9 @@ TEST(KidbootCli, FaultRows) {
   TempDir dir;
   dir.Write("orig.srl", rom);
   dir.Write("sys.bin", syscall);
-  const RunResult same = romtools_test::RunWithFileSizeLimit(KIDBOOT_PATH, {"orig.srl", "sys.bin", "orig.srl"}, dir);
+  testing_support::RunOptions limited;
+  limited.file_size_limit = 2048;
+  const RunResult same = RunProgram(KIDBOOT_PATH, {"orig.srl", "sys.bin", "orig.srl"}, dir.path(), limited);
   EXPECT_EQ(same.status, 1);
   EXPECT_EQ(same.err, "Error: Cannot write file 'orig.srl'\nError: exit...\n");
   EXPECT_TRUE(dir.Read("orig.srl") == rom);

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "support/byte_order.h"
-#include "testing/run_program.h"
 
 namespace romtools_test {
 
@@ -46,18 +45,6 @@ inline void PutSegments(std::string* rom, uint32_t arm9_offset, uint32_t arm9_en
   PutWord(rom, 0x34, arm7_entry);
   PutWord(rom, 0x38, arm7_load);
   PutWord(rom, 0x3C, arm7_size);
-}
-
-/// Runs `program` in `dir` under a shell's file size limit of 1 KiB, where a
-/// write past the limit raises SIGXFSZ, as it does for a user who set one.
-inline testing_support::RunResult RunWithFileSizeLimit(const std::string& program,
-                                                       const std::vector<std::string>& args,
-                                                       const testing_support::TempDir& dir) {
-  std::vector<std::string> shell_args = {"-c", "ulimit -f 2 && exec \"$0\" \"$@\"", program};
-  shell_args.insert(shell_args.end(), args.begin(), args.end());
-  testing_support::RunOptions options;
-  options.timeout_seconds = 20;
-  return testing_support::RunProgram("/bin/sh", shell_args, dir.path(), options);
 }
 
 }  // namespace romtools_test

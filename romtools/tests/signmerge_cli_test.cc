@@ -213,7 +213,9 @@ TEST(SignmergeCli, FaultRows) {
   TempDir dir;
   dir.Write("in.srl", rom);
   dir.Write("game.sgn", sign);
-  const RunResult same = romtools_test::RunWithFileSizeLimit(SIGNMERGE_PATH, {"in.srl", "game.sgn", "in.srl"}, dir);
+  testing_support::RunOptions limited;
+  limited.file_size_limit = 2048;
+  const RunResult same = RunProgram(SIGNMERGE_PATH, {"in.srl", "game.sgn", "in.srl"}, dir.path(), limited);
   EXPECT_EQ(same.status, 255);
   EXPECT_EQ(same.err, "save error! in.srl \nattach error in.srl!\n");
   EXPECT_TRUE(dir.Read("in.srl") == rom);

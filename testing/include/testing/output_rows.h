@@ -3,7 +3,10 @@
 // identity a rename would change, long names, link loops and signals.
 #pragma once
 
+#include <sys/types.h>
+
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,6 +33,16 @@ struct OutputTool {
   /// that a signal can arrive while the temporary file exists.
   FileList large_inputs;
 };
+
+/// An account to run a program as.
+struct User {
+  uid_t uid;
+  gid_t gid;
+};
+
+/// The user the rows run as: the test's own when it is not root, else an
+/// unprivileged account, if the system has one.
+std::optional<User> RowUser();
 
 /// Runs every row for `tool`, each in a fresh folder, as an unprivileged
 /// user when the test runs as root (rows that need another user are skipped,
