@@ -1,5 +1,6 @@
 // A literal texture data writer, texel by texel as the data format describes
-// it, for comparing the library's writer in tests and benchmarks.
+// it, for comparing the library's writer in tests and benchmarks, and the
+// library's writer called the way a host calls it.
 #pragma once
 
 #include <vector>
@@ -10,6 +11,7 @@ namespace reference {
 
 struct Data {
   std::vector<unsigned char> texel, palette, index;
+  bool operator==(const Data&) const = default;
 };
 
 // The writer as the format describes it, texel by texel through the public
@@ -90,6 +92,20 @@ inline Data LiteralWrite(const Kelvane::CTexture& t) {
     }
   }
   return d;
+}
+
+// The library's writer, as a host calls it: asks for the sizes, fills
+// buffers of exactly those sizes (0xAA beforehand) and writes.
+inline bool LibraryWrite(Kelvane::CTexture* texture, bool near_size, Data* data) {
+  Kelvane::CMvx writer;
+  unsigned int texel = 0, palette = 0, index = 0;
+  if (!writer.GetDataByteSize(&texel, &palette, &index, texture, near_size)) return false;
+  data->texel.assign(texel, 0xAA);
+  data->palette.assign(palette, 0xAA);
+  data->index.assign(index, 0xAA);
+  Kelvane::CMvx::tMemory memory{data->texel.data(),   texel, data->palette.data(), palette,
+                                data->index.data(), index};
+  return writer.Write(&memory, texture, near_size);
 }
 
 }  // namespace reference

@@ -17,18 +17,7 @@ using Bytes = std::vector<unsigned char>;
 
 using reference::Data;
 using reference::LiteralWrite;
-
-// Asks for the sizes, allocates them and writes.
-bool WriteAll(CTexture* texture, bool near_size, Data* data) {
-  CMvx writer;
-  unsigned int texel = 0, palette = 0, index = 0;
-  if (!writer.GetDataByteSize(&texel, &palette, &index, texture, near_size)) return false;
-  data->texel.assign(texel, 0xAA);
-  data->palette.assign(palette, 0xAA);
-  data->index.assign(index, 0xAA);
-  CMvx::tMemory memory{data->texel.data(), texel, data->palette.data(), palette, data->index.data(), index};
-  return writer.Write(&memory, texture, near_size);
-}
+constexpr auto WriteAll = reference::LibraryWrite;
 
 unsigned int Word16(const Bytes& bytes, size_t word) { return bytes[2 * word] | (bytes[2 * word + 1] << 8u); }
 uint32_t Word32(const Bytes& bytes, size_t word) {

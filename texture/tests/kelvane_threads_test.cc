@@ -14,12 +14,12 @@
 
 #include "kelvane/kelvane.h"
 #include "kelvane_image_loader.h"
+#include "kelvane_mvx_reference.h"
 
 namespace {
 
 using Kelvane::CColorPalette;
 using Kelvane::CDefaultColorProcessor;
-using Kelvane::CMvx;
 using Kelvane::CTexture;
 using Factor = CDefaultColorProcessor::tConvertFactor;
 using Bytes = std::vector<unsigned char>;
@@ -56,7 +56,7 @@ struct Step {
   bool converted = false;
   unsigned int type = 0;
   bool written = false;
-  Bytes texel, palette, index;
+  reference::Data data;
   bool operator==(const Step&) const = default;
 };
 
@@ -138,17 +138,6 @@ CColorPalette FixedPalette() {
   return palette;
 }
 
-bool WriteData(CTexture* texture, bool near_size, Step* step) {
-  CMvx writer;
-  unsigned int texel = 0, palette = 0, index = 0;
-  if (!writer.GetDataByteSize(&texel, &palette, &index, texture, near_size)) return false;
-  step->texel.assign(texel, 0xAA);
-  step->palette.assign(palette, 0xAA);
-  step->index.assign(index, 0xAA);
-  CMvx::tMemory memory{step->texel.data(), texel, step->palette.data(), palette, step->index.data(), index};
-  return writer.Write(&memory, texture, near_size);
-}
-
 // Everything a job uses is made here, on the calling thread, except the
 // library's own default processor, which a texture without one shares.
 std::vector<Step> RunJob(const Job& job, const Picture& picture) {
@@ -182,7 +171,7 @@ std::vector<Step> RunJob(const Job& job, const Picture& picture) {
   for (size_t s = 0; s < job.steps.size(); ++s) {
     steps[s].converted = texture.Convert(job.steps[s]);
     steps[s].type = texture.GetType();
-    steps[s].written = WriteData(&texture, job.near_size, &steps[s]);
+    steps[s].written = reference::LibraryWrite(&texture, job.near_size, &steps[s].data);
   }
   return steps;
 }
@@ -235,9 +224,9 @@ TEST(KelvaneThreads, ConcurrentConversionsMatchOneThread) {
       EXPECT_TRUE(want.back()[s].converted);
       EXPECT_EQ(want.back()[s].type, job.steps[s]);
       EXPECT_TRUE(want.back()[s].written);
-      EXPECT_FALSE(want.back()[s].texel.empty());
-      EXPECT_EQ(want.back()[s].palette.empty(), job.steps[s] == CTexture::TYPE_DIRECT);
-      EXPECT_EQ(want.back()[s].index.empty(), job.steps[s] != CTexture::TYPE_TEX4X4);
+      EXPECT_FALSE(want.back()[s].data.texel.empty());
+      EXPECT_EQ(want.back()[s].data.palette.empty(), job.steps[s] == CTexture::TYPE_DIRECT);
+      EXPECT_EQ(want.back()[s].data.index.empty(), job.steps[s] != CTexture::TYPE_TEX4X4);
     }
   }
 
