@@ -139,12 +139,6 @@ extern "C" void RemoveTempsAndReraise(int sig) {
   errno = saved_errno;
 }
 
-}  // namespace
-
-void SetAsideFileSizeSignal();
-
-namespace {
-
 // Installs the handler for each signal whose action is still the default:
 // an ignored signal stays ignored (nohup, background jobs), and a program
 // with a handler of its own keeps it.
