@@ -117,13 +117,6 @@ int Finish(FileSink* sink, support::OutputFile* file) {
   return kExitOk;
 }
 
-// A failed run keeps no part of the new output: an old file stays as it was
-// (a partial table would pass for a fresh one with make), and none is made.
-int Abandon(support::OutputFile* file, int status) {
-  file->Abandon();
-  return status;
-}
-
 // Opens a description for reading; -1 when it cannot be opened or is a
 // folder. A pipe is read like a file.
 int OpenDescription(const std::string& path) {
@@ -146,6 +139,9 @@ int Run(const Options& o) {
   }
   // What was printed comes first when the output is standard output itself.
   fflush(stdout);
+  // Put in place only by Finish(): a failed run returns without it, and the
+  // file is abandoned, so an old output stays as it was (a partial table
+  // would pass for a fresh one with make) and none is made.
   support::OutputFile file;
   if (file.Open(o.output) != support::WriteStatus::kOk) {
     fputs("fopen ERROR!\n", stderr);
@@ -160,7 +156,7 @@ int Run(const Options& o) {
     int fd = OpenDescription(input);
     if (fd < 0) {
       fprintf(stderr, "Error: cannot open input file \"%s\".\n", input.c_str());
-      return Abandon(&file, kExitFailure);
+      return kExitFailure;
     }
     resparser::FdSource source(fd);
     std::string failed_file;
@@ -173,19 +169,19 @@ int Run(const Options& o) {
         printf("%s line %lld\n", "syntax error", state.scan.line);
         printf("near %s\n", state.scan.has_last_text ? state.scan.last_text.c_str() : "(start of input)");
         fputs("\n", stderr);
-        return Abandon(&file, kExitFailure);
+        return kExitFailure;
       case resparser::ParseStatus::kFileOpenError:
         fprintf(stderr, "file \"%s\" open error!\n", failed_file.c_str());
-        return Abandon(&file, kExitFailure);
+        return kExitFailure;
       case resparser::ParseStatus::kFileReadError:
         fprintf(stderr, "file \"%s\" read error!\n", failed_file.c_str());
-        return Abandon(&file, kExitFailure);
+        return kExitFailure;
       case resparser::ParseStatus::kReadError:
         fputs("input in flex scanner failed\n", stderr);
-        return Abandon(&file, kExitScanner);
+        return kExitScanner;
       case resparser::ParseStatus::kNoMemory:
         fputs("scanner ERROR! out of memory\n", stderr);
-        return Abandon(&file, kExitScanner);
+        return kExitScanner;
     }
   }
   resparser::WriteArrayBlock(state, &sink);
