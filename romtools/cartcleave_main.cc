@@ -1,12 +1,12 @@
 // cartcleave: slices ROM images into their ARM9 and ARM7 static binaries,
 // each with a definition record beside it.
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "cart_slices.h"
+#include "error_line.h"
 #include "image_file.h"
 #include "rom_header.h"
 #include "support/file_io.h"
@@ -32,13 +32,7 @@ int ParseArgs(int argc, char** argv, Options* options) {
   return -1;
 }
 
-__attribute__((format(printf, 1, 2))) void ErrorLine(const char* format, ...) {
-  fflush(stdout);
-  va_list args;
-  va_start(args, format);
-  vfprintf(stderr, format, args);
-  va_end(args);
-}
+using romtools_cli::ErrorLine;
 
 // Writes `length` bytes of the image from `offset` to image path + suffix.
 bool WriteSlice(const romtools::ImageFile& image, const char* path, const char* suffix, uint64_t offset,

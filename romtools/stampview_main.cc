@@ -1,11 +1,11 @@
 // stampview: shows the kit version and build types recorded in a program.
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "error_line.h"
 #include "image_file.h"
 #include "rom_header.h"
 #include "stamp_scan.h"
@@ -45,14 +45,7 @@ int ParseArgs(int argc, char** argv, Options* options) {
   return -1;
 }
 
-// Standard error lines follow what standard output already holds.
-__attribute__((format(printf, 1, 2))) void ErrorLine(const char* format, ...) {
-  fflush(stdout);
-  va_list args;
-  va_start(args, format);
-  vfprintf(stderr, format, args);
-  va_end(args);
-}
+using romtools_cli::ErrorLine;
 
 void PrintVersion(const romtools::MarkerFind& find, const romtools::StaticSegment& arm9) {
   const romtools::VersionRecord v = romtools::DecodeVersionRecord(find.record[0]);
