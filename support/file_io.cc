@@ -1,13 +1,10 @@
 #include "support/file_io.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <new>
+
+#include "support/platform.h"
 
 namespace support {
 
@@ -20,44 +17,28 @@ ReadStatus ReadWholeFile(const std::string& path, std::vector<uint8_t>* data, ui
   FileFacts ignored;
   if (facts == nullptr) facts = &ignored;
   *facts = FileFacts();
-  // Non-blocking, so that a named pipe without a writer cannot hang the open;
-  // only regular files are read.
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return ReadStatus::kCannotOpen;
-  struct stat st;
-  if (fstat(fd, &st) != 0) {
-    close(fd);
-    return ReadStatus::kReadError;
+  File file;
+  switch (file.Open(path, File::Mode::kReadRegular)) {
+    case File::OpenStatus::kOk:
+      break;
+    case File::OpenStatus::kCannotOpen:
+      return ReadStatus::kCannotOpen;
+    case File::OpenStatus::kIsDirectory:
+      facts->is_directory = true;
+      return ReadStatus::kNotRegular;
+    case File::OpenStatus::kNotRegular:
+      return ReadStatus::kNotRegular;
   }
-  facts->is_directory = S_ISDIR(st.st_mode);
-  if (!S_ISREG(st.st_mode)) {
-    close(fd);
-    return ReadStatus::kNotRegular;
-  }
-  facts->size = static_cast<uint64_t>(st.st_size);
-  if (facts->size > max_size || facts->size > SIZE_MAX) {
-    close(fd);
-    return ReadStatus::kNoMemory;
-  }
-  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  facts->size = file.size();
+  if (facts->size > max_size || facts->size > SIZE_MAX) return ReadStatus::kNoMemory;
   data->clear();
   try {
-    data->resize(static_cast<size_t>(st.st_size));
+    data->resize(static_cast<size_t>(facts->size));
   } catch (const std::bad_alloc&) {
-    close(fd);
     return ReadStatus::kNoMemory;
   }
-  size_t got = 0;
-  while (got < data->size()) {
-    ssize_t n = read(fd, data->data() + got, data->size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      close(fd);
-      return ReadStatus::kReadError;
-    }
-    got += static_cast<size_t>(n);
-  }
-  close(fd);
+  // A file that shrank since its status was read is a read error.
+  if (file.Read(data->data(), data->size()) != static_cast<long long>(data->size())) return ReadStatus::kReadError;
   return ReadStatus::kOk;
 }
 

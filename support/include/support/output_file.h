@@ -78,11 +78,4 @@ class OutputFile {
   std::string temp_path_;
 };
 
-/// Sets SIGXFSZ aside (ignored, unless the program handles it) so that a
-/// write past the user's file size limit fails with EFBIG and can be
-/// reported, rather than ending the process part of the way through.
-/// OutputFile::Open() does this itself; a tool that writes a file in place
-/// by other means calls it first.
-void SetAsideFileSizeSignal();
-
 }  // namespace support

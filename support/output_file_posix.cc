@@ -1,5 +1,4 @@
-#include "support/output_file.h"
-
+// The output writer on POSIX systems.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +12,8 @@
 #include <cstring>
 #include <vector>
 
+#include "support/output_file.h"
+#include "support/platform.h"
 #include "support/text_parse.h"
 
 namespace support {
@@ -40,22 +41,6 @@ int NamedDescriptor(const std::string& path) {
     return -1;
   }
   return -1;
-}
-
-// `path` from the root, so that a later change of the working folder (or a
-// signal arriving then) still finds the same files.
-std::string Absolute(const std::string& path) {
-  if (!path.empty() && path[0] == '/') return path;
-  char cwd[PATH_MAX];
-  if (getcwd(cwd, sizeof cwd) == nullptr) return path;
-  return std::string(cwd) + "/" + path;
-}
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
 }
 
 // Follows symbolic links to what an open for writing would reach: a path
@@ -88,9 +73,13 @@ bool ResolveLinks(const std::string& path, std::string* target) {
 int OpenStage() {
   const char* folder = getenv("TMPDIR");
   if (folder == nullptr || folder[0] != '/') folder = "/tmp";
-  int fd = open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  int fd = -1;
+#ifdef O_TMPFILE
+  fd = open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+#endif
   if (fd < 0) {
-    // A file system without nameless files: a named one, removed at once.
+    // A system or file system without nameless files: a named one, removed
+    // at once.
     std::string pattern = std::string(folder) + "/.stage-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
@@ -200,7 +189,7 @@ void UnregisterTemp(int slot) {
 // may change. Otherwise the file is written in place.
 bool MayReplace(const std::string& target, const struct stat& st) {
   if (st.st_nlink != 1 || st.st_uid != geteuid()) return false;
-  return faccessat(AT_FDCWD, FolderOf(target).c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+  return faccessat(AT_FDCWD, PathFolder(target).c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
 // Copies the whole of `from` (read from its start) to `to`; false when any
@@ -267,8 +256,8 @@ WriteStatus OutputFile::Open(const std::string& path) {
   if (exists && faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return WriteStatus::kCannotOpen;
   if (exists && !MayReplace(target, st)) return OpenStaged(target);
 
-  target = Absolute(target);
-  const std::string folder = FolderOf(target);
+  target = AbsolutePath(target);
+  const std::string folder = PathFolder(target);
   std::string pattern = (folder == "/" ? folder : folder + "/") + kTempName;
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
@@ -349,12 +338,6 @@ void OutputFile::Abandon() {
   temp_slot_ = -1;
   temp_path_.clear();
   final_path_.clear();
-}
-
-void SetAsideFileSizeSignal() {
-  struct sigaction action = {};
-  if (sigaction(SIGXFSZ, nullptr, &action) != 0) return;
-  if ((action.sa_flags & SA_SIGINFO) == 0 && action.sa_handler == SIG_DFL) signal(SIGXFSZ, SIG_IGN);
 }
 
 WriteStatus WriteOutputFile(const std::string& path, const void* data, size_t size) {

@@ -1,0 +1,137 @@
+#include "support/c_text.h"
+
+#include <cstring>
+
+#include "support/byte_order.h"
+
+namespace support {
+namespace {
+
+constexpr size_t kBlock = size_t{1} << 20;
+// Values formatted per step: small enough to keep the buffer near kBlock.
+constexpr size_t kPiece = 64 * 1024;
+
+struct HexPairs {
+  char lower[256][2];
+  char upper[256][2];
+  HexPairs() {
+    const char small[] = "0123456789abcdef";
+    const char large[] = "0123456789ABCDEF";
+    for (int i = 0; i < 256; ++i) {
+      lower[i][0] = small[i >> 4];
+      lower[i][1] = small[i & 15];
+      upper[i][0] = large[i >> 4];
+      upper[i][1] = large[i & 15];
+    }
+  }
+};
+
+const HexPairs& Pairs() {
+  static const HexPairs pairs;
+  return pairs;
+}
+
+}  // namespace
+
+void CTextWriter::Append(std::string_view text) {
+  if (failed_) return;
+  buffer_.append(text.data(), text.size());
+  FlushIfFull();
+}
+
+template <typename Value>
+void CTextWriter::AppendLines(const Value* values, size_t count, size_t position, const HexLayout& layout) {
+  if (count == 0 || layout.per_line == 0 || failed_) return;
+  const char(*pairs)[2] = layout.upper_case ? Pairs().upper : Pairs().lower;
+  const size_t bytes = static_cast<size_t>(layout.digits) / 2;
+  const size_t open_length = std::strlen(layout.line_open);
+  const size_t close_length = std::strlen(layout.line_close);
+  const size_t value_width = 2 + 2 * bytes + 1 + (layout.space_after ? 1 : 0);
+  const size_t lines = count / layout.per_line + 2;
+  const size_t old_size = buffer_.size();
+  buffer_.resize(old_size + count * value_width + lines * (open_length + close_length));
+  char* p = buffer_.data() + old_size;
+  size_t column = position % layout.per_line;
+  const size_t last_column = layout.per_line - 1;
+  for (size_t i = 0; i < count; ++i) {
+    const uint32_t v = values[i];
+    if (column == 0) {
+      std::memcpy(p, layout.line_open, open_length);
+      p += open_length;
+    }
+    *p++ = '0';
+    *p++ = 'x';
+    for (size_t b = bytes; b-- > 0;) {
+      const char* pair = pairs[(v >> (8 * b)) & 0xFF];
+      *p++ = pair[0];
+      *p++ = pair[1];
+    }
+    *p++ = ',';
+    if (layout.space_after) *p++ = ' ';
+    if (column == last_column) {
+      std::memcpy(p, layout.line_close, close_length);
+      p += close_length;
+      column = 0;
+    } else {
+      ++column;
+    }
+  }
+  buffer_.resize(static_cast<size_t>(p - buffer_.data()));
+}
+
+void CTextWriter::AppendValues(const uint8_t* values, size_t count, size_t position, const HexLayout& layout) {
+  for (size_t done = 0; done < count && !failed_; done += kPiece) {
+    const size_t n = count - done < kPiece ? count - done : kPiece;
+    AppendLines(values + done, n, position + done, layout);
+    FlushIfFull();
+  }
+}
+
+void CTextWriter::AppendValues(const uint16_t* values, size_t count, size_t position, const HexLayout& layout) {
+  for (size_t done = 0; done < count && !failed_; done += kPiece) {
+    const size_t n = count - done < kPiece ? count - done : kPiece;
+    AppendLines(values + done, n, position + done, layout);
+    FlushIfFull();
+  }
+}
+
+void CTextWriter::AppendValues(const uint32_t* values, size_t count, size_t position, const HexLayout& layout) {
+  for (size_t done = 0; done < count && !failed_; done += kPiece) {
+    const size_t n = count - done < kPiece ? count - done : kPiece;
+    AppendLines(values + done, n, position + done, layout);
+    FlushIfFull();
+  }
+}
+
+void CTextWriter::AppendLittleEndian(const uint8_t* bytes, size_t count, int width, size_t position,
+                                     const HexLayout& layout) {
+  if (width == 1) {
+    AppendValues(bytes, count, position, layout);
+    return;
+  }
+  // The elements are loaded a piece at a time, whatever the host's order.
+  uint32_t piece[4096];
+  const size_t w = static_cast<size_t>(width);
+  for (size_t done = 0; done < count && !failed_;) {
+    const size_t n = count - done < 4096 ? count - done : 4096;
+    for (size_t i = 0; i < n; ++i) {
+      const uint8_t* e = bytes + (done + i) * w;
+      piece[i] = width == 2 ? LoadLe16(e) : LoadLe32(e);
+    }
+    AppendLines(piece, n, position + done, layout);
+    FlushIfFull();
+    done += n;
+  }
+}
+
+void CTextWriter::FlushIfFull() {
+  if (buffer_.size() >= kBlock) Flush();
+}
+
+bool CTextWriter::Flush() {
+  if (!failed_ && !buffer_.empty() && !sink_(buffer_.data(), buffer_.size())) failed_ = true;
+  buffer_.clear();
+  return !failed_;
+}
+
+}  // namespace support
