@@ -17,6 +17,7 @@
 #include "image_io.h"
 #include "support/byte_order.h"
 #include "support/output_file.h"
+#include "support/platform.h"
 
 namespace argbury {
 namespace {

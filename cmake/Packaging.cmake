@@ -34,13 +34,7 @@ include(CPack)
 # The package test: cpack into a scratch folder, dpkg -x into a scratch root,
 # every program started from there, a host program built against the library.
 # Every program of the kit that this build makes must be in the package.
-set(package_programs "")
-foreach(program bootcast bootcast.ZYR parmsink parmsink.ZYR tailpack kidboot cartcleave
-    stampview signmerge huecast huemap huetile parser aescli keyedbin)
-  if(TARGET ${program})
-    list(APPEND package_programs ${program})
-  endif()
-endforeach()
+tools_programs(package_programs)
 string(REPLACE ";" "," package_programs "${package_programs}")
 find_program(PACKAGE_DPKG dpkg)
 find_program(PACKAGE_SHLIBDEPS dpkg-shlibdeps)

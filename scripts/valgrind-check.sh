@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
 # Runs each program of a build once, end to end, on small inputs made here,
 # under valgrind memcheck; fails on the first error or leak valgrind reports.
-#   scripts/valgrind-check.sh BUILD_DIR
+#   scripts/valgrind-check.sh BUILD_DIR [PROGRAM...]
+# The PROGRAMs (the build's list of programs) must each have been run: a
+# program added to the kit without a line here fails the check.
 # Exits 77 (skipped under ctest) when valgrind is not installed.
 set -uo pipefail
-if [ $# -ne 1 ]; then
-  echo "usage: scripts/valgrind-check.sh BUILD_DIR" >&2
+if [ $# -lt 1 ]; then
+  echo "usage: scripts/valgrind-check.sh BUILD_DIR [PROGRAM...]" >&2
   exit 2
 fi
 command -v valgrind >/dev/null || { echo "valgrind is not installed: skipped"; exit 77; }
 bin="$(cd "$1" && pwd)/bin"
 lib="$(cd "$1" && pwd)/lib"
+shift
+required=("$@")
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -39,8 +43,10 @@ printf 'print 0 hello\\n\nexit 0\n' > script.txt
 printf 'print 0 0 hello\\n\nexit 0\n' > zscript.txt
 
 failed=0
+checked=" "
 check() {  # check NAME COMMAND...: valgrind's status 99 is a finding
   local name="$1"; shift
+  checked+="$name "
   if [ ! -x "$1" ]; then
     echo "valgrind: $name: $1 is not built" >&2
     failed=1
@@ -76,4 +82,10 @@ BOOTCAST_TEST_SETTLE_MS=0 ISDRAVO_SIM_SCRIPT=script.txt ISDRAVO_SIM_LOG=sim.log 
   LD_LIBRARY_PATH="$lib" check bootcast "$bin/bootcast" -t=10 game.srl
 BOOTCAST_TEST_SETTLE_MS=0 ISZYR_SIM_SCRIPT=zscript.txt ISZYR_SIM_LOG=zsim.log \
   LD_LIBRARY_PATH="$lib" check bootcast.ZYR "$bin/bootcast.ZYR" -t=10 game.srl
+for program in "${required[@]}"; do
+  case "$checked" in
+    *" $program "*) ;;
+    *) echo "valgrind: $program: no check in scripts/valgrind-check.sh" >&2; failed=1 ;;
+  esac
+done
 exit $failed
