@@ -37,6 +37,9 @@ std::vector<std::string> NamesOf(const FileList& files, std::vector<std::string>
 using ArgsFor = std::function<std::vector<std::string>(const std::string& output)>;
 
 // One row's folder: the inputs, owned by the user the program runs as.
+// What an existing output holds before a row runs.
+const char* const kOldOutput = "the old output\n";
+
 class Row {
  public:
   Row(const std::string& program, const ArgsFor& args, const std::optional<User>& user, const FileList& inputs)
@@ -214,10 +217,43 @@ void SignalRows(const OutputTool& tool, const std::optional<User>& user) {
     }
     EXPECT_TRUE(interrupted) << "the program always finished before the signal";
   }
+  {
+    // A crash cannot clean up: the temporary file may stay, but the output
+    // it was to replace is whole.
+    SCOPED_TRACE("SIGKILL while an existing output is replaced");
+    std::string complete;
+    {
+      OutputRow row(tool, user, tool.large_inputs);
+      ASSERT_EQ(row.Run("big.out").status, 0);
+      complete = row.dir().Read("big.out");
+    }
+    bool killed = false;
+    for (int attempt = 0; attempt < 5 && !killed; ++attempt) {
+      OutputRow row(tool, user, tool.large_inputs);
+      row.Put("big.out", kOldOutput);
+      RunOptions options;
+      options.signal_when_created = row.dir().path();
+      options.signal_number = SIGKILL;
+      const RunResult r = row.Run("big.out", options);
+      if (!r.signaled) {
+        EXPECT_EQ(r.status, 0) << r.err;
+        continue;
+      }
+      killed = true;
+      const std::string now = row.dir().Read("big.out");
+      EXPECT_TRUE(now == kOldOutput || now == complete) << "the output was left partly written";
+      for (const std::string& name : row.dir().List()) {
+        const bool known = name == "big.out" || name.rfind(".out-", 0) == 0 ||
+                           std::any_of(tool.large_inputs.begin(), tool.large_inputs.end(),
+                                       [&](const auto& file) { return file.first == name; });
+        EXPECT_TRUE(known) << name;
+      }
+    }
+    EXPECT_TRUE(killed) << "the program always finished before the signal";
+  }
 }
 
 
-const char* const kOldOutput = "the old output\n";
 
 const char* FaultName(Fault fault) {
   switch (fault) {
@@ -229,6 +265,8 @@ const char* FaultName(Fault fault) {
     case Fault::kInputIsFolder: return "the input names a folder";
     case Fault::kInputIsFifo: return "the input is a named pipe";
     case Fault::kInputTruncated: return "the input is cut short";
+    case Fault::kOutputIsInput: return "the output is an input";
+    case Fault::kStdoutFull: return "standard output is /dev/full";
   }
   return "?";
 }
@@ -322,6 +360,11 @@ void FaultRow(const FaultTool& tool, const std::optional<User>& user, Fault faul
         row.Put(tool.input, tool.truncated);
       }
       break;
+    case Fault::kStdoutFull:
+      options.stdout_path = "/dev/full";
+      break;
+    case Fault::kOutputIsInput:
+      break;
   }
   const Outcome want = tool.outcome(fault, path);
   const RunResult r = row.Run(output, options);
@@ -352,6 +395,49 @@ void FaultRow(const FaultTool& tool, const std::optional<User>& user, Fault faul
   EXPECT_EQ(row.dir().List(), names);
 }
 
+// Every spelling of every input as the output: the run must fail and leave
+// every file as it was. `outcome` gets the output as spelt and the input.
+void OutputIsInputRows(const FaultTool& tool, const std::optional<User>& user) {
+  for (const auto& [input, bytes] : tool.inputs) {
+    for (const char* spelling : {"same", "dot", "absolute", "hard link", "symbolic link"}) {
+      SCOPED_TRACE("the output is input " + input + ", spelt: " + spelling);
+      Row row(tool.program, tool.args, user, tool.inputs);
+      if (tool.writes_output) row.Put("out", kOldOutput);
+      std::vector<std::string> extra = {"out"};
+      std::string output = input;
+      if (std::string(spelling) == "dot") output = "./" + input;
+      if (std::string(spelling) == "absolute") output = row.dir().File(input);
+      if (std::string(spelling) == "hard link") {
+        output = "in.hard";
+        ASSERT_EQ(link(row.dir().File(input).c_str(), row.dir().File(output).c_str()), 0);
+        extra.push_back(output);
+      }
+      if (std::string(spelling) == "symbolic link") {
+        output = "in.soft";
+        ASSERT_EQ(symlink(input.c_str(), row.dir().File(output).c_str()), 0);
+        row.Own(row.dir().File(output));
+        extra.push_back(output);
+      }
+      RunOptions options;
+      options.timeout_seconds = 20;
+      options.env = tool.env;
+      const RunResult r = row.Run(output, options);
+      const Outcome want = tool.same_file_outcome(output, input);
+      EXPECT_NE(r.status, 0);
+      EXPECT_EQ(r.status, want.status) << r.err;
+      EXPECT_EQ(r.out, want.out);
+      EXPECT_EQ(r.err, want.err);
+      for (const auto& [name, original] : tool.inputs) {
+        EXPECT_TRUE(row.dir().Read(name) == original) << name << " was changed";
+      }
+      if (tool.writes_output) {
+        EXPECT_EQ(row.dir().Read("out"), kOldOutput);
+      }
+      EXPECT_EQ(row.dir().List(), NamesOf(tool.inputs, extra));
+    }
+  }
+}
+
 void AllFaultRows(const FaultTool& tool, const std::optional<User>& user) {
   std::vector<Fault> faults;
   if (tool.writes_output) {
@@ -370,8 +456,10 @@ void AllFaultRows(const FaultTool& tool, const std::optional<User>& user) {
       faults.push_back(f);
     }
   }
+  if (tool.strict_rows) faults.push_back(Fault::kStdoutFull);
   for (Fault fault : faults) FaultRow(tool, user, fault);
   if (tool.writes_output) FaultRow(tool, user, Fault::kDiskFull, /*linked=*/true);
+  if (tool.strict_rows && tool.writes_output) OutputIsInputRows(tool, user);
 }
 
 }  // namespace

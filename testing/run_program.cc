@@ -131,7 +131,12 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     dup2(in_pipe[0], 0);
-    dup2(out_pipe[1], 1);
+    if (options.stdout_path.empty()) {
+      dup2(out_pipe[1], 1);
+    } else {
+      const int fd = open(options.stdout_path.c_str(), O_WRONLY);
+      if (fd < 0 || dup2(fd, 1) < 0) _exit(126);
+    }
     dup2(err_pipe[1], 2);
     if (options.gid >= 0 && (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(options.gid)) != 0)) _exit(126);
     if (options.uid >= 0 && setuid(static_cast<uid_t>(options.uid)) != 0) _exit(126);

@@ -61,6 +61,10 @@ enum class Fault {
   kInputIsFolder,      // the input names a folder
   kInputIsFifo,        // the input is a named pipe that another process feeds
   kInputTruncated,     // the input is cut short
+  kOutputIsInput,      // the output names an input (the same string, ./name, the
+                       // absolute path, a hard link, a symbolic link)
+  kStdoutFull,         // standard output is /dev/full: a run that fails leaves no
+                       // new output and the old one as it was
 };
 
 /// What a run ends with.
@@ -91,6 +95,10 @@ struct FaultTool {
   std::function<Outcome(Fault, const std::string& path)> outcome;
   /// Extra environment entries for every run.
   std::vector<std::string> env;
+  /// Whether the rows kOutputIsInput (for every input) and kStdoutFull run.
+  bool strict_rows = false;
+  /// What a run whose output (as spelt) is the input `input` ends with.
+  std::function<Outcome(const std::string& output, const std::string& input)> same_file_outcome;
 };
 
 /// Runs every fault row for `tool` (as an unprivileged user when the test

@@ -68,6 +68,9 @@ struct RunOptions {
   long long file_size_limit = -1;
   /// A signal that would dump core (SIGQUIT, say) leaves no core file.
   bool no_core_dump = false;
+  /// When not empty: standard output goes to this file (/dev/full, say)
+  /// instead of being captured.
+  std::string stdout_path;
 };
 
 /// Runs `program` with `args` in the working directory `cwd`, feeding
