@@ -10,6 +10,7 @@
 #include "lz_backward.h"
 #include "lz_channel_trace.h"
 #include "support/file_io.h"
+#include "support/tool_main.h"
 
 namespace {
 
@@ -128,8 +129,5 @@ int Run(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options options;
-  int status = ParseArgs(argc, argv, &options);
-  if (status < 0) status = Run(options);
-  return support::CloseStdout(status, "Error: Cannot write file 'stdout'\n");
+  return support::ToolMain(argc, argv, ParseArgs, Run, "Error: Cannot write file 'stdout'\n");
 }

@@ -42,8 +42,10 @@ ReadStatus ReadWholeFile(const std::string& path, std::vector<uint8_t>* data, ui
   return ReadStatus::kOk;
 }
 
+bool FlushStdout() { return fflush(stdout) == 0 && !ferror(stdout); }
+
 int CloseStdout(int status, const char* failure_message) {
-  if (fflush(stdout) != 0 || ferror(stdout)) {
+  if (!FlushStdout()) {
     // A run that otherwise failed has said why already.
     if (status == 0) {
       status = 1;

@@ -194,6 +194,8 @@ void SetAsideFileSizeSignal() {
   if ((action.sa_flags & SA_SIGINFO) == 0 && action.sa_handler == SIG_DFL) signal(SIGXFSZ, SIG_IGN);
 }
 
+void PrepareArguments(int*, char***) {}
+
 namespace {
 
 // Whether a folder of LD_LIBRARY_PATH holds `file_name`: a library found

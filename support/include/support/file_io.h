@@ -43,6 +43,11 @@ enum class WriteStatus {
 /// a folder or a file the user may not write is refused (kCannotOpen).
 WriteStatus WriteOutputFile(const std::string& path, const void* data, size_t size);
 
+/// Flushes standard output; false when anything written to it so far has
+/// failed. A tool checks this before it commits an output, so that a run
+/// that ends with a failure status leaves no new output behind.
+bool FlushStdout();
+
 /// Flushes and checks standard output at exit: a failed write turns a
 /// successful `status` into 1 and writes `failure_message` (the tool's own
 /// words) to standard error.

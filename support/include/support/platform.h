@@ -102,6 +102,10 @@ void CatchInterrupt(std::atomic<bool>* flag);
 /// the process part of the way through.
 void SetAsideFileSizeSignal();
 
+/// Gives the program its arguments as UTF-8 text, whatever the system's
+/// code page (on POSIX systems they already are; nothing changes).
+void PrepareArguments(int* argc, char*** argv);
+
 /// A shared library loaded by file name, released when the object goes.
 class SharedLibrary {
  public:
