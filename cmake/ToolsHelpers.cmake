@@ -4,6 +4,13 @@ target_compile_options(tools_warnings INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wformat=2 -Wcast-qual -Wnon-virtual-dtor
   -Wold-style-cast -Wnull-dereference -Wimplicit-fallthrough)
 
+if(MINGW)
+  # Programs and DLLs that run on a clean Windows machine: the compiler's
+  # runtime (libgcc, libstdc++, winpthread) is linked into each of them
+  # instead of being needed beside them.
+  add_link_options(-static)
+endif()
+
 if(TOOLS_FUZZ)
   # Coverage for every library the fuzz targets link; only the targets
   # themselves link libFuzzer's main.
@@ -77,4 +84,15 @@ function(tools_add_gtest name)
   else()
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
   endif()
+endfunction()
+
+# tools_add_googletest(SOURCE_DIR): GoogleTest built from its sources with
+# the project's toolchain, under the names an installed GoogleTest has
+# (GTest::gtest, GTest::gtest_main), installing nothing.
+function(tools_add_googletest source_dir)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${source_dir} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  # Its own warnings are not the project's to fix.
+  set_target_properties(gtest gtest_main PROPERTIES COMPILE_WARNING_AS_ERROR OFF)
 endfunction()
