@@ -60,7 +60,10 @@ endfunction()
 # tools_add_gtest(NAME SOURCES ... LIBS ... PROGRAMS ... [LABELS ...]): a
 # GoogleTest binary registered with CTest, each test carrying LABELS (the
 # sanitizer runs select their suites by label). Each program named in PROGRAMS is handed to the test
-# as the compile definition <PROGRAM>_PATH (dots become underscores).
+# as the compile definition <PROGRAM>_PATH (dots become underscores). In a
+# cross-build whose tests run under wine the paths start with the drive that
+# shows the build machine's root (TOOLS_HOST_DRIVE, from the toolchain file),
+# so that they hold from any working folder.
 # Without BUILD_TESTING nothing is built or registered: the target is only
 # declared (never compiled), so that a folder may still set its properties.
 function(tools_add_gtest name)
@@ -75,14 +78,32 @@ function(tools_add_gtest name)
   foreach(prog ${T_PROGRAMS})
     string(TOUPPER "${prog}" def)
     string(REPLACE "." "_" def "${def}")
-    target_compile_definitions(${name} PRIVATE "${def}_PATH=\"$<TARGET_FILE:${prog}>\"")
+    target_compile_definitions(${name} PRIVATE "${def}_PATH=\"${TOOLS_HOST_DRIVE}$<TARGET_FILE:${prog}>\"")
     add_dependencies(${name} ${prog})
   endforeach()
-  target_compile_definitions(${name} PRIVATE "TEST_DATA_DIR=\"${CMAKE_CURRENT_SOURCE_DIR}/tests/data\"")
+  target_compile_definitions(${name} PRIVATE "TEST_DATA_DIR=\"${TOOLS_HOST_DRIVE}${CMAKE_CURRENT_SOURCE_DIR}/tests/data\"")
+  tools_dlls_beside(${name})
+  set(discovery "")
+  if(CMAKE_CROSSCOMPILING)
+    # The tests are listed when ctest runs (under the emulator), not while building.
+    set(discovery DISCOVERY_MODE PRE_TEST)
+  endif()
   if(T_LABELS)
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${T_LABELS}")
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 ${discovery} PROPERTIES LABELS "${T_LABELS}")
   else()
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 ${discovery})
+  endif()
+endfunction()
+
+# tools_dlls_beside(TARGET): on Windows, the project's DLLs that the program
+# TARGET links (libkelvane.dll) are copied beside it after each build, since a
+# Windows program finds its DLLs in its own folder; elsewhere nothing.
+function(tools_dlls_beside target)
+  if(WIN32)
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E $<IF:$<BOOL:$<TARGET_RUNTIME_DLLS:${target}>>,copy_if_different,true>
+              $<TARGET_RUNTIME_DLLS:${target}> $<TARGET_FILE_DIR:${target}>
+      COMMAND_EXPAND_LISTS)
   endif()
 endfunction()
 

@@ -24,3 +24,6 @@ find_program(TOOLS_WINE64 NAMES wine64 PATHS /usr/lib/wine /usr/lib64/wine NO_CM
 if(TOOLS_WINE64 AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run --prefix ${CMAKE_BINARY_DIR}/wine-prefix)
 endif()
+# Wine shows the build machine's root as drive Z:, so a build path handed to a
+# test ("Z:/work/build/bin/tool.exe") holds whatever the test's working folder.
+set(TOOLS_HOST_DRIVE "Z:")
