@@ -585,37 +585,26 @@ void ExpectFaultRowsForEachCut(FaultTool* tool) {
   }
 }
 
-TEST(HuecastCli, FaultRows) {
-  const Picture p = TwoTiles();
+// huecast and huemap write standard output only, so no output can be an
+// input; huecast's comment line goes out before the pixel data proves short.
+void ExpectStdoutConverterRows(const char* program, const std::vector<std::string>& args, bool comment_first) {
   FaultTool tool;
-  tool.program = HUECAST_PATH;
-  tool.inputs = {{kFaultInput, Ppm(p)}};
-  tool.args = [](const std::string&) { return std::vector<std::string>{kFaultInput}; };
-  tool.writes_output = false;  // standard output only, so no output can be an input
+  tool.program = program;
+  tool.inputs = {{kFaultInput, Ppm(TwoTiles())}};
+  tool.args = [&args](const std::string&) { return args; };
+  tool.writes_output = false;
   tool.input = kFaultInput;
   tool.outcome = [&](Fault fault, const std::string&) -> Outcome {
     if (fault == Fault::kStdoutFull) return {1, "", CannotConvertInput()};
-    // The comment line goes out before the pixel data proves short.
-    const bool comment = fault == Fault::kInputTruncated && tool.truncated.size() > 12;
+    const bool comment = comment_first && fault == Fault::kInputTruncated && tool.truncated.size() > 12;
     return {1, comment ? "\t/* in.ppm: WIDTH=16 HEIGHT=8 DEPTH=255 */\n" : "", InputFault(fault, tool.truncated)};
   };
   ExpectFaultRowsForEachCut(&tool);
 }
 
-TEST(HuemapCli, FaultRows) {
-  const Picture p = TwoTiles();
-  FaultTool tool;
-  tool.program = HUEMAP_PATH;
-  tool.inputs = {{kFaultInput, Ppm(p)}};
-  tool.args = [](const std::string&) { return std::vector<std::string>{kFaultInput, "lab"}; };
-  tool.writes_output = false;  // standard output only, so no output can be an input
-  tool.input = kFaultInput;
-  tool.outcome = [&](Fault fault, const std::string&) -> Outcome {
-    if (fault == Fault::kStdoutFull) return {1, "", CannotConvertInput()};
-    return {1, "", InputFault(fault, tool.truncated)};
-  };
-  ExpectFaultRowsForEachCut(&tool);
-}
+TEST(HuecastCli, FaultRows) { ExpectStdoutConverterRows(HUECAST_PATH, {kFaultInput}, true); }
+
+TEST(HuemapCli, FaultRows) { ExpectStdoutConverterRows(HUEMAP_PATH, {kFaultInput, "lab"}, false); }
 
 TEST(HuetileCli, FaultRows) {
   const Picture p = TwoTiles();
