@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dependency_file.h"
@@ -231,7 +232,12 @@ int Run(const Options& o) {
     if (const std::string* input = InputNamedBy(o.depfile, files.names())) return OutputIsInput(o.depfile, *input);
   }
   resparser::WriteArrayBlock(state, &writer);
-  writer.Flush();
+  // An output that could not be written whole fails before anything is put
+  // in place, the dependency file included.
+  if (!writer.Flush()) {
+    fputs("fclose ERROR!\n", stderr);
+    return kExitFailure;
+  }
 
   support::OutputFile depfile;
   if (!o.depfile.empty() && WriteDepfile(o, files.names(), &depfile) != kExitOk) return kExitFailure;
