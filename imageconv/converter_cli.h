@@ -22,60 +22,41 @@ inline int CannotConvert(const char* path) {
   return kExitFailure;
 }
 
-/// Why the image was refused, in a line of its own before the cannot-convert
-/// message that names it.
-inline int CannotConvert(const char* path, const ppm::Problem& problem) {
+/// Why the image was refused, worded for the line before the cannot-convert
+/// message.
+inline std::string RefusalReason(const char* path, const ppm::Problem& problem) {
   static const char* const kTokens[] = {"magic number", "width", "height", "maximum value"};
-  const char* token = kTokens[problem.token & 3];
+  const std::string token = kTokens[problem.token & 3];
+  const std::string name = std::string("\"") + path + "\"";
   switch (problem.what) {
-    case ppm::Refusal::kNone:
-      break;
-    case ppm::Refusal::kCannotOpen:
-      std::fprintf(stderr, "Error: cannot open \"%s\" for reading\n", path);
-      break;
-    case ppm::Refusal::kFolder:
-      std::fprintf(stderr, "Error: \"%s\" is a folder\n", path);
-      break;
-    case ppm::Refusal::kNotRegular:
-      std::fprintf(stderr, "Error: \"%s\" is not a regular file\n", path);
-      break;
-    case ppm::Refusal::kReadError:
-      std::fprintf(stderr, "Error: cannot read \"%s\"\n", path);
-      break;
-    case ppm::Refusal::kNoMemory:
-      std::fprintf(stderr, "Error: not enough memory to read \"%s\"\n", path);
-      break;
-    case ppm::Refusal::kPlainPpm:
-      std::fputs("Error: plain (P3) PPM is not supported\n", stderr);
-      break;
-    case ppm::Refusal::kNotPpm:
-      std::fputs("Error: not a binary PPM image: it does not begin with \"P6\"\n", stderr);
-      break;
-    case ppm::Refusal::kHeaderEnds:
-      if (problem.token == 0) {
-        std::fputs("Error: no PPM header: the file ends before \"P6\"\n", stderr);
-      } else {
-        std::fprintf(stderr, "Error: the header ends before the %s\n", token);
-      }
-      break;
-    case ppm::Refusal::kNotNumber:
-      std::fprintf(stderr, "Error: the %s is not a decimal number\n", token);
-      break;
+    case ppm::Refusal::kNone: return "";
+    case ppm::Refusal::kCannotOpen: return "cannot open " + name + " for reading";
+    case ppm::Refusal::kFolder: return name + " is a folder";
+    case ppm::Refusal::kNotRegular: return name + " is not a regular file";
+    case ppm::Refusal::kReadError: return "cannot read " + name;
+    case ppm::Refusal::kNoMemory: return "not enough memory to read " + name;
+    case ppm::Refusal::kPlainPpm: return "plain (P3) PPM is not supported";
+    case ppm::Refusal::kNotPpm: return "not a binary PPM image: it does not begin with \"P6\"";
+    case ppm::Refusal::kNotNumber: return "the " + token + " is not a decimal number";
     case ppm::Refusal::kMaxValue:
-      std::fprintf(stderr, "Error: maximum value %lld is not supported: only 255\n", problem.value);
-      break;
+      return "maximum value " + std::to_string(problem.value) + " is not supported: only 255";
     case ppm::Refusal::kSide:
-      std::fprintf(stderr, "Error: %s %lld is not supported: it must be at least 1\n", token, problem.value);
-      break;
+      return token + " " + std::to_string(problem.value) + " is not supported: it must be at least 1";
     case ppm::Refusal::kTooLarge:
-      std::fprintf(stderr, "Error: the image is too large: at most %lld MiB of pixel data\n",
-                   ppm::kMaxPixelBytes >> 20);
-      break;
+      return "the image is too large: at most " + std::to_string(ppm::kMaxPixelBytes >> 20) + " MiB of pixel data";
     case ppm::Refusal::kShortData:
-      std::fprintf(stderr, "Error: image data ends after %llu of %llu bytes\n",
-                   static_cast<unsigned long long>(problem.have), static_cast<unsigned long long>(problem.want));
+      return "image data ends after " + std::to_string(problem.have) + " of " + std::to_string(problem.want) +
+             " bytes";
+    case ppm::Refusal::kHeaderEnds:
       break;
   }
+  return problem.token == 0 ? "no PPM header: the file ends before \"P6\""
+                            : "the header ends before the " + token;
+}
+
+/// The cannot-convert message after a line that says why.
+inline int CannotConvert(const char* path, const ppm::Problem& problem) {
+  if (problem.what != ppm::Refusal::kNone) std::fprintf(stderr, "Error: %s\n", RefusalReason(path, problem).c_str());
   return CannotConvert(path);
 }
 

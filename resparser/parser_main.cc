@@ -129,28 +129,29 @@ bool SameOutput(const std::string& a, const std::string& b) {
          support::StatFile(support::PathFolder(b), &folder_b) == support::FileKind::kDirectory && folder_a == folder_b;
 }
 
+// The words of a failure reported as a syntax error is, with its line and
+// the last word read; null for the others.
+const char* ErrorAtLine(resparser::ParseStatus status) {
+  switch (status) {
+    case resparser::ParseStatus::kSyntaxError: return "syntax error";
+    case resparser::ParseStatus::kNotIdentifier: return "resource name is not a C identifier";
+    case resparser::ParseStatus::kKeyword: return "resource name is a C keyword";
+    case resparser::ParseStatus::kReservedName: return "resource name is reserved";
+    case resparser::ParseStatus::kDuplicateName: return "duplicate resource name";
+    default: return nullptr;
+  }
+}
+
 // Reports a description that failed to translate, in the parser's words.
 int ParseFailure(resparser::ParseStatus status, const resparser::TranslationState& state,
                  const std::string& failed_file) {
-  const char* error = nullptr;
+  if (const char* error = ErrorAtLine(status)) {
+    printf("%s line %lld\n", error, state.scan.line);
+    printf("near %s\n", state.scan.has_last_text ? state.scan.last_text.c_str() : "(start of input)");
+    fputs("\n", stderr);
+    return kExitFailure;
+  }
   switch (status) {
-    case resparser::ParseStatus::kOk:
-      return kExitOk;
-    case resparser::ParseStatus::kSyntaxError:
-      error = "syntax error";
-      break;
-    case resparser::ParseStatus::kNotIdentifier:
-      error = "resource name is not a C identifier";
-      break;
-    case resparser::ParseStatus::kKeyword:
-      error = "resource name is a C keyword";
-      break;
-    case resparser::ParseStatus::kReservedName:
-      error = "resource name is reserved";
-      break;
-    case resparser::ParseStatus::kDuplicateName:
-      error = "duplicate resource name";
-      break;
     case resparser::ParseStatus::kFileOpenError:
       fprintf(stderr, "file \"%s\" open error!\n", failed_file.c_str());
       return kExitFailure;
@@ -163,11 +164,9 @@ int ParseFailure(resparser::ParseStatus status, const resparser::TranslationStat
     case resparser::ParseStatus::kNoMemory:
       fputs("scanner ERROR! out of memory\n", stderr);
       return kExitScanner;
+    default:
+      return kExitOk;
   }
-  printf("%s line %lld\n", error, state.scan.line);
-  printf("near %s\n", state.scan.has_last_text ? state.scan.last_text.c_str() : "(start of input)");
-  fputs("\n", stderr);
-  return kExitFailure;
 }
 
 // Opens and fills the dependency file of a run that has succeeded so far;
