@@ -175,7 +175,7 @@ void NameAndLinkRows(const OutputTool& tool, const std::optional<User>& user) {
       {"two links in a loop", "a", "b"},
       {"a dangling link into a missing folder", "dangling", "missing/out"},
   };
-  if (!Can(Need::kDeviceFiles, "symbolic links that loop or dangle")) return;
+  if (!Can(Need::kSymlinks, "symbolic links that loop or dangle")) return;
   for (const LinkCase& c : cases) {
     SCOPED_TRACE(c.what);
     OutputRow row(tool, user, tool.inputs);
@@ -318,7 +318,7 @@ void OutputIsInputRows(const FaultTool& tool, const std::optional<User>& user) {
         extra.push_back(output);
       }
       if (std::string(spelling) == "symbolic link") {
-        if (!Can(Need::kDeviceFiles, "an input named by a symbolic link")) continue;
+        if (!Can(Need::kSymlinks, "an input named by a symbolic link")) continue;
         output = "in.soft";
         ASSERT_TRUE(MakeSymlink(input, row.dir().File(output)));
         row.Own(row.dir().File(output));

@@ -145,6 +145,8 @@ const char* Lacks(Need need) {
       return "needs a POSIX file size limit (Windows has none)";
     case Need::kDeviceFiles:
       return "needs POSIX device files, descriptor names, FIFOs or folder modes (Windows has none)";
+    case Need::kSymlinks:
+      return "needs symbolic links (Windows grants them to few accounts; wine makes none)";
   }
   return nullptr;
 }

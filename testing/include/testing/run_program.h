@@ -87,6 +87,7 @@ enum class Need {
   kUsers,          // running as another user (uid, gid), file owners
   kFileSizeLimit,  // file_size_limit
   kDeviceFiles,    // /dev/full, /dev/stdout, /dev/fd/N, FIFOs, chmod'ed folders
+  kSymlinks,       // making symbolic links
 };
 
 /// Why this system cannot run a row that needs `need` (for GTEST_SKIP()),
