@@ -147,6 +147,8 @@ const char* Lacks(Need need) {
       return "needs POSIX device files, descriptor names, FIFOs or folder modes (Windows has none)";
     case Need::kSymlinks:
       return "needs symbolic links (Windows grants them to few accounts; wine makes none)";
+    case Need::kAnyFileName:
+      return "needs a file name with characters Windows refuses";
   }
   return nullptr;
 }

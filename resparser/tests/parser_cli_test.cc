@@ -246,6 +246,10 @@ TEST(ParserCli, DepfileNamesTheOutputAndItsSources) {
   const std::vector<std::string> files = dir.List();
   for (const auto& c : refused) {
     SCOPED_TRACE(c.err);
+    if (c.args[1].find('\n') != std::string::npos && testing_support::Lacks(testing_support::Need::kAnyFileName)) {
+      std::cerr << "note: not tried: " << testing_support::Lacks(testing_support::Need::kAnyFileName) << "\n";
+      continue;
+    }
     r = Parser(dir, c.args);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, c.err);

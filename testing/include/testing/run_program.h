@@ -88,6 +88,7 @@ enum class Need {
   kFileSizeLimit,  // file_size_limit
   kDeviceFiles,    // /dev/full, /dev/stdout, /dev/fd/N, FIFOs, chmod'ed folders
   kSymlinks,       // making symbolic links
+  kAnyFileName,    // file names with characters Windows refuses ('*', '?', a line break...)
 };
 
 /// Why this system cannot run a row that needs `need` (for GTEST_SKIP()),
