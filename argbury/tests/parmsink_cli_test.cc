@@ -273,6 +273,43 @@ TEST(ParmsinkCli, ErrorsLeaveEveryFileAsItWas) {
   EXPECT_EQ(dir.Read("game.srl"), image);
 }
 
+// An output that is one of the run's inputs (the image, the list, the
+// replacement file; the list's own folder changes nothing), or a standard
+// output that fails: status 2 and every file as it was.
+TEST(ParmsinkCli, AFailedRunChangesNoFile) {
+  const std::string image = Image(1024, 0x80, 64);
+  const std::string list = "#DLF\nT,\"work\"\n9,\"a\",\"game.srl\"\n";
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+    bool stdout_full;
+  };
+  const std::string same = "Error: parmsink: output file ";
+  const std::vector<Case> cases = {
+      {{"-o", "game.dlf", "game.dlf"}, same + "'game.dlf' is the same file as 'game.dlf'.\n", false},
+      {{"-o", "work/game.srl", "game.dlf"}, same + "'work/game.srl' is the same file as 'game.srl'.\n", false},
+      {{"-o", "repl.bin", "-f", "repl.bin", "game.dlf"}, same + "'repl.bin' is the same file as 'repl.bin'.\n", false},
+      {{"-f", "repl.bin", "work/game.srl"}, "Error: parmsink: cannot write standard output.\n", true},
+      {{"-v", "-q", "work/game.srl"}, "Error: parmsink: cannot write standard output.\n", true},
+      {{"-r", "game.dlf"}, "Error: parmsink: cannot write standard output.\n", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    TempDir dir;
+    dir.Write("work/game.srl", image);
+    dir.Write("game.dlf", list);
+    dir.Write("repl.bin", std::string("replacement"));
+    RunOptions options;
+    if (c.stdout_full) options.stdout_path = "/dev/full";
+    const RunResult r = RunProgram(PARMSINK_PATH, c.args, dir.path(), options);
+    ExpectResult(r, 2, "", c.err);
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"game.dlf", "repl.bin", "work"}));
+    EXPECT_EQ(dir.Read("work/game.srl"), image);
+    EXPECT_FALSE(dir.Exists("work/game.srl.argAdded"));
+    EXPECT_EQ(dir.Read("game.dlf"), list);
+  }
+}
+
 TEST(ParmsinkCli, UsageAndVersion) {
   TempDir dir;
   const RunResult help = Parmsink(dir, {"-q", "--help", "-r"});
@@ -324,9 +361,15 @@ TEST(ParmsinkCli, FaultRows) {
         return {2, "", "Error: parmsink: cannot open output file.\n"};
       case Fault::kInputTruncated:
         return {2, "", kBadSize};
+      case Fault::kStdoutFull:
+        return {2, "", "Error: parmsink: cannot write standard output.\n"};
       default:  // a missing image, a folder or a pipe
         return {2, "", kCannotOpen};
     }
+  };
+  copy.strict_rows = true;
+  copy.same_file_outcome = [](const std::string& output, const std::string& input) -> Outcome {
+    return {2, "", "Error: parmsink: output file '" + output + "' is the same file as '" + input + "'.\n"};
   };
   testing_support::ExpectFaultRows(copy);
 

@@ -75,18 +75,23 @@ TEST(ParmsinkZyrCli, ReplacementFileFillsTheAreaInPlaceAndThePackedBytesInACopy)
   EXPECT_EQ(dir.Read("game.srl"), in_place);
 }
 
-TEST(ParmsinkZyrCli, ListLongerThanTheAreaIsCutInPlaceAndRefusedInACopy) {
+// A list longer than the area would lose its closing NULs in place and run
+// past the area in a copy: refused either way. One that fills the area
+// exactly ends in its last byte.
+TEST(ParmsinkZyrCli, ListLongerThanTheAreaIsRefused) {
   TempDir dir;
   const std::string image = Image(0xF00);  // ends with the area
   dir.Write("game.srl", image);
-  const std::string arg(300, 'a');
-  for (const char* mode : {"-r", "--stdout"}) {
-    ExpectResult(Zyr(dir, {mode, "game.srl", arg}), 2, "", "Error: parmsink: arguments too long.\n");
+  const std::string too_long(246, 'a');  // "game.srl", it and three NULs: 257 bytes
+  for (const char* mode : {"-r", "--stdout", "-q"}) {
+    ExpectResult(Zyr(dir, {mode, "game.srl", too_long}), 2, "", "Error: parmsink: arguments too long.\n");
     EXPECT_EQ(dir.List(), std::vector<std::string>{"game.srl"});
+    EXPECT_EQ(dir.Read("game.srl"), image);
   }
-  ExpectResult(Zyr(dir, {"-q", "game.srl", arg}), 0, "", "");
+  const std::string fits = too_long.substr(1);
+  ExpectResult(Zyr(dir, {"-q", "game.srl", fits}), 0, "", "");
   std::string in_place = image;
-  in_place.replace(kArea, 256, "game.srl" + std::string(1, '\0') + arg.substr(0, 247));
+  in_place.replace(kArea, 256, "game.srl" + std::string(1, '\0') + fits + std::string(2, '\0'));
   EXPECT_EQ(dir.Read("game.srl"), in_place);
 }
 
@@ -161,9 +166,15 @@ TEST(ParmsinkZyrCli, FaultRows) {
         return {2, "", "Error: parmsink: cannot open output file.\n"};
       case Fault::kInputTruncated:
         return {2, "", "Error: parmsink: bad argument mark position.\n"};
+      case Fault::kStdoutFull:
+        return {2, "", "Error: parmsink: cannot write standard output.\n"};
       default:  // a missing image, a folder or a pipe
         return {2, "", "Error: parmsink: cannot open binary file.\n"};
     }
+  };
+  copy.strict_rows = true;
+  copy.same_file_outcome = [](const std::string& output, const std::string& input) -> Outcome {
+    return {2, "", "Error: parmsink: output file '" + output + "' is the same file as '" + input + "'.\n"};
   };
   testing_support::ExpectFaultRows(copy);
 
