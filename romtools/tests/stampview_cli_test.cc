@@ -13,15 +13,10 @@ namespace {
 using romtools_test::PutSegments;
 using romtools_test::PutWord;
 using testing_support::ExpectGolden;
-using testing_support::RunProgram;
 using testing_support::RunResult;
 using testing_support::TempDir;
 
-RunResult Stampview(const TempDir& dir, const std::vector<std::string>& args) {
-  testing_support::RunOptions options;
-  options.argv0 = "stampview";
-  return RunProgram(STAMPVIEW_PATH, args, dir.path(), options);
-}
+const testing_support::Cli kStampview(STAMPVIEW_PATH, "stampview");
 
 std::string Version(int major, int minor, int release_step) {
   std::string s(12, '\0');
@@ -51,7 +46,7 @@ std::string Rom() {
 std::string ScanProgram(const std::string& program, RunResult* r) {
   TempDir dir;
   dir.Write("game.srl", program);
-  *r = Stampview(dir, {"game.srl"});
+  *r = kStampview.Run(dir, {"game.srl"});
   return r->out;
 }
 
@@ -125,7 +120,7 @@ TEST(StampviewCli, RefusesMissingShortAndSpecialFiles) {
   dir.Write("short.bin", std::string(47, '\0'));
   dir.Write("folder/x", std::string("x"));
   for (const std::string name : {"missing.srl", "short.bin", "folder", "/dev/zero"}) {
-    RunResult r = Stampview(dir, {name});
+    RunResult r = kStampview.Run(dir, {name});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "Error: Cannot open '" + name + "'\n");
@@ -135,7 +130,7 @@ TEST(StampviewCli, RefusesMissingShortAndSpecialFiles) {
 TEST(StampviewCli, UsageForAnyOtherOperandCount) {
   TempDir dir;
   for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"a", "b"}}) {
-    RunResult r = Stampview(dir, args);
+    RunResult r = kStampview.Run(dir, args);
     EXPECT_EQ(r.status, 5);
     EXPECT_EQ(r.out, "");
     ExpectGolden(TEST_DATA_DIR "/stampview_usage.stderr", r.err);
@@ -159,9 +154,11 @@ TEST(StampviewCli, FaultRows) {
     tool.truncated = rom.substr(0, cut);
     tool.outcome = [&](Fault fault, const std::string& path) -> Outcome {
       if (fault == Fault::kInputTruncated && cut >= 48) return {0, lines, ""};
+      if (fault == Fault::kStdoutFull) return {1, "", "Error: Cannot write 'stdout'\n"};
       // A missing input, a folder, a pipe or a file shorter than the header.
       return {1, "", "Error: Cannot open '" + path + "'\n"};
     };
+    tool.strict_rows = true;
     testing_support::ExpectFaultRows(tool);
   }
 }
