@@ -157,4 +157,6 @@ int Run(const Options& options) {
 
 }  // namespace
 
-int main(int argc, char** argv) { return support::ToolMain(argc, argv, ParseArgs, Run, "Error: Cannot write file 'stdout'\n"); }
+int main(int argc, char** argv) {
+  return support::ToolMain(argc, argv, ParseArgs, Run, "Error: Cannot write file 'stdout'\n");
+}

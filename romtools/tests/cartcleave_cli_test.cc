@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cut_rows.h"
 #include "rom_builder.h"
 #include "testing/output_rows.h"
 #include "testing/run_program.h"
@@ -204,34 +205,26 @@ TEST(CartcleaveCli, FaultRows) {
   using testing_support::Fault;
   using testing_support::Outcome;
   const std::string rom = Rom();
-  // The input rows: the image cut inside its header, then inside the ARM7 slice.
-  // Its ARM9 entry address is out of bounds, so that a notice goes to
+  // The input rows: the image cut inside its header, then inside the ARM7
+  // slice. Its ARM9 entry address is out of bounds, so that a notice goes to
   // standard output (a failing one in the row that fills it).
   const std::string noticed = Rom(0x2003FFF);
-  for (const size_t cut : {size_t{0x20}, size_t{0x2800}}) {
-    SCOPED_TRACE(cut);
-    testing_support::FaultTool tool;
-    tool.program = CARTCLEAVE_PATH;
-    tool.inputs = {{"rom.srl", noticed}};
-    tool.args = [](const std::string&) { return std::vector<std::string>{"rom.srl"}; };
-    tool.writes_output = false;  // the output rows follow, the outputs being named after the image
-    tool.input = "rom.srl";
-    tool.truncated = noticed.substr(0, cut);
-    tool.strict_rows = true;
-    tool.outcome = [&](Fault fault, const std::string& path) -> Outcome {
-      if (fault == Fault::kStdoutFull) return {1, "", "Can't write 'stdout'\n"};
-      if (fault != Fault::kInputTruncated) return {1, "", "Can't read '" + path + "'\n"};
-      if (cut < 64) return {1, "", "Binary file is too small.\n"};
-      return {1, "",
-              "Rom Header information is corrupted.\n"
-              "arm9_rom_offset  = 1024\n"
-              "arm9_size        = 4096\n"
-              "arm7_rom_offset  = 8192\n"
-              "arm7_size        = 4096\n"
-              "rom_size         = 10240\n"};
-    };
-    testing_support::ExpectFaultRows(tool);
-  }
+  testing_support::FaultTool tool;
+  tool.program = CARTCLEAVE_PATH;
+  tool.inputs = {{"rom.srl", noticed}};
+  tool.args = [](const std::string&) { return std::vector<std::string>{"rom.srl"}; };
+  tool.writes_output = false;  // the output rows follow, the outputs being named after the image
+  const std::vector<romtools_test::Cut> cuts = {
+      {"rom.srl", noticed.substr(0, 0x20), "Binary file is too small.\n"},
+      {"rom.srl", noticed.substr(0, 0x2800),
+       "Rom Header information is corrupted.\narm9_rom_offset  = 1024\narm9_size        = 4096\n"
+       "arm7_rom_offset  = 8192\narm7_size        = 4096\nrom_size         = 10240\n"},
+  };
+  romtools_test::ExpectFaultRowsForEachCut(tool, cuts, [](Fault fault, const std::string& path, const auto& cut) {
+    if (fault == Fault::kStdoutFull) return Outcome{1, "", "Can't write 'stdout'\n"};
+    if (fault == Fault::kInputTruncated) return Outcome{1, "", cut.err};
+    return Outcome{1, "", "Can't read '" + path + "'\n"};
+  });
 
   // The output rows. Each starts from the image with older outputs beside it
   // (none in the unwritable folder); the first output written fails, so the

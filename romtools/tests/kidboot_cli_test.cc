@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cut_rows.h"
 #include "rom_builder.h"
 #include "testing/golden.h"
 #include "testing/output_rows.h"
@@ -69,7 +70,8 @@ TEST(KidbootCli, InsertsClearsAndCutsToStaticSegments) {
        Expected(clear_bit, syscall, 0x100, 0x1000, 0x5000, 0, kSegmentsEnd)},
       {{"-a", "0x4000", "-A", "0X0800", "-c", " +20480", "-C", "0x2000"}, clear_bit,
        Expected(clear_bit, syscall, 0x4000, 0x800, 0x5000, 0x2000, kSegmentsEnd)},
-      {{"-a", "00256", "-A", "0x0", "-c", "-0x1"}, set_bit, Expected(set_bit, syscall, 256, 0, 0x5400, 0x2000, kSegmentsEnd)},
+      {{"-a", "00256", "-A", "0x0", "-c", "-0x1"}, set_bit,
+       Expected(set_bit, syscall, 256, 0, 0x5400, 0x2000, kSegmentsEnd)},
       // The clear wins where the two ranges meet; the insert may end at the end of the image.
       {{"-a", "28672", "-A", "4096", "-c", "-1", "-C", "12288", "-f"}, clear_bit,
        Expected(clear_bit, syscall, 0x7000, 0x1000, 0x5000, 0x3000, kRomSize)},
@@ -224,49 +226,37 @@ TEST(KidbootCli, FaultRows) {
   using testing_support::Outcome;
   const std::string rom = Rom(false);
   const std::string syscall = Syscall();
-  // The input rows for each input, with the image cut inside its header, then
-  // inside the area to clear, and the system-call image cut short.
-  struct Cut {
-    std::string input;
-    std::string truncated;
-    std::string err;
+  testing_support::FaultTool tool;
+  tool.program = KIDBOOT_PATH;
+  tool.inputs = {{"orig.srl", rom}, {"sys.bin", syscall}};
+  tool.args = [](const std::string& output) { return std::vector<std::string>{"orig.srl", "sys.bin", output}; };
+  tool.expected = Expected(rom, syscall, 0x4000, 0x800, 0x5000, 0x2000, kSegmentsEnd);
+  tool.same_file_outcome = [](const std::string& output, const std::string& input) -> Outcome {
+    return {1, "", "Error: Output file '" + output + "' is the same file as '" + input + "'.\nError: exit...\n"};
   };
-  const std::vector<Cut> cuts = {
+  // The image cut inside its header, then inside the area to clear, and the
+  // system-call image cut short.
+  const std::vector<romtools_test::Cut> cuts = {
       {"orig.srl", rom.substr(0, 0x20), "Error: 'orig.srl' is smaller than 'sys.bin'.\n"},
       {"orig.srl", rom.substr(0, 0x6000), "Error: Clearing range (0x5000-0x7000) is out of rom area (0x0-0x6000).\n"},
       {"sys.bin", syscall.substr(0, 0x7FF), "Error: 'sys.bin' is smaller than inserting size.\n"},
   };
-  for (const Cut& cut : cuts) {
-    SCOPED_TRACE(cut.input + " cut to " + std::to_string(cut.truncated.size()) + " bytes");
-    testing_support::FaultTool tool;
-    tool.program = KIDBOOT_PATH;
-    tool.inputs = {{"orig.srl", rom}, {"sys.bin", syscall}};
-    tool.args = [](const std::string& output) { return std::vector<std::string>{"orig.srl", "sys.bin", output}; };
-    tool.expected = Expected(rom, syscall, 0x4000, 0x800, 0x5000, 0x2000, kSegmentsEnd);
-    tool.input = cut.input;
-    tool.truncated = cut.truncated;
-    tool.outcome = [&](Fault fault, const std::string& path) -> Outcome {
-      switch (fault) {
-        case Fault::kFullDevice:
-        case Fault::kDiskFull:
-          return {1, "", "Error: Cannot write file '" + path + "'\nError: exit...\n"};
-        case Fault::kFolderNotWritable:
-        case Fault::kOutputIsFolder:
-          return {1, "", "Error: Cannot open file '" + path + "'\nError: exit...\n"};
-        case Fault::kInputTruncated:
-          return {1, "", cut.err + "Error: exit...\n"};
-        case Fault::kStdoutFull:  // nothing goes there
-          return {0, "", ""};
-        default:  // a missing input, a folder or a pipe
-          return {1, "", "Error: Cannot read file '" + path + "'\nError: exit...\n"};
-      }
-    };
-    tool.strict_rows = true;
-    tool.same_file_outcome = [](const std::string& output, const std::string& input) -> Outcome {
-      return {1, "", "Error: Output file '" + output + "' is the same file as '" + input + "'.\nError: exit...\n"};
-    };
-    testing_support::ExpectFaultRows(tool);
-  }
+  romtools_test::ExpectFaultRowsForEachCut(tool, cuts, [](Fault fault, const std::string& path, const auto& cut) {
+    switch (fault) {
+      case Fault::kFullDevice:
+      case Fault::kDiskFull:
+        return Outcome{1, "", "Error: Cannot write file '" + path + "'\nError: exit...\n"};
+      case Fault::kFolderNotWritable:
+      case Fault::kOutputIsFolder:
+        return Outcome{1, "", "Error: Cannot open file '" + path + "'\nError: exit...\n"};
+      case Fault::kInputTruncated:
+        return Outcome{1, "", cut.err + "Error: exit...\n"};
+      case Fault::kStdoutFull:  // nothing goes there
+        return Outcome{0, "", ""};
+      default:  // a missing input, a folder or a pipe
+        return Outcome{1, "", "Error: Cannot read file '" + path + "'\nError: exit...\n"};
+    }
+  });
 }
 
 }  // namespace

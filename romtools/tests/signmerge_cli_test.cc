@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cut_rows.h"
 #include "rom_builder.h"
 #include "testing/output_rows.h"
 #include "testing/run_program.h"
@@ -182,48 +183,36 @@ TEST(SignmergeCli, FaultRows) {
   using testing_support::Outcome;
   const std::string rom = Rom(kRecorded + 200);
   const std::string sign = Sign();
-  // The input rows for each input, with the image cut inside its header, then
-  // inside its recorded size, and the sign file cut short.
-  struct Cut {
-    std::string input;
-    std::string truncated;
-    std::string err;
+  testing_support::FaultTool tool;
+  tool.program = SIGNMERGE_PATH;
+  tool.inputs = {{"in.srl", rom}, {"game.sgn", sign}};
+  tool.args = [](const std::string& output) { return std::vector<std::string>{"in.srl", "game.sgn", output}; };
+  tool.expected = rom.substr(0, kRecorded) + sign.substr(0, 136) + rom.substr(kRecorded + 136);
+  tool.same_file_outcome = [](const std::string& output, const std::string& input) -> Outcome {
+    return {255, "", "error: " + output + " is the same file as " + input + " !\n"};
   };
-  const std::vector<Cut> cuts = {
+  // The image cut inside its header, then inside its recorded size, and the
+  // sign file cut short.
+  const std::vector<romtools_test::Cut> cuts = {
       {"in.srl", rom.substr(0, 0x40), "file format error! in.srl \n"},
       {"in.srl", rom.substr(0, kRecorded - 0x100), "error: invalid rom size !\n"},
       {"game.sgn", sign.substr(0, 100), "invalid hmac file size is not 155 =>136 100  game.sgn \n"},
   };
-  for (const Cut& cut : cuts) {
-    SCOPED_TRACE(cut.input + " cut to " + std::to_string(cut.truncated.size()) + " bytes");
-    testing_support::FaultTool tool;
-    tool.program = SIGNMERGE_PATH;
-    tool.inputs = {{"in.srl", rom}, {"game.sgn", sign}};
-    tool.args = [](const std::string& output) { return std::vector<std::string>{"in.srl", "game.sgn", output}; };
-    tool.expected = rom.substr(0, kRecorded) + sign.substr(0, 136) + rom.substr(kRecorded + 136);
-    tool.input = cut.input;
-    tool.truncated = cut.truncated;
-    tool.outcome = [&](Fault fault, const std::string& path) -> Outcome {
-      switch (fault) {
-        case Fault::kFullDevice:
-        case Fault::kDiskFull:
-        case Fault::kFolderNotWritable:
-        case Fault::kOutputIsFolder:
-          return {255, "pad\n", "save error! " + path + " \nattach error " + path + "!\n"};
-        case Fault::kInputTruncated:
-          return {255, "", cut.err};
-        case Fault::kStdoutFull:
-          return {255, "", "save error! stdout \nattach error out!\n"};
-        default:  // a missing input, a folder or a pipe
-          return {255, "", "load error! " + path + " \n"};
-      }
-    };
-    tool.strict_rows = true;
-    tool.same_file_outcome = [](const std::string& output, const std::string& input) -> Outcome {
-      return {255, "", "error: " + output + " is the same file as " + input + " !\n"};
-    };
-    testing_support::ExpectFaultRows(tool);
-  }
+  romtools_test::ExpectFaultRowsForEachCut(tool, cuts, [](Fault fault, const std::string& path, const auto& cut) {
+    switch (fault) {
+      case Fault::kFullDevice:
+      case Fault::kDiskFull:
+      case Fault::kFolderNotWritable:
+      case Fault::kOutputIsFolder:
+        return Outcome{255, "pad\n", "save error! " + path + " \nattach error " + path + "!\n"};
+      case Fault::kInputTruncated:
+        return Outcome{255, "", cut.err};
+      case Fault::kStdoutFull:
+        return Outcome{255, "", "save error! stdout \nattach error out!\n"};
+      default:  // a missing input, a folder or a pipe
+        return Outcome{255, "", "load error! " + path + " \n"};
+    }
+  });
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cut_rows.h"
 #include "rom_builder.h"
 #include "testing/golden.h"
 #include "testing/output_rows.h"
@@ -142,25 +143,20 @@ TEST(StampviewCli, FaultRows) {
   using testing_support::Outcome;
   const std::string rom = Rom() + Version(2, 2, 20100) + BuildType(1, 9) + BuildType(1, 7);
   const std::string lines = "DRAVO-SDK VERSION: 2.02 RC1 [STATIC MODULE]\nBUILD_TYPE:ARM9 RELEASE\n";
+  testing_support::FaultTool tool;
+  tool.program = STAMPVIEW_PATH;
+  tool.inputs = {{"game.srl", rom}};
+  tool.args = [](const std::string&) { return std::vector<std::string>{"game.srl"}; };
+  tool.writes_output = false;
   // The image is cut inside its header, then inside its last record.
-  for (const size_t cut : {size_t{0x20}, rom.size() - 6}) {
-    SCOPED_TRACE(cut);
-    testing_support::FaultTool tool;
-    tool.program = STAMPVIEW_PATH;
-    tool.inputs = {{"game.srl", rom}};
-    tool.args = [](const std::string&) { return std::vector<std::string>{"game.srl"}; };
-    tool.writes_output = false;
-    tool.input = "game.srl";
-    tool.truncated = rom.substr(0, cut);
-    tool.outcome = [&](Fault fault, const std::string& path) -> Outcome {
-      if (fault == Fault::kInputTruncated && cut >= 48) return {0, lines, ""};
-      if (fault == Fault::kStdoutFull) return {1, "", "Error: Cannot write 'stdout'\n"};
-      // A missing input, a folder, a pipe or a file shorter than the header.
-      return {1, "", "Error: Cannot open '" + path + "'\n"};
-    };
-    tool.strict_rows = true;
-    testing_support::ExpectFaultRows(tool);
-  }
+  const std::vector<romtools_test::Cut> cuts = {{"game.srl", rom.substr(0, 0x20), ""},
+                                                {"game.srl", rom.substr(0, rom.size() - 6), lines}};
+  romtools_test::ExpectFaultRowsForEachCut(tool, cuts, [](Fault fault, const std::string& path, const auto& cut) {
+    if (fault == Fault::kInputTruncated && !cut.err.empty()) return Outcome{0, cut.err, ""};
+    if (fault == Fault::kStdoutFull) return Outcome{1, "", "Error: Cannot write 'stdout'\n"};
+    // A missing input, a folder, a pipe or a file shorter than the header.
+    return Outcome{1, "", "Error: Cannot open '" + path + "'\n"};
+  });
 }
 
 }  // namespace
