@@ -4,12 +4,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
+
+#include "loader_options.h"
 
 namespace loader {
 
 inline constexpr int kMaxDevices = 256;
-/// Serial number setting that means "not given".
-inline constexpr int32_t kSerialNotGiven = 0x7FFFFFFF;
 
 enum DravoKind : int {
   kKindEmpty = 0,
@@ -50,5 +51,8 @@ int FillDravoDeviceTable(const std::function<bool(uint32_t*)>& next, DravoDevice
 /// (kSerialNotGiven = any); -1 when none matches. The caller checks the
 /// entry's kind.
 int SelectDravoDevice(const DravoDeviceTable& table, int kind_filter, int32_t serial);
+
+/// The device listing of `-L`: a line per entry, then the count.
+std::string DravoDeviceListing(const DravoDeviceTable& table);
 
 }  // namespace loader

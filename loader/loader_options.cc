@@ -1,7 +1,6 @@
 #include "loader_options.h"
 
-#include <sys/stat.h>
-
+#include <algorithm>
 #include <cstring>
 
 #include "support/text_parse.h"
@@ -21,71 +20,120 @@ bool ParseSwitch(const char* value, bool* on) {
   return false;
 }
 
+// A number as the C library's conversion reads it (leading blanks, a sign,
+// digits), and nothing after it: "10s", "1.5" or "0x10" would otherwise be
+// read as another number than the one meant, or as 0.
+bool IsWholeNumber(const char* text) {
+  while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
+  if (*text == '+' || *text == '-') ++text;
+  if (*text < '0' || *text > '9') return false;
+  while (*text >= '0' && *text <= '9') ++text;
+  return *text == '\0';
+}
+
+// A time-out in seconds: a whole number above 0.
+bool ParseSeconds(const char* value, int* seconds) {
+  *seconds = IsWholeNumber(value) ? support::ParseIntPrefix(value) : 0;
+  return *seconds > 0;
+}
+
+// A serial number beyond 32 bits is no device's (kSerialMatchingNone), not
+// "any device".
+bool ParseSerial(const char* value, SerialWanted* serial) {
+  if (!IsWholeNumber(value)) return false;
+  bool out_of_range = false;
+  const int32_t number = support::ParseIntPrefix(value, &out_of_range);
+  serial->number = out_of_range ? kSerialMatchingNone : number;
+  serial->text.assign(value, std::min(std::strlen(value), kMaxSerialText));
+  return true;
+}
+
 }  // namespace
 
 const char* OptionValue(const char* value) { return value[0] == '=' ? value + 1 : value; }
 
-OptionCheck TakeSharedOption(int option, const char* value, RunSettings* s) {
+std::vector<option> LongOptions(std::initializer_list<option> own) {
+  std::vector<option> options = {
+      {"help", no_argument, nullptr, 'h'},
+      {"quiet", no_argument, nullptr, 'q'},
+      {"verbose", no_argument, nullptr, 'v'},
+      {"list", no_argument, nullptr, 'L'},
+      {"lap", no_argument, nullptr, 'l'},
+      {"debug", no_argument, nullptr, 'D'},
+      {"type", required_argument, nullptr, 'd'},
+      {"serial", required_argument, nullptr, 's'},
+      {"timeout", required_argument, nullptr, 't'},
+      {"exec-timeout", required_argument, nullptr, 'T'},
+      {"abort-string", required_argument, nullptr, 'a'},
+      {"card-slot", required_argument, nullptr, 'c'},
+      {"cartridge-slot", required_argument, nullptr, 'C'},
+  };
+  options.insert(options.end(), own);
+  options.push_back({nullptr, 0, nullptr, 0});
+  return options;
+}
+
+int TakeSharedOption(int option, const char* value, RunSettings* s, const Reporter& reporter) {
+  const char* message = nullptr;
   switch (option) {
     case 'h':
       s->help = true;
-      return OptionCheck::kTaken;
+      return kGoOn;
     case 'q':
       s->quiet = true;
-      return OptionCheck::kTaken;
+      return kGoOn;
     case 'v':
       s->verbose = true;
-      return OptionCheck::kTaken;
+      return kGoOn;
     case 'l':
       s->lap = true;
-      return OptionCheck::kTaken;
+      return kGoOn;
+    case 's':
+      if (ParseSerial(OptionValue(value), &s->serial)) return kGoOn;
+      message = "illegal value for serial option.";
+      break;
     case 't':
-      s->print_timeout_s = support::ParseIntPrefix(OptionValue(value));
-      return s->print_timeout_s > 0 ? OptionCheck::kTaken : OptionCheck::kBadPrintTimeout;
+      if (ParseSeconds(OptionValue(value), &s->print_timeout_s)) return kGoOn;
+      message = "illegal value for abort timeout option.";
+      break;
     case 'T':
-      s->exec_timeout_s = support::ParseIntPrefix(OptionValue(value));
-      return s->exec_timeout_s > 0 ? OptionCheck::kTaken : OptionCheck::kBadExecTimeout;
+      if (ParseSeconds(OptionValue(value), &s->exec_timeout_s)) return kGoOn;
+      message = "illegal value for abort exec timeout option.";
+      break;
     case 'a': {
       const char* text = OptionValue(value);
       const size_t length = std::strlen(text);
-      if (length == 0 || length > kMaxAbortString) return OptionCheck::kBadAbortString;
-      s->has_abort_string = true;
-      s->abort_string = text;
-      return OptionCheck::kTaken;
+      if (length > 0 && length <= kMaxAbortString) {
+        s->has_abort_string = true;
+        s->abort_string = text;
+        return kGoOn;
+      }
+      message = "illegal value for abort string option.";
+      break;
     }
     case 'c':
-      return ParseSwitch(OptionValue(value), &s->card_slot) ? OptionCheck::kTaken : OptionCheck::kBadCardSlot;
-    case 'C':
-      return ParseSwitch(OptionValue(value), &s->cartridge_slot) ? OptionCheck::kTaken
-                                                                 : OptionCheck::kBadCartridgeSlot;
-    default:
-      return OptionCheck::kNotShared;
-  }
-}
-
-const char* OptionCheckMessage(OptionCheck check) {
-  switch (check) {
-    case OptionCheck::kBadPrintTimeout:
-      return "illegal value for abort timeout option.";
-    case OptionCheck::kBadExecTimeout:
-      return "illegal value for abort exec timeout option.";
-    case OptionCheck::kBadAbortString:
-      return "illegal value for abort string option.";
-    case OptionCheck::kBadCardSlot:
-      return "illegal value for card slot option.";
-    case OptionCheck::kBadCartridgeSlot:
-      return "illegal value for cartridge slot option.";
-    case OptionCheck::kTaken:
-    case OptionCheck::kNotShared:
+      if (ParseSwitch(OptionValue(value), &s->card_slot)) return kGoOn;
+      message = "illegal value for card slot option.";
       break;
+    case 'C':
+      if (ParseSwitch(OptionValue(value), &s->cartridge_slot)) return kGoOn;
+      message = "illegal value for cartridge slot option.";
+      break;
+    default:
+      return reporter.Fail("unknown option.", kErrorOption);
   }
-  return "unknown option.";
+  return reporter.Fail(message, kErrorValue);
 }
 
-int32_t ParseSerialNumber(const char* value) {
-  bool out_of_range = false;
-  const int32_t number = support::ParseIntPrefix(OptionValue(value), &out_of_range);
-  return out_of_range ? kSerialMatchingNone : number;
+int ShowVersion(const Reporter& reporter) {
+  reporter.Write(std::string(reporter.tool_name()) + " Build " + std::to_string(kBuildNumber) + "\n");
+  return kStatusVersion;
+}
+
+void TakeOperand(int argc, char** argv, int first_operand, RunSettings* s) {
+  if (first_operand >= argc) return;
+  s->has_input = true;
+  s->input_path = argv[first_operand];
 }
 
 std::string SettingsEcho(const RunSettings& s, bool from_stdin) {
@@ -98,18 +146,9 @@ std::string SettingsEcho(const RunSettings& s, bool from_stdin) {
   return echo;
 }
 
-FILE* OpenImage(const std::string& path, bool regular_only) {
-  if (path.size() > kMaxInputPath) return nullptr;
-  struct stat st;
-  if (regular_only && (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))) return nullptr;
-  FILE* input = std::fopen(path.c_str(), "rb");
-  if (input == nullptr) return nullptr;
-  // A folder opens but is no image; what was checked by name must still hold.
-  if (fstat(fileno(input), &st) != 0 || S_ISDIR(st.st_mode) || (regular_only && !S_ISREG(st.st_mode))) {
-    std::fclose(input);
-    return nullptr;
-  }
-  return input;
+bool OpenImage(const std::string& path, support::File::Mode mode, support::File* image) {
+  if (path.size() > kMaxInputPath) return false;
+  return image->Open(path, mode) == support::File::OpenStatus::kOk;
 }
 
 }  // namespace loader

@@ -1,5 +1,6 @@
 #include "zyr_devices.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -32,7 +33,7 @@ int FillZyrDeviceTable(const std::function<bool(ZyrDeviceId*)>& next, ZyrDeviceT
   return table->count;
 }
 
-ZyrSelection SelectZyrDevice(const ZyrDeviceTable& table, int kind_filter, const ZyrSerialWanted& serial,
+ZyrSelection SelectZyrDevice(const ZyrDeviceTable& table, int kind_filter, const SerialWanted& serial,
                              int* index) {
   *index = -1;
   if (kind_filter == 0 && serial.number == kSerialNotGiven) {
@@ -59,6 +60,29 @@ ZyrSelection SelectZyrDevice(const ZyrDeviceTable& table, int kind_filter, const
   if (candidates == 0) return ZyrSelection::kNoMatch;
   *index = candidate;
   return ZyrSelection::kFound;
+}
+
+std::string ZyrDeviceListing(const ZyrDeviceTable& table) {
+  std::string listing = "---- Connected devices:\n";
+  char line[96];
+  for (int i = 0; i < table.count; ++i) {
+    const ZyrDevice& d = table.entries[i];
+    switch (d.kind) {
+      case kZyrKindEmulator:
+      case kZyrKindDebugger:
+        // Both kinds are shown under the debugger's name.
+        std::snprintf(line, sizeof line, "%3d: [IS-ZYR-DEBUGGER] serial:%8d\n", i, d.serial);
+        break;
+      case kZyrKindUnknown:
+        std::snprintf(line, sizeof line, "%3d: unknown device %x:%x\n", i, d.id.kind_code, d.id.serial);
+        break;
+      default:
+        std::snprintf(line, sizeof line, "Illegal device\n");
+        break;
+    }
+    listing += line;
+  }
+  return listing + "Found " + std::to_string(table.count) + " device" + (table.count > 1 ? "s" : "") + ".\n";
 }
 
 }  // namespace loader

@@ -41,13 +41,6 @@ int ZyrKindFromName(const char* name);
 /// device beyond the table is fetched and dropped. Returns the count.
 int FillZyrDeviceTable(const std::function<bool(ZyrDeviceId*)>& next, ZyrDeviceTable* table);
 
-/// The serial number wanted: the number (kSerialNotGiven: any) and the text
-/// as given, whose end may name a device.
-struct ZyrSerialWanted {
-  int32_t number = kSerialNotGiven;
-  std::string text;
-};
-
 enum class ZyrSelection { kFound, kNoMatch, kSeveralMatch };
 
 /// Chooses the device: entry 0 when neither kind nor serial is given; else
@@ -55,7 +48,10 @@ enum class ZyrSelection { kFound, kNoMatch, kSeveralMatch };
 /// given, or the one entry whose serial number's decimal text is longer than
 /// the text given and ends with it. `*index` is -1 when nothing matched; the
 /// caller checks the entry's kind.
-ZyrSelection SelectZyrDevice(const ZyrDeviceTable& table, int kind_filter, const ZyrSerialWanted& serial,
+ZyrSelection SelectZyrDevice(const ZyrDeviceTable& table, int kind_filter, const SerialWanted& serial,
                              int* index);
+
+/// The device listing of `-L`: a line per entry, then the count.
+std::string ZyrDeviceListing(const ZyrDeviceTable& table);
 
 }  // namespace loader

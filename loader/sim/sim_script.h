@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+/// Marks a function the simulated library exports (the version script or
+/// export list beside the library keeps everything else inside).
+#define SIM_EXPORT extern "C" __attribute__((visibility("default")))
+
 namespace sim_script {
 
 /// The line a simulated program prints as it exits.

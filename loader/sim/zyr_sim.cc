@@ -21,8 +21,6 @@
 #include "sim/sim_script.h"
 #include "zyr_api.h"
 
-#define SIM_EXPORT extern "C" __attribute__((visibility("default")))
-
 namespace {
 
 using sim_script::ScriptItem;

@@ -200,6 +200,12 @@ TEST(BootcastCli, ValuesAreCheckedDuringTheScan) {
       {{"-t", "-5", "g"}, "illegal value for abort timeout option.", -3},
       {{"-T", "=0", "g"}, "illegal value for abort exec timeout option.", -3},
       {{"--exec-timeout", "x", "g"}, "illegal value for abort exec timeout option.", -3},
+      // A value with anything after its digits is refused, not read as another number.
+      {{"-t", "10s", "g"}, "illegal value for abort timeout option.", -3},
+      {{"-t", "0x10", "g"}, "illegal value for abort timeout option.", -3},
+      {{"-T", "1.5", "g"}, "illegal value for abort exec timeout option.", -3},
+      {{"-s", "abc", "g"}, "illegal value for serial option.", -3},
+      {{"--serial=0x10", "g"}, "illegal value for serial option.", -3},
       {{"-a", "", "g"}, "illegal value for abort string option.", -3},
       {{"-a", a256 + "a", "g"}, "illegal value for abort string option.", -3},
       {{"-c", "On", "g"}, "illegal value for card slot option.", -3},
@@ -391,10 +397,14 @@ TEST(BootcastCli, ExitLineStatus) {
       {"exit \n", kExit + ")\n", 0},
       {"print 1 *** Exit Dravo/Zyr pro\nwait 150\nprint 1 gram (status=12) trailing\\nlost\\n\n",
        kExit + "12) trailing\n", 12},
-      {"print 0 " + kExit + "-1)\\n\n", kExit + "-1)\n", Status(-1)},
-      // A program's own status never brings a closing message, whatever its value.
-      {"exit 204\n", kExit + "204)\n", 204},
-      {"exit 206\n", kExit + "206)\n", 206},
+      {"exit 199\n", kExit + "199)\n", 199},
+      // A status the shell cannot tell from success or from the loader's own
+      // statuses gives 208; it never brings a closing message.
+      {"print 0 " + kExit + "-1)\\n\n", kExit + "-1)\n", 208},
+      {"exit 204\n", kExit + "204)\n", 208},
+      {"exit 206\n", kExit + "206)\n", 208},
+      {"exit 256\n", kExit + "256)\n", 208},
+      {"exit 99999999999\n", kExit + "99999999999)\n", 208},
   };
   for (const Case& c : cases) {
     Bootcast b;
@@ -615,9 +625,11 @@ TEST(BootcastCli, FaultRows) {
     switch (fault) {
       case Fault::kInputIsFifo: return {0, "game.srl\n-x\n" + kExit + "0)\n", ""};
       case Fault::kInputTruncated: return {0, kExit + "0)\n", ""};
+      case Fault::kStdoutFull: return {1, "", "*** bootcast: Error: cannot write standard output.\n"};
       default: return {252, "*** bootcast: Error: cannot open input file.\n", ""};
     }
   };
+  tool.strict_rows = true;
   testing_support::ExpectFaultRows(tool);
 }
 

@@ -215,6 +215,8 @@ TEST(BootcastZyrCli, ErrorsWithTheLastErrorInDebugMode) {
       {"", {"-D", "-t", "0", "g.srl"}, "illegal value for abort timeout option.", -3},
       {"", {"-D", "-d", "ZYREMU1", "g.srl"}, "illegal device type.", -3},
       {"", {"-D", "-c", "yes", "g.srl"}, "illegal value for card slot option.", -3},
+      {"", {"-D", "-s", "12ab", "g.srl"}, "illegal value for serial option.", -3},
+      {"", {"-D", "-T", "10s", "g.srl"}, "illegal value for abort exec timeout option.", -3},
       {"", {"-D", "-x", "g.srl"}, "unknown option.", -2},
       {"findopen", {"-D", "g.srl"}, "Cannot access devices.", -1},
       {"findopen", {"-D", "-L"}, "Cannot access devices.", -1},
@@ -260,8 +262,9 @@ TEST(BootcastZyrCli, ExitLineAndAbortString) {
        "exit 3\n",
        kExit + "3)\n\n*** bootcast.ZYR: stopped by aborting string.\n",
        200},
-      // A program's own 206 is no user break.
-      {{"g.srl"}, "exit 206\n", kExit + "206)\n", 206},
+      // A program's own 206 is no user break; 256 is no success.
+      {{"g.srl"}, "exit 206\n", kExit + "206)\n", 208},
+      {{"g.srl"}, "exit 256\n", kExit + "256)\n", 208},
   };
   for (const Case& c : cases) {
     Zyr z;
@@ -406,9 +409,11 @@ TEST(BootcastZyrCli, FaultRows) {
   tool.outcome = [](Fault fault, const std::string&) -> testing_support::Outcome {
     switch (fault) {
       case Fault::kInputTruncated: return {0, "g.sr\n" + kExit + "0)\n", ""};
+      case Fault::kStdoutFull: return {1, "", "*** bootcast.ZYR: Error: cannot write standard output.\n"};
       default: return {252, "*** bootcast.ZYR: Error: cannot open input file.\n", ""};
     }
   };
+  tool.strict_rows = true;
   testing_support::ExpectFaultRows(tool);
 }
 
