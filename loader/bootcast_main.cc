@@ -4,13 +4,12 @@
 #include <getopt.h>
 
 #include <cstdio>
-#include <string>
+#include <vector>
 
 #include "dravo_devices.h"
 #include "dravo_run.h"
-#include "loader_finish.h"
+#include "loader_main.h"
 #include "loader_options.h"
-#include "support/platform.h"
 
 namespace {
 
@@ -55,31 +54,23 @@ int ParseArgs(int argc, char** argv, const DravoApi& api, const Reporter& report
       {"stdin", no_argument, nullptr, kOptStdin},
       {"standard-input", no_argument, nullptr, kOptStdin},
   });
-  opterr = 0;
-  int c;
-  while ((c = getopt_long(argc, argv, "+hqvlLDd:s:t:T:a:c:C:", kLongOptions.data(), nullptr)) != -1) {
-    int status = kGoOn;
-    switch (c) {
-      case kOptVersion:
-        return loader::ShowVersion(reporter);
-      case 'L':
-        return loader::ListDravoDevices(api, reporter);
-      case 'D':
-        break;
-      case 'd':
-        o->kind_filter = loader::DravoKindFromName(loader::OptionValue(optarg));
-        if (o->kind_filter == 0) return reporter.Fail("illegal device type.", kErrorValue);
-        break;
-      case kOptStdin:
-        o->from_stdin = true;
-        break;
-      default:
-        status = loader::TakeSharedOption(c, optarg, &o->run, reporter);
-        break;
-    }
-    if (status != kGoOn) return status;
-  }
-  loader::TakeOperand(argc, argv, optind, &o->run);
+  const int status = loader::ScanOptions(
+      argc, argv, "+hqvlLDd:s:t:T:a:c:C:", kLongOptions, reporter, &o->run, [&](int c, const char* value) {
+        switch (c) {
+          case kOptVersion:
+            return loader::ShowVersion(reporter);
+          case 'L':
+            return loader::ListDravoDevices(api, reporter);
+          case 'D':
+            return kGoOn;
+          case 'd':
+            return loader::TakeKind(loader::DravoKindFromName(loader::OptionValue(value)), &o->kind_filter, reporter);
+          case kOptStdin:
+            return loader::SetFlag(&o->from_stdin);
+        }
+        return loader::kNotOwnOption;
+      });
+  if (status != kGoOn) return status;
   if (o->run.help || o->run.has_input == o->from_stdin) {
     PrintUsage();
     return kStatusUsage;
@@ -90,21 +81,8 @@ int ParseArgs(int argc, char** argv, const DravoApi& api, const Reporter& report
 }  // namespace
 
 int main(int argc, char** argv) {
-  support::PrepareArguments(&argc, &argv);
-  const Reporter reporter("bootcast", loader::StandardOutput());
   DravoApi api;
-  std::string detail;
-  const loader::BindResult bound = loader::BindDeviceLibrary(&api, &detail);
-  if (bound != loader::BindResult::kOk) {
-    const std::string message = loader::BindFailureMessage(bound, DravoApi::kLibraryName, detail);
-    return loader::Finish(reporter, false, reporter.FailRun(message.c_str(), kErrorLibrary));
-  }
-  std::setvbuf(stdout, nullptr, _IONBF, 0);
-
   DravoOptions o;
-  o.clock = loader::ReadRunClockSettings();
-  loader::Outcome outcome{ParseArgs(argc, argv, api, reporter, &o), loader::StopReason::kNone};
-  if (outcome.status == kGoOn) outcome = loader::RunDravo(o, api, reporter);
-  loader::ReleaseDeviceLibrary(&api);
-  return loader::Finish(reporter, o.run.quiet, outcome);
+  const Reporter reporter("bootcast", loader::StandardOutput());
+  return loader::LoaderMain(argc, argv, reporter, &api, &o, ParseArgs, loader::RunDravo);
 }

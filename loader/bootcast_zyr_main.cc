@@ -5,11 +5,10 @@
 #include <getopt.h>
 
 #include <cstdio>
-#include <string>
+#include <vector>
 
-#include "loader_finish.h"
+#include "loader_main.h"
 #include "loader_options.h"
-#include "support/platform.h"
 #include "zyr_devices.h"
 #include "zyr_run.h"
 
@@ -62,40 +61,29 @@ int ParseArgs(int argc, char** argv, const ZyrApi& api, const Reporter& reporter
       {"architecture", no_argument, nullptr, 'A'},
       {"console", no_argument, nullptr, 'n'},
   });
-  opterr = 0;
-  int c;
-  while ((c = getopt_long(argc, argv, "+hqvLNlDd:s:t:T:a:c:C:An", kLongOptions.data(), nullptr)) != -1) {
-    int status = kGoOn;
-    switch (c) {
-      case kOptVersion:
-        return loader::ShowVersion(reporter);
-      case kOptDebuggerVersion:
-        return loader::ShowZyrDebuggerVersion(api, reporter);
-      case 'L':
-        return loader::ListZyrDevices(api, reporter);
-      case 'N':
-        o->dravo_mode = true;
-        break;
-      case 'A':
-        o->architecture_tags = true;
-        break;
-      case 'n':
-        o->console_tags = true;
-        break;
-      case 'D':
-        o->debug = true;
-        break;
-      case 'd':
-        o->kind_filter = loader::ZyrKindFromName(loader::OptionValue(optarg));
-        if (o->kind_filter == 0) return reporter.Fail("illegal device type.", kErrorValue);
-        break;
-      default:
-        status = loader::TakeSharedOption(c, optarg, &o->run, reporter);
-        break;
-    }
-    if (status != kGoOn) return status;
-  }
-  loader::TakeOperand(argc, argv, optind, &o->run);
+  const int status = loader::ScanOptions(
+      argc, argv, "+hqvLNlDd:s:t:T:a:c:C:An", kLongOptions, reporter, &o->run, [&](int c, const char* value) {
+        switch (c) {
+          case kOptVersion:
+            return loader::ShowVersion(reporter);
+          case kOptDebuggerVersion:
+            return loader::ShowZyrDebuggerVersion(api, reporter);
+          case 'L':
+            return loader::ListZyrDevices(api, reporter);
+          case 'N':
+            return loader::SetFlag(&o->dravo_mode);
+          case 'A':
+            return loader::SetFlag(&o->architecture_tags);
+          case 'n':
+            return loader::SetFlag(&o->console_tags);
+          case 'D':
+            return loader::SetFlag(&o->debug);
+          case 'd':
+            return loader::TakeKind(loader::ZyrKindFromName(loader::OptionValue(value)), &o->kind_filter, reporter);
+        }
+        return loader::kNotOwnOption;
+      });
+  if (status != kGoOn) return status;
   if (o->run.help || !o->run.has_input) {
     PrintUsage();
     return kStatusUsage;
@@ -106,7 +94,6 @@ int ParseArgs(int argc, char** argv, const ZyrApi& api, const Reporter& reporter
 }  // namespace
 
 int main(int argc, char** argv) {
-  support::PrepareArguments(&argc, &argv);
   ZyrApi api;
   ZyrOptions o;
   Reporter reporter(kToolName, loader::StandardOutput());
@@ -114,17 +101,5 @@ int main(int argc, char** argv) {
   reporter.before_error = [&] {
     if (o.debug) reporter.Write(loader::ZyrLastErrorLine(api));
   };
-  std::string detail;
-  const loader::BindResult bound = loader::BindDeviceLibrary(&api, &detail);
-  if (bound != loader::BindResult::kOk) {
-    const std::string message = loader::BindFailureMessage(bound, ZyrApi::kLibraryName, detail);
-    return loader::Finish(reporter, false, reporter.FailRun(message.c_str(), kErrorLibrary));
-  }
-  std::setvbuf(stdout, nullptr, _IONBF, 0);
-
-  o.clock = loader::ReadRunClockSettings();
-  loader::Outcome outcome{ParseArgs(argc, argv, api, reporter, &o), loader::StopReason::kNone};
-  if (outcome.status == kGoOn) outcome = loader::RunZyr(o, api, reporter);
-  loader::ReleaseDeviceLibrary(&api);
-  return loader::Finish(reporter, o.run.quiet, outcome);
+  return loader::LoaderMain(argc, argv, reporter, &api, &o, ParseArgs, loader::RunZyr);
 }

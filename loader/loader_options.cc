@@ -48,6 +48,66 @@ bool ParseSerial(const char* value, SerialWanted* serial) {
   return true;
 }
 
+bool ParseAbortString(const char* text, RunSettings* s) {
+  const size_t length = std::strlen(text);
+  if (length == 0 || length > kMaxAbortString) return false;
+  s->has_abort_string = true;
+  s->abort_string = text;
+  return true;
+}
+
+// Takes an option both loaders have; kGoOn, or the error status (message
+// printed).
+int TakeSharedOption(int option, const char* value, RunSettings* s, const Reporter& reporter) {
+  bool taken = true;
+  switch (option) {
+    case 'h':
+      return SetFlag(&s->help);
+    case 'q':
+      return SetFlag(&s->quiet);
+    case 'v':
+      return SetFlag(&s->verbose);
+    case 'l':
+      return SetFlag(&s->lap);
+    case 's':
+      taken = ParseSerial(OptionValue(value), &s->serial);
+      break;
+    case 't':
+      taken = ParseSeconds(OptionValue(value), &s->print_timeout_s);
+      break;
+    case 'T':
+      taken = ParseSeconds(OptionValue(value), &s->exec_timeout_s);
+      break;
+    case 'a':
+      taken = ParseAbortString(OptionValue(value), s);
+      break;
+    case 'c':
+      taken = ParseSwitch(OptionValue(value), &s->card_slot);
+      break;
+    case 'C':
+      taken = ParseSwitch(OptionValue(value), &s->cartridge_slot);
+      break;
+    default:
+      return reporter.Fail("unknown option.", kErrorOption);
+  }
+  if (taken) return kGoOn;
+  static constexpr struct {
+    int option;
+    const char* message;
+  } kValueMessages[] = {
+      {'s', "illegal value for serial option."},
+      {'t', "illegal value for abort timeout option."},
+      {'T', "illegal value for abort exec timeout option."},
+      {'a', "illegal value for abort string option."},
+      {'c', "illegal value for card slot option."},
+      {'C', "illegal value for cartridge slot option."},
+  };
+  for (const auto& entry : kValueMessages) {
+    if (entry.option == option) return reporter.Fail(entry.message, kErrorValue);
+  }
+  return reporter.Fail("unknown option.", kErrorOption);
+}
+
 }  // namespace
 
 const char* OptionValue(const char* value) { return value[0] == '=' ? value + 1 : value; }
@@ -73,67 +133,35 @@ std::vector<option> LongOptions(std::initializer_list<option> own) {
   return options;
 }
 
-int TakeSharedOption(int option, const char* value, RunSettings* s, const Reporter& reporter) {
-  const char* message = nullptr;
-  switch (option) {
-    case 'h':
-      s->help = true;
-      return kGoOn;
-    case 'q':
-      s->quiet = true;
-      return kGoOn;
-    case 'v':
-      s->verbose = true;
-      return kGoOn;
-    case 'l':
-      s->lap = true;
-      return kGoOn;
-    case 's':
-      if (ParseSerial(OptionValue(value), &s->serial)) return kGoOn;
-      message = "illegal value for serial option.";
-      break;
-    case 't':
-      if (ParseSeconds(OptionValue(value), &s->print_timeout_s)) return kGoOn;
-      message = "illegal value for abort timeout option.";
-      break;
-    case 'T':
-      if (ParseSeconds(OptionValue(value), &s->exec_timeout_s)) return kGoOn;
-      message = "illegal value for abort exec timeout option.";
-      break;
-    case 'a': {
-      const char* text = OptionValue(value);
-      const size_t length = std::strlen(text);
-      if (length > 0 && length <= kMaxAbortString) {
-        s->has_abort_string = true;
-        s->abort_string = text;
-        return kGoOn;
-      }
-      message = "illegal value for abort string option.";
-      break;
-    }
-    case 'c':
-      if (ParseSwitch(OptionValue(value), &s->card_slot)) return kGoOn;
-      message = "illegal value for card slot option.";
-      break;
-    case 'C':
-      if (ParseSwitch(OptionValue(value), &s->cartridge_slot)) return kGoOn;
-      message = "illegal value for cartridge slot option.";
-      break;
-    default:
-      return reporter.Fail("unknown option.", kErrorOption);
+int SetFlag(bool* flag) {
+  *flag = true;
+  return kGoOn;
+}
+
+int TakeKind(int kind, int* kind_filter, const Reporter& reporter) {
+  *kind_filter = kind;
+  return kind != 0 ? kGoOn : reporter.Fail("illegal device type.", kErrorValue);
+}
+
+int ScanOptions(int argc, char** argv, const char* short_options, const std::vector<option>& long_options,
+                const Reporter& reporter, RunSettings* settings, const OwnOptions& own) {
+  opterr = 0;
+  int c;
+  while ((c = getopt_long(argc, argv, short_options, long_options.data(), nullptr)) != -1) {
+    int status = own(c, optarg);
+    if (status == kNotOwnOption) status = TakeSharedOption(c, optarg, settings, reporter);
+    if (status != kGoOn) return status;
   }
-  return reporter.Fail(message, kErrorValue);
+  if (optind < argc) {
+    settings->has_input = true;
+    settings->input_path = argv[optind];
+  }
+  return kGoOn;
 }
 
 int ShowVersion(const Reporter& reporter) {
   reporter.Write(std::string(reporter.tool_name()) + " Build " + std::to_string(kBuildNumber) + "\n");
   return kStatusVersion;
-}
-
-void TakeOperand(int argc, char** argv, int first_operand, RunSettings* s) {
-  if (first_operand >= argc) return;
-  s->has_input = true;
-  s->input_path = argv[first_operand];
 }
 
 std::string SettingsEcho(const RunSettings& s, bool from_stdin) {

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -53,17 +54,29 @@ struct RunSettings {
 /// entry, for getopt_long.
 std::vector<option> LongOptions(std::initializer_list<option> own);
 
-/// Takes option `option` (its short letter) with `value` (null for a flag)
-/// when both loaders have it, checking the value as it is met. Returns kGoOn
-/// when taken; else the message is printed and the status returned ("unknown
-/// option." for an option of neither loader).
-int TakeSharedOption(int option, const char* value, RunSettings* settings, const Reporter& reporter);
+/// A generation's own options: returns kGoOn when it took `option` (with
+/// `value`, null for a flag), kNotOwnOption when the option is not its own,
+/// else the status that ends the scan (message printed, or a query's).
+using OwnOptions = std::function<int(int option, const char* value)>;
+inline constexpr int kNotOwnOption = INT_MIN + 1;
+
+/// Scans the command line in order with getopt_long (its own diagnostics
+/// off), giving each option to `own` first and then to the options both
+/// loaders share, whose values are checked as they are met; then takes the
+/// first operand as the image's path. Returns kGoOn, or the status of the
+/// option that ended the scan ("unknown option." for one of neither).
+int ScanOptions(int argc, char** argv, const char* short_options, const std::vector<option>& long_options,
+                const Reporter& reporter, RunSettings* settings, const OwnOptions& own);
+
+/// Sets `*flag`; kGoOn.
+int SetFlag(bool* flag);
+
+/// Takes the kind number of a `-d` name (0: not a kind): kGoOn, or the
+/// error status after "illegal device type.".
+int TakeKind(int kind, int* kind_filter, const Reporter& reporter);
 
 /// Prints the version line of `--version`; returns kStatusVersion.
 int ShowVersion(const Reporter& reporter);
-
-/// Takes the first operand after the scan (the image's path), if there is one.
-void TakeOperand(int argc, char** argv, int first_operand, RunSettings* settings);
 
 /// An option value without the one "=" that may lead it (so -t=10 means 10).
 const char* OptionValue(const char* value);
