@@ -39,18 +39,6 @@ int DravoKindFromName(const char* name) {
   return 0;
 }
 
-int FillDravoDeviceTable(const std::function<bool(uint32_t*)>& next, DravoDeviceTable* table) {
-  for (DravoDevice& entry : table->entries) entry.kind = kKindEmpty;
-  table->count = 0;
-  uint32_t id = 0;
-  while (next(&id)) {
-    if (table->count >= kMaxDevices) break;
-    DecodeDravoDevice(id, &table->entries[table->count]);
-    ++table->count;
-  }
-  return table->count;
-}
-
 int SelectDravoDevice(const DravoDeviceTable& table, int kind_filter, int32_t serial) {
   if (kind_filter == 0 && serial == kSerialNotGiven) return 0;
   for (int i = 0; i < table.count; ++i) {

@@ -3,14 +3,12 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
+#include "device_table.h"
 #include "loader_options.h"
 
 namespace loader {
-
-inline constexpr int kMaxDevices = 256;
 
 enum DravoKind : int {
   kKindEmpty = 0,
@@ -28,10 +26,7 @@ struct DravoDevice {
   int32_t serial = 0;
 };
 
-struct DravoDeviceTable {
-  DravoDevice entries[kMaxDevices];
-  int count = 0;
-};
+using DravoDeviceTable = DeviceTable<DravoDevice>;
 
 /// Fills `device` from an identifier: bits 28 to 31 give the kind, bits 0 to
 /// 27 the serial number (bits 4 to 7 also the host id of a VKTSCSI device).
@@ -40,11 +35,6 @@ void DecodeDravoDevice(uint32_t id, DravoDevice* device);
 /// Kind number for a kind name ("VKTUSB" ... "DRAVOUIC", exact case); 0 when
 /// the name is not a kind.
 int DravoKindFromName(const char* name);
-
-/// Asks `next` for devices until it returns false or the table is full; the
-/// request is made before the count is tested, so one device beyond the table
-/// is fetched and dropped. Returns the number of entries filled.
-int FillDravoDeviceTable(const std::function<bool(uint32_t*)>& next, DravoDeviceTable* table);
 
 /// Index of the device to use: entry 0 when neither filter is given, else the
 /// first entry matching the kind filter (0 = any) and the serial number

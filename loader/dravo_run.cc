@@ -12,16 +12,9 @@ namespace {
 constexpr size_t kChunkSize = 16384;
 constexpr long kStarEvery = 32;
 
-// Enumerates into `table`; -1 when the devices cannot be accessed.
-int Enumerate(const DravoApi& api, DravoDeviceTable* table) {
-  void* search = api.find_open();
-  if (search == nullptr) return -1;
-  // The search handle is never closed: the library keeps it.
-  return FillDravoDeviceTable([&](uint32_t* id) { return api.find_next(search, id) != 0; }, table);
-}
-
 // Opens the input, connects the device and streams the image into it in
-// chunks (never held whole). Returns 0 or the error status (message printed).
+// chunks (never held whole). Returns kGoOn or the error status (message
+// printed).
 int Download(const DravoOptions& o, const DravoApi& api, uint32_t device_id, const RunClock& clock,
              const Reporter& reporter, void** device) {
   support::File input;
@@ -59,7 +52,7 @@ int Download(const DravoOptions& o, const DravoApi& api, uint32_t device_id, con
                   static_cast<unsigned>(total));
     reporter.Write(line);
   }
-  return 0;
+  return kGoOn;
 }
 
 int StartProgram(const DravoOptions& o, const DravoApi& api, const RunClock& clock, const Reporter& reporter,
@@ -72,7 +65,7 @@ int StartProgram(const DravoOptions& o, const DravoApi& api, const RunClock& clo
   }
   clock.Settle();
   api.reset(device, 0);
-  return 0;
+  return kGoOn;
 }
 
 // Relays the program's output until the run ends; a failed fetch closes the
@@ -110,16 +103,14 @@ Outcome Monitor(const DravoOptions& o, const DravoApi& api, const RunClock& cloc
 }  // namespace
 
 int ListDravoDevices(const DravoApi& api, const Reporter& reporter) {
-  DravoDeviceTable table;
-  if (Enumerate(api, &table) < 0) return reporter.Fail("Cannot access devices.", kErrorDevices);
-  reporter.Write(DravoDeviceListing(table));
-  return kStatusList;
+  return ListDevices(api, DecodeDravoDevice, DravoDeviceListing, reporter);
 }
 
 Outcome RunDravo(const DravoOptions& o, const DravoApi& api, const Reporter& reporter) {
   if (o.run.verbose) reporter.Write(SettingsEcho(o.run, o.from_stdin));
   DravoDeviceTable table;
-  if (Enumerate(api, &table) < 0) return reporter.FailRun("Cannot access devices.", kErrorDevices);
+  const int found = SearchDevices(api, DecodeDravoDevice, &table, reporter);
+  if (found != kGoOn) return {found, StopReason::kNone};
   if (table.count == 0) return reporter.FailRun("found no device.", kErrorDevices);
   const int index = SelectDravoDevice(table, o.kind_filter, o.run.serial.number);
   if (index < 0 || table.entries[index].kind == kKindEmpty || table.entries[index].kind == kKindUnknown) {
@@ -129,10 +120,10 @@ Outcome RunDravo(const DravoOptions& o, const DravoApi& api, const Reporter& rep
   RunClock clock(o.clock);
   void* device = nullptr;
   int status = Download(o, api, table.entries[index].id, clock, reporter, &device);
-  if (status != 0) return {status, StopReason::kNone};
+  if (status != kGoOn) return {status, StopReason::kNone};
   InstallUserBreak();
   status = StartProgram(o, api, clock, reporter, device);
-  if (status != 0) return {status, StopReason::kNone};
+  if (status != kGoOn) return {status, StopReason::kNone};
   clock.Start();
   return Monitor(o, api, clock, reporter, device);
 }

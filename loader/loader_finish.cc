@@ -46,23 +46,10 @@ Outcome EndOutcome(RunEnd end, int program_status) {
 }
 
 std::string ClosingLine(const char* tool_name, const Outcome& outcome) {
-  const char* how = nullptr;
-  switch (outcome.reason) {
-    case StopReason::kUserBreak:
-      how = "user";
-      break;
-    case StopReason::kPrintTimeout:
-      how = "print timeout";
-      break;
-    case StopReason::kExecTimeout:
-      how = "exec timeout";
-      break;
-    case StopReason::kAbortString:
-      how = "aborting string";
-      break;
-    case StopReason::kNone:
-      return {};
-  }
+  // By StopReason, from kNone on.
+  static constexpr const char* kHow[] = {nullptr, "user", "aborting string", "print timeout", "exec timeout"};
+  const char* how = kHow[static_cast<int>(outcome.reason)];
+  if (how == nullptr) return {};
   return std::string("\n*** ") + tool_name + ": stopped by " + how + ".\n";
 }
 

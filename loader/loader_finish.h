@@ -56,7 +56,8 @@ enum class RunEnd {
   kFetchFailed,
 };
 
-/// Why a run was stopped from outside the program, if it was.
+/// Why a run was stopped from outside the program, if it was (the closing
+/// line's words are in this order).
 enum class StopReason { kNone, kUserBreak, kAbortString, kPrintTimeout, kExecTimeout };
 
 /// Exit status and stop reason of a run (or of a query that ended it).

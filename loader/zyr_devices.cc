@@ -12,25 +12,17 @@ int ZyrKindFromName(const char* name) {
   return 0;
 }
 
-int FillZyrDeviceTable(const std::function<bool(ZyrDeviceId*)>& next, ZyrDeviceTable* table) {
-  for (ZyrDevice& entry : table->entries) entry.kind = kZyrKindEmpty;
-  table->count = 0;
-  ZyrDeviceId id{0, 0};
-  while (next(&id)) {
-    if (table->count >= kMaxDevices) break;
-    ZyrDevice& entry = table->entries[table->count++];
-    entry.id = id;
-    entry.serial = static_cast<int32_t>(id.serial);
-    if (id.kind_code == kZyrEmulatorCode) {
-      entry.kind = kZyrKindEmulator;
-    } else if (id.kind_code == kZyrDebuggerCode) {
-      entry.kind = kZyrKindDebugger;
-    } else {
-      entry.kind = kZyrKindUnknown;
-      entry.serial = 0;
-    }
+void DecodeZyrDevice(ZyrDeviceId id, ZyrDevice* device) {
+  device->id = id;
+  device->serial = static_cast<int32_t>(id.serial);
+  if (id.kind_code == kZyrEmulatorCode) {
+    device->kind = kZyrKindEmulator;
+  } else if (id.kind_code == kZyrDebuggerCode) {
+    device->kind = kZyrKindDebugger;
+  } else {
+    device->kind = kZyrKindUnknown;
+    device->serial = 0;
   }
-  return table->count;
 }
 
 ZyrSelection SelectZyrDevice(const ZyrDeviceTable& table, int kind_filter, const SerialWanted& serial,

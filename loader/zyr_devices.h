@@ -4,10 +4,10 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
-#include "dravo_devices.h"
+#include "device_table.h"
+#include "loader_options.h"
 #include "zyr_api.h"
 
 namespace loader {
@@ -29,17 +29,15 @@ struct ZyrDevice {
   int32_t serial = 0;
 };
 
-struct ZyrDeviceTable {
-  ZyrDevice entries[kMaxDevices];
-  int count = 0;
-};
+using ZyrDeviceTable = DeviceTable<ZyrDevice>;
+
+/// Fills `device` from what the search returned: a kind code of "ZYRE" or
+/// "ZYRD" with its serial number; any other code is an unknown device, with
+/// serial number 0.
+void DecodeZyrDevice(ZyrDeviceId id, ZyrDevice* device);
 
 /// Kind number for a kind name ("ZYREMU", "ZYRDEB", exact case); 0 otherwise.
 int ZyrKindFromName(const char* name);
-
-/// Asks `next` for devices until it returns false or the table is full; one
-/// device beyond the table is fetched and dropped. Returns the count.
-int FillZyrDeviceTable(const std::function<bool(ZyrDeviceId*)>& next, ZyrDeviceTable* table);
 
 enum class ZyrSelection { kFound, kNoMatch, kSeveralMatch };
 

@@ -11,15 +11,7 @@ void OnPrint(uintptr_t, int processor, int console, const char* text, uint32_t l
   if (text != nullptr) TheZyrRelay().Receive(processor, console, text, length);
 }
 
-// Enumerates into `table`; -1 when the devices cannot be accessed.
-int Enumerate(const ZyrApi& api, ZyrDeviceTable* table) {
-  void* search = api.find_open();
-  if (search == nullptr) return -1;
-  // The search handle is never closed: the library keeps it.
-  return FillZyrDeviceTable([&](ZyrDeviceId* id) { return api.find_next(search, id) != 0; }, table);
-}
-
-// Chooses the device; 0 or the error status (message printed).
+// Chooses the device; kGoOn or the error status (message printed).
 int SelectDevice(const ZyrOptions& o, const ZyrDeviceTable& table, const Reporter& reporter, ZyrDeviceId* id) {
   if (table.count == 0) return reporter.Fail("found no device.", kErrorDevices);
   int index = -1;
@@ -30,7 +22,7 @@ int SelectDevice(const ZyrOptions& o, const ZyrDeviceTable& table, const Reporte
     return reporter.Fail("illegal device.", kErrorDevices);
   }
   *id = table.entries[index].id;
-  return 0;
+  return kGoOn;
 }
 
 // Stops the program's output on every way out of a run.
@@ -46,8 +38,8 @@ int FailStarted(const Reporter& reporter, const char* message, int status) {
 }
 
 // Opens the device, registers the callback and has the library download and
-// start the image from its path. Returns 0 once the program runs, else the
-// error status (message printed).
+// start the image from its path. Returns kGoOn once the program runs, else
+// the error status (message printed).
 int DownloadAndStart(const ZyrOptions& o, const ZyrApi& api, const ZyrDeviceId& id, RunClock* clock,
                      const Reporter& reporter) {
   // The device library opens the image again by its name, which a named
@@ -86,7 +78,7 @@ int DownloadAndStart(const ZyrOptions& o, const ZyrApi& api, const ZyrDeviceId& 
                   static_cast<unsigned>(size));
     TheZyrRelay().Write(line);
   }
-  return 0;
+  return kGoOn;
 }
 
 }  // namespace
@@ -117,25 +109,22 @@ int ShowZyrDebuggerVersion(const ZyrApi& api, const Reporter& reporter) {
 }
 
 int ListZyrDevices(const ZyrApi& api, const Reporter& reporter) {
-  ZyrDeviceTable table;
-  if (Enumerate(api, &table) < 0) return reporter.Fail("Cannot access devices.", kErrorDevices);
-  reporter.Write(ZyrDeviceListing(table));
-  return kStatusList;
+  return ListDevices(api, DecodeZyrDevice, ZyrDeviceListing, reporter);
 }
 
 Outcome RunZyr(const ZyrOptions& o, const ZyrApi& api, const Reporter& reporter) {
   if (o.run.verbose) reporter.Write(SettingsEcho(o.run, false));
   ZyrDeviceTable table;
-  if (Enumerate(api, &table) < 0) return reporter.FailRun("Cannot access devices.", kErrorDevices);
   ZyrDeviceId id{0, 0};
-  int status = SelectDevice(o, table, reporter, &id);
-  if (status != 0) return {status, StopReason::kNone};
+  int status = SearchDevices(api, DecodeZyrDevice, &table, reporter);
+  if (status == kGoOn) status = SelectDevice(o, table, reporter, &id);
+  if (status != kGoOn) return {status, StopReason::kNone};
 
   RunClock clock(o.clock);
   // Gone before the clock that the relay reads.
   const RelayStop relay_stop;
   status = DownloadAndStart(o, api, id, &clock, reporter);
-  if (status != 0) return {status, StopReason::kNone};
+  if (status != kGoOn) return {status, StopReason::kNone};
 
   InstallUserBreak();
   clock.Start();

@@ -33,7 +33,7 @@ struct Piece {
 struct Simulator {
   bool configured = false;
   std::vector<uint32_t> devices;
-  size_t next_device = 0;
+  sim_script::DeviceSearch<uint32_t> search;
   // Failures: call numbers count from 1, 0 means never.
   bool fail_find_open = false;
   bool fail_device_open = false;
@@ -59,8 +59,7 @@ struct Simulator {
   }
 };
 
-// Handles given out: their addresses only identify them.
-char g_search_handle;
+// The handle given out for the device: its address only identifies it.
 char g_device_handle;
 
 Simulator& Sim();
@@ -230,24 +229,13 @@ void StartProgram(Simulator* sim) {
 
 SIM_EXPORT void* DRAVOToolAPIFindOpen() {
   Simulator& sim = Sim();
-  if (sim.fail_find_open) {
-    Sim().log->Add("FindOpen failed");
-    return nullptr;
-  }
-  Sim().log->Add("FindOpen");
-  sim.next_device = 0;
-  return &g_search_handle;
+  return sim.search.Open(sim.fail_find_open, sim.log.get());
 }
 
 SIM_EXPORT int DRAVOToolAPIFindNext(void* search, uint32_t* device_id) {
   Simulator& sim = Sim();
-  if (search != &g_search_handle || device_id == nullptr) return 0;
-  if (sim.next_device >= sim.devices.size()) {
-    Sim().log->Add("FindNext end");
-    return 0;
-  }
-  *device_id = sim.devices[sim.next_device++];
-  Sim().log->Add("FindNext 0x%08x", *device_id);
+  if (!sim.search.Next(search, sim.devices, device_id, sim.log.get())) return 0;
+  sim.log->Add("FindNext 0x%08x", *device_id);
   return 1;
 }
 

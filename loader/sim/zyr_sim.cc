@@ -84,7 +84,7 @@ class Program {
 
 struct Simulator {
   std::vector<ZyrDeviceId> devices;
-  size_t next_device = 0;
+  sim_script::DeviceSearch<ZyrDeviceId> search;
   int32_t version[4] = {0, 64, 2008, 918};
   bool fail_get_version = false;
   bool fail_find_open = false;
@@ -101,8 +101,7 @@ struct Simulator {
   ZyrPrintCallback callback = nullptr;
 };
 
-// Handles given out: their addresses only identify them.
-char g_search_handle;
+// The handle given out for the device: its address only identifies it.
 char g_device_handle;
 
 // A setting that cannot be used is said at once on standard error (a device
@@ -303,23 +302,12 @@ SIM_EXPORT int ISDGetVersion(int32_t* major, int32_t* minor, int32_t* part3, int
 
 SIM_EXPORT void* ISDFindOpen() {
   Simulator& sim = Sim();
-  if (sim.fail_find_open) {
-    sim.log->Add("FindOpen failed");
-    return nullptr;
-  }
-  sim.log->Add("FindOpen");
-  sim.next_device = 0;
-  return &g_search_handle;
+  return sim.search.Open(sim.fail_find_open, sim.log.get());
 }
 
 SIM_EXPORT int ISDFindNext(void* search, ZyrDeviceId* device_id) {
   Simulator& sim = Sim();
-  if (search != &g_search_handle || device_id == nullptr) return 0;
-  if (sim.next_device >= sim.devices.size()) {
-    sim.log->Add("FindNext end");
-    return 0;
-  }
-  *device_id = sim.devices[sim.next_device++];
+  if (!sim.search.Next(search, sim.devices, device_id, sim.log.get())) return 0;
   sim.log->Add("FindNext %s %u", CodeText(device_id->kind_code).c_str(), device_id->serial);
   return 1;
 }
