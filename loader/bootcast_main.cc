@@ -54,28 +54,22 @@ int ParseArgs(int argc, char** argv, const DravoApi& api, const Reporter& report
       {"stdin", no_argument, nullptr, kOptStdin},
       {"standard-input", no_argument, nullptr, kOptStdin},
   });
-  const int status = loader::ScanOptions(
-      argc, argv, "+hqvlLDd:s:t:T:a:c:C:", kLongOptions, reporter, &o->run, [&](int c, const char* value) {
-        switch (c) {
-          case kOptVersion:
-            return loader::ShowVersion(reporter);
-          case 'L':
-            return loader::ListDravoDevices(api, reporter);
-          case 'D':
-            return kGoOn;
-          case 'd':
-            return loader::TakeKind(loader::DravoKindFromName(loader::OptionValue(value)), &o->kind_filter, reporter);
-          case kOptStdin:
-            return loader::SetFlag(&o->from_stdin);
-        }
-        return loader::kNotOwnOption;
-      });
-  if (status != kGoOn) return status;
-  if (o->run.help || o->run.has_input == o->from_stdin) {
-    PrintUsage();
-    return kStatusUsage;
-  }
-  return kGoOn;
+  const auto own = [&](int c, const char* value) {
+    switch (c) {
+      case kOptVersion:
+        return loader::ShowVersion(reporter);
+      case 'L':
+        return loader::ListDravoDevices(api, reporter);
+      case 'D':
+        return kGoOn;
+      case 'd':
+        return loader::TakeKind(loader::DravoKindFromName(loader::OptionValue(value)), &o->kind_filter, reporter);
+      case kOptStdin:
+        return loader::SetFlag(&o->run.from_stdin);
+    }
+    return loader::kNotOwnOption;
+  };
+  return loader::ScanOptions(argc, argv, "+hqvlLDd:s:t:T:a:c:C:", kLongOptions, reporter, PrintUsage, &o->run, own);
 }
 
 }  // namespace

@@ -61,34 +61,28 @@ int ParseArgs(int argc, char** argv, const ZyrApi& api, const Reporter& reporter
       {"architecture", no_argument, nullptr, 'A'},
       {"console", no_argument, nullptr, 'n'},
   });
-  const int status = loader::ScanOptions(
-      argc, argv, "+hqvLNlDd:s:t:T:a:c:C:An", kLongOptions, reporter, &o->run, [&](int c, const char* value) {
-        switch (c) {
-          case kOptVersion:
-            return loader::ShowVersion(reporter);
-          case kOptDebuggerVersion:
-            return loader::ShowZyrDebuggerVersion(api, reporter);
-          case 'L':
-            return loader::ListZyrDevices(api, reporter);
-          case 'N':
-            return loader::SetFlag(&o->dravo_mode);
-          case 'A':
-            return loader::SetFlag(&o->architecture_tags);
-          case 'n':
-            return loader::SetFlag(&o->console_tags);
-          case 'D':
-            return loader::SetFlag(&o->debug);
-          case 'd':
-            return loader::TakeKind(loader::ZyrKindFromName(loader::OptionValue(value)), &o->kind_filter, reporter);
-        }
-        return loader::kNotOwnOption;
-      });
-  if (status != kGoOn) return status;
-  if (o->run.help || !o->run.has_input) {
-    PrintUsage();
-    return kStatusUsage;
-  }
-  return kGoOn;
+  const auto own = [&](int c, const char* value) {
+    switch (c) {
+      case kOptVersion:
+        return loader::ShowVersion(reporter);
+      case kOptDebuggerVersion:
+        return loader::ShowZyrDebuggerVersion(api, reporter);
+      case 'L':
+        return loader::ListZyrDevices(api, reporter);
+      case 'N':
+        return loader::SetFlag(&o->dravo_mode);
+      case 'A':
+        return loader::SetFlag(&o->architecture_tags);
+      case 'n':
+        return loader::SetFlag(&o->console_tags);
+      case 'D':
+        return loader::SetFlag(&o->debug);
+      case 'd':
+        return loader::TakeKind(loader::ZyrKindFromName(loader::OptionValue(value)), &o->kind_filter, reporter);
+    }
+    return loader::kNotOwnOption;
+  };
+  return loader::ScanOptions(argc, argv, "+hqvLNlDd:s:t:T:a:c:C:An", kLongOptions, reporter, PrintUsage, &o->run, own);
 }
 
 }  // namespace

@@ -34,6 +34,15 @@ int FillDeviceTable(const Next& next, void (*decode)(Id, Entry*), DeviceTable<En
   return table->count;
 }
 
+/// The listing's heading and a line per entry, each from `entry_line` (the
+/// generation adds the count).
+template <typename Entry>
+std::string DeviceLines(const DeviceTable<Entry>& table, std::string (*entry_line)(int index, const Entry&)) {
+  std::string listing = "---- Connected devices:\n";
+  for (int i = 0; i < table.count; ++i) listing += entry_line(i, table.entries[i]);
+  return listing;
+}
+
 /// Searches the devices of `api`'s library into `table`: kGoOn, or the error
 /// status after "Cannot access devices.". The search handle is never closed:
 /// the library keeps it.

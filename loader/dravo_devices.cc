@@ -1,6 +1,5 @@
 #include "dravo_devices.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace loader {
@@ -51,34 +50,18 @@ int SelectDravoDevice(const DravoDeviceTable& table, int kind_filter, int32_t se
 }
 
 std::string DravoDeviceListing(const DravoDeviceTable& table) {
-  std::string listing = "---- Connected devices:\n";
-  char line[96];
-  for (int i = 0; i < table.count; ++i) {
-    const DravoDevice& d = table.entries[i];
+  const auto line = [](int i, const DravoDevice& d) {
     switch (d.kind) {
-      case kKindVktUsb:
-        std::snprintf(line, sizeof line, "%3d: [VKTUSB]  IS-VKT-EMU(USB) serial:%8d\n", i, d.serial);
-        break;
+      case kKindVktUsb: return FormatText("%3d: [VKTUSB]  IS-VKT-EMU(USB) serial:%8d\n", i, d.serial);
       case kKindVktScsi:
-        std::snprintf(line, sizeof line, "%3d: [VKTSCSI]  IS-VKT-EMULATOR serial(host-id):%02d%02d\n", i,
-                      d.host_id, d.serial);
-        break;
-      case kKindDravoUsb:
-        std::snprintf(line, sizeof line, "%3d: [DRAVOUSB]  IS-DRAVO-EMULATOR serial:%08d\n", i, d.serial);
-        break;
-      case kKindDravoUic:
-        std::snprintf(line, sizeof line, "%3d: [DRAVOUIC]  IS-DRAVO-UIC serial: %08d\n", i, d.serial);
-        break;
-      case kKindUnknown:
-        std::snprintf(line, sizeof line, "%3d: unknown device %x\n", i, d.id);
-        break;
-      default:
-        std::snprintf(line, sizeof line, "Illegal device\n");
-        break;
+        return FormatText("%3d: [VKTSCSI]  IS-VKT-EMULATOR serial(host-id):%02d%02d\n", i, d.host_id, d.serial);
+      case kKindDravoUsb: return FormatText("%3d: [DRAVOUSB]  IS-DRAVO-EMULATOR serial:%08d\n", i, d.serial);
+      case kKindDravoUic: return FormatText("%3d: [DRAVOUIC]  IS-DRAVO-UIC serial: %08d\n", i, d.serial);
+      case kKindUnknown: return FormatText("%3d: unknown device %x\n", i, d.id);
     }
-    listing += line;
-  }
-  return listing + std::to_string(table.count) + " device(s) found.\n";
+    return std::string("Illegal device\n");
+  };
+  return DeviceLines<DravoDevice>(table, line) + FormatText("%d device(s) found.\n", table.count);
 }
 
 }  // namespace loader

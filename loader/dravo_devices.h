@@ -10,14 +10,8 @@
 
 namespace loader {
 
-enum DravoKind : int {
-  kKindEmpty = 0,
-  kKindVktUsb = 1,
-  kKindVktScsi = 2,
-  kKindDravoUsb = 3,
-  kKindDravoUic = 4,
-  kKindUnknown = 5,
-};
+/// Device kinds, numbered 0 to 5 in this order (0: an empty entry).
+enum DravoKind : int { kKindEmpty, kKindVktUsb, kKindVktScsi, kKindDravoUsb, kKindDravoUic, kKindUnknown };
 
 struct DravoDevice {
   uint32_t id = 0;

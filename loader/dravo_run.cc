@@ -18,7 +18,7 @@ constexpr long kStarEvery = 32;
 int Download(const DravoOptions& o, const DravoApi& api, uint32_t device_id, const RunClock& clock,
              const Reporter& reporter, void** device) {
   support::File input;
-  if (o.from_stdin) {
+  if (o.run.from_stdin) {
     support::SetBinaryMode(stdin);
     input.OpenStandardInput();
   } else if (!OpenImage(o.run.input_path, support::File::Mode::kReadAny, &input)) {
@@ -46,12 +46,7 @@ int Download(const DravoOptions& o, const DravoApi& api, uint32_t device_id, con
     total += length;
     if (o.run.verbose && index % kStarEvery == 0) reporter.Write("*");
   }
-  if (o.run.verbose) {
-    char line[96];
-    std::snprintf(line, sizeof line, "\nInput file size: %d (0x%x) byte\n", static_cast<int>(total),
-                  static_cast<unsigned>(total));
-    reporter.Write(line);
-  }
+  if (o.run.verbose) reporter.Write(InputSizeLine(total));
   return kGoOn;
 }
 
@@ -107,7 +102,7 @@ int ListDravoDevices(const DravoApi& api, const Reporter& reporter) {
 }
 
 Outcome RunDravo(const DravoOptions& o, const DravoApi& api, const Reporter& reporter) {
-  if (o.run.verbose) reporter.Write(SettingsEcho(o.run, o.from_stdin));
+  if (o.run.verbose) reporter.Write(SettingsEcho(o.run));
   DravoDeviceTable table;
   const int found = SearchDevices(api, DecodeDravoDevice, &table, reporter);
   if (found != kGoOn) return {found, StopReason::kNone};

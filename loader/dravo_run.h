@@ -13,7 +13,6 @@ namespace loader {
 /// bootcast's settings.
 struct DravoOptions {
   RunSettings run;
-  bool from_stdin = false;
   int kind_filter = 0;  // 0: any kind
   /// The waits around the reset (the tests shorten them).
   RunClockSettings clock;

@@ -56,54 +56,42 @@ bool ParseAbortString(const char* text, RunSettings* s) {
   return true;
 }
 
+// The flags both loaders have.
+constexpr struct {
+  int option;
+  bool RunSettings::*flag;
+} kFlags[] = {{'h', &RunSettings::help}, {'q', &RunSettings::quiet}, {'v', &RunSettings::verbose},
+              {'l', &RunSettings::lap}};
+
+// The options with a value both loaders have: the value's check (as the
+// value is met) and the message when it fails.
+struct ValueOption {
+  int option;
+  bool (*take)(const char* value, RunSettings* s);
+  const char* message;
+};
+constexpr ValueOption kValueOptions[] = {
+    {'s', [](const char* v, RunSettings* s) { return ParseSerial(v, &s->serial); },
+     "illegal value for serial option."},
+    {'t', [](const char* v, RunSettings* s) { return ParseSeconds(v, &s->print_timeout_s); },
+     "illegal value for abort timeout option."},
+    {'T', [](const char* v, RunSettings* s) { return ParseSeconds(v, &s->exec_timeout_s); },
+     "illegal value for abort exec timeout option."},
+    {'a', ParseAbortString, "illegal value for abort string option."},
+    {'c', [](const char* v, RunSettings* s) { return ParseSwitch(v, &s->card_slot); },
+     "illegal value for card slot option."},
+    {'C', [](const char* v, RunSettings* s) { return ParseSwitch(v, &s->cartridge_slot); },
+     "illegal value for cartridge slot option."},
+};
+
 // Takes an option both loaders have; kGoOn, or the error status (message
 // printed).
 int TakeSharedOption(int option, const char* value, RunSettings* s, const Reporter& reporter) {
-  bool taken = true;
-  switch (option) {
-    case 'h':
-      return SetFlag(&s->help);
-    case 'q':
-      return SetFlag(&s->quiet);
-    case 'v':
-      return SetFlag(&s->verbose);
-    case 'l':
-      return SetFlag(&s->lap);
-    case 's':
-      taken = ParseSerial(OptionValue(value), &s->serial);
-      break;
-    case 't':
-      taken = ParseSeconds(OptionValue(value), &s->print_timeout_s);
-      break;
-    case 'T':
-      taken = ParseSeconds(OptionValue(value), &s->exec_timeout_s);
-      break;
-    case 'a':
-      taken = ParseAbortString(OptionValue(value), s);
-      break;
-    case 'c':
-      taken = ParseSwitch(OptionValue(value), &s->card_slot);
-      break;
-    case 'C':
-      taken = ParseSwitch(OptionValue(value), &s->cartridge_slot);
-      break;
-    default:
-      return reporter.Fail("unknown option.", kErrorOption);
+  for (const auto& flag : kFlags) {
+    if (flag.option == option) return SetFlag(&(s->*flag.flag));
   }
-  if (taken) return kGoOn;
-  static constexpr struct {
-    int option;
-    const char* message;
-  } kValueMessages[] = {
-      {'s', "illegal value for serial option."},
-      {'t', "illegal value for abort timeout option."},
-      {'T', "illegal value for abort exec timeout option."},
-      {'a', "illegal value for abort string option."},
-      {'c', "illegal value for card slot option."},
-      {'C', "illegal value for cartridge slot option."},
-  };
-  for (const auto& entry : kValueMessages) {
-    if (entry.option == option) return reporter.Fail(entry.message, kErrorValue);
+  for (const ValueOption& v : kValueOptions) {
+    if (v.option == option) return v.take(OptionValue(value), s) ? kGoOn : reporter.Fail(v.message, kErrorValue);
   }
   return reporter.Fail("unknown option.", kErrorOption);
 }
@@ -144,7 +132,7 @@ int TakeKind(int kind, int* kind_filter, const Reporter& reporter) {
 }
 
 int ScanOptions(int argc, char** argv, const char* short_options, const std::vector<option>& long_options,
-                const Reporter& reporter, RunSettings* settings, const OwnOptions& own) {
+                const Reporter& reporter, void (*print_usage)(), RunSettings* settings, const OwnOptions& own) {
   opterr = 0;
   int c;
   while ((c = getopt_long(argc, argv, short_options, long_options.data(), nullptr)) != -1) {
@@ -156,6 +144,11 @@ int ScanOptions(int argc, char** argv, const char* short_options, const std::vec
     settings->has_input = true;
     settings->input_path = argv[optind];
   }
+  // Help is acted on only after the scan, so a bad value still wins.
+  if (settings->help || settings->has_input == settings->from_stdin) {
+    print_usage();
+    return kStatusUsage;
+  }
   return kGoOn;
 }
 
@@ -164,14 +157,18 @@ int ShowVersion(const Reporter& reporter) {
   return kStatusVersion;
 }
 
-std::string SettingsEcho(const RunSettings& s, bool from_stdin) {
-  std::string echo = from_stdin ? "Input file is stdin\n" : "Input file is [" + s.input_path + "]\n";
+std::string SettingsEcho(const RunSettings& s) {
+  std::string echo = s.from_stdin ? "Input file is stdin\n" : "Input file is [" + s.input_path + "]\n";
   echo += "Print time out : " + std::to_string(s.print_timeout_s) + " sec.\n";
   echo += "Execute time out : " + std::to_string(s.exec_timeout_s) + " sec.\n";
   echo += std::string("Card lock : ") + (s.card_slot ? "ON" : "OFF") + ".\n";
   echo += std::string("Cartridge lock : ") + (s.cartridge_slot ? "ON" : "OFF") + ".\n";
   if (s.has_abort_string) echo += "Abort string : [" + s.abort_string + "]\n";
   return echo;
+}
+
+std::string InputSizeLine(uint64_t size) {
+  return FormatText("\nInput file size: %d (0x%x) byte\n", static_cast<int>(size), static_cast<unsigned>(size));
 }
 
 bool OpenImage(const std::string& path, support::File::Mode mode, support::File* image) {

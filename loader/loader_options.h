@@ -48,6 +48,8 @@ struct RunSettings {
   SerialWanted serial;
   bool has_input = false;
   std::string input_path;
+  /// The image comes from standard input (first generation only).
+  bool from_stdin = false;
 };
 
 /// The long options both loaders have, followed by `own` and the closing
@@ -63,10 +65,12 @@ inline constexpr int kNotOwnOption = INT_MIN + 1;
 /// Scans the command line in order with getopt_long (its own diagnostics
 /// off), giving each option to `own` first and then to the options both
 /// loaders share, whose values are checked as they are met; then takes the
-/// first operand as the image's path. Returns kGoOn, or the status of the
-/// option that ended the scan ("unknown option." for one of neither).
+/// first operand as the image's path. Returns kGoOn when a run is due; the
+/// status of the option that ended the scan ("unknown option." for one of
+/// neither); or, after `print_usage`, kStatusUsage when help was asked, the
+/// image has no path, or a path comes with standard input.
 int ScanOptions(int argc, char** argv, const char* short_options, const std::vector<option>& long_options,
-                const Reporter& reporter, RunSettings* settings, const OwnOptions& own);
+                const Reporter& reporter, void (*print_usage)(), RunSettings* settings, const OwnOptions& own);
 
 /// Sets `*flag`; kGoOn.
 int SetFlag(bool* flag);
@@ -82,7 +86,10 @@ int ShowVersion(const Reporter& reporter);
 const char* OptionValue(const char* value);
 
 /// The settings echo of verbose mode.
-std::string SettingsEcho(const RunSettings& settings, bool from_stdin);
+std::string SettingsEcho(const RunSettings& settings);
+
+/// The image's size line of verbose mode.
+std::string InputSizeLine(uint64_t size);
 
 /// Opens the image at `path` in `mode`; false when the path is longer than
 /// kMaxInputPath (refused rather than cut, which could name another file),

@@ -1,6 +1,5 @@
 #include "zyr_devices.h"
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -55,26 +54,16 @@ ZyrSelection SelectZyrDevice(const ZyrDeviceTable& table, int kind_filter, const
 }
 
 std::string ZyrDeviceListing(const ZyrDeviceTable& table) {
-  std::string listing = "---- Connected devices:\n";
-  char line[96];
-  for (int i = 0; i < table.count; ++i) {
-    const ZyrDevice& d = table.entries[i];
-    switch (d.kind) {
-      case kZyrKindEmulator:
-      case kZyrKindDebugger:
-        // Both kinds are shown under the debugger's name.
-        std::snprintf(line, sizeof line, "%3d: [IS-ZYR-DEBUGGER] serial:%8d\n", i, d.serial);
-        break;
-      case kZyrKindUnknown:
-        std::snprintf(line, sizeof line, "%3d: unknown device %x:%x\n", i, d.id.kind_code, d.id.serial);
-        break;
-      default:
-        std::snprintf(line, sizeof line, "Illegal device\n");
-        break;
+  const auto line = [](int i, const ZyrDevice& d) {
+    // Both known kinds are shown under the debugger's name.
+    if (d.kind == kZyrKindEmulator || d.kind == kZyrKindDebugger) {
+      return FormatText("%3d: [IS-ZYR-DEBUGGER] serial:%8d\n", i, d.serial);
     }
-    listing += line;
-  }
-  return listing + "Found " + std::to_string(table.count) + " device" + (table.count > 1 ? "s" : "") + ".\n";
+    if (d.kind == kZyrKindUnknown) return FormatText("%3d: unknown device %x:%x\n", i, d.id.kind_code, d.id.serial);
+    return std::string("Illegal device\n");
+  };
+  return DeviceLines<ZyrDevice>(table, line) +
+         FormatText("Found %d device%s.\n", table.count, table.count > 1 ? "s" : "");
 }
 
 }  // namespace loader

@@ -12,12 +12,8 @@
 
 namespace loader {
 
-enum ZyrKind : int {
-  kZyrKindEmpty = 0,
-  kZyrKindEmulator = 1,
-  kZyrKindDebugger = 2,
-  kZyrKindUnknown = 3,
-};
+/// Device kinds, numbered 0 to 3 in this order (0: an empty entry).
+enum ZyrKind : int { kZyrKindEmpty, kZyrKindEmulator, kZyrKindDebugger, kZyrKindUnknown };
 
 /// Kind codes as they lie in memory: "ZYRE" and "ZYRD", first character lowest.
 inline constexpr uint32_t kZyrEmulatorCode = 0x4552595Au;

@@ -1,6 +1,5 @@
 #include "zyr_run.h"
 
-#include <cstdio>
 
 #include "zyr_devices.h"
 
@@ -71,13 +70,7 @@ int DownloadAndStart(const ZyrOptions& o, const ZyrApi& api, const ZyrDeviceId& 
   if (api.download_go2(device, o.run.input_path.c_str()) == 0) {
     return FailStarted(reporter, "troubled while loading input file.", kErrorLoad);
   }
-  if (o.run.verbose) {
-    const uint64_t size = input.size();
-    char line[96];
-    std::snprintf(line, sizeof line, "\nInput file size: %d (0x%x) byte\n", static_cast<int>(size),
-                  static_cast<unsigned>(size));
-    TheZyrRelay().Write(line);
-  }
+  if (o.run.verbose) TheZyrRelay().Write(InputSizeLine(input.size()));
   return kGoOn;
 }
 
@@ -89,22 +82,17 @@ ZyrRelay& TheZyrRelay() {
 }
 
 std::string ZyrLastErrorLine(const ZyrApi& api) {
-  char line[48];
-  std::snprintf(line, sizeof line, "last error=%lx\n", static_cast<unsigned long>(api.get_last_error()));
-  return line;
+  return FormatText("last error=%lx\n", static_cast<unsigned long>(api.get_last_error()));
 }
 
 int ShowZyrDebuggerVersion(const ZyrApi& api, const Reporter& reporter) {
   int32_t major = 0, minor = 0, part3 = 0, part4 = 0;
-  char line[160];
   if (api.get_version(&major, &minor, &part3, &part4) != 0) {
-    std::snprintf(line, sizeof line, "*** %s: %s version is %d.%d.%04d.%04d\n", reporter.tool_name(),
-                  kZyrDebuggerName, major, minor, part3, part4);
+    reporter.Write(FormatText("*** %s: %s version is %d.%d.%04d.%04d\n", reporter.tool_name(), kZyrDebuggerName,
+                              major, minor, part3, part4));
   } else {
-    std::snprintf(line, sizeof line, "*** %s: failed to get %s version.\n", reporter.tool_name(),
-                  kZyrDebuggerName);
+    reporter.Write(FormatText("*** %s: failed to get %s version.\n", reporter.tool_name(), kZyrDebuggerName));
   }
-  reporter.Write(line);
   return kStatusDebuggerVersion;
 }
 
@@ -113,7 +101,7 @@ int ListZyrDevices(const ZyrApi& api, const Reporter& reporter) {
 }
 
 Outcome RunZyr(const ZyrOptions& o, const ZyrApi& api, const Reporter& reporter) {
-  if (o.run.verbose) reporter.Write(SettingsEcho(o.run, false));
+  if (o.run.verbose) reporter.Write(SettingsEcho(o.run));
   ZyrDeviceTable table;
   ZyrDeviceId id{0, 0};
   int status = SearchDevices(api, DecodeZyrDevice, &table, reporter);
