@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "support/text_parse.h"
 
@@ -101,21 +102,17 @@ int TakeSharedOption(int option, const char* value, RunSettings* s, const Report
 const char* OptionValue(const char* value) { return value[0] == '=' ? value + 1 : value; }
 
 std::vector<option> LongOptions(std::initializer_list<option> own) {
-  std::vector<option> options = {
-      {"help", no_argument, nullptr, 'h'},
-      {"quiet", no_argument, nullptr, 'q'},
-      {"verbose", no_argument, nullptr, 'v'},
-      {"list", no_argument, nullptr, 'L'},
-      {"lap", no_argument, nullptr, 'l'},
-      {"debug", no_argument, nullptr, 'D'},
-      {"type", required_argument, nullptr, 'd'},
-      {"serial", required_argument, nullptr, 's'},
-      {"timeout", required_argument, nullptr, 't'},
-      {"exec-timeout", required_argument, nullptr, 'T'},
-      {"abort-string", required_argument, nullptr, 'a'},
-      {"card-slot", required_argument, nullptr, 'c'},
-      {"cartridge-slot", required_argument, nullptr, 'C'},
-  };
+  // The long names of the options both loaders have, each with its letter.
+  static constexpr const char* kFlags[] = {"help", "quiet", "verbose", "list", "lap", "debug"};
+  static constexpr char kFlagLetters[] = "hqvLlD";
+  static constexpr const char* kValues[] = {"type",         "serial",    "timeout",       "exec-timeout",
+                                            "abort-string", "card-slot", "cartridge-slot"};
+  static constexpr char kValueLetters[] = "dstTacC";
+  std::vector<option> options;
+  for (size_t i = 0; i < std::size(kFlags); ++i) options.push_back({kFlags[i], no_argument, nullptr, kFlagLetters[i]});
+  for (size_t i = 0; i < std::size(kValues); ++i) {
+    options.push_back({kValues[i], required_argument, nullptr, kValueLetters[i]});
+  }
   options.insert(options.end(), own);
   options.push_back({nullptr, 0, nullptr, 0});
   return options;

@@ -227,10 +227,7 @@ void StartProgram(Simulator* sim) {
 
 }  // namespace
 
-SIM_EXPORT void* DRAVOToolAPIFindOpen() {
-  Simulator& sim = Sim();
-  return sim.search.Open(sim.fail_find_open, sim.log.get());
-}
+SIM_EXPORT void* DRAVOToolAPIFindOpen() { return Sim().search.Open(Sim().fail_find_open, Sim().log.get()); }
 
 SIM_EXPORT int DRAVOToolAPIFindNext(void* search, uint32_t* device_id) {
   Simulator& sim = Sim();

@@ -300,10 +300,7 @@ SIM_EXPORT int ISDGetVersion(int32_t* major, int32_t* minor, int32_t* part3, int
   return 1;
 }
 
-SIM_EXPORT void* ISDFindOpen() {
-  Simulator& sim = Sim();
-  return sim.search.Open(sim.fail_find_open, sim.log.get());
-}
+SIM_EXPORT void* ISDFindOpen() { return Sim().search.Open(Sim().fail_find_open, Sim().log.get()); }
 
 SIM_EXPORT int ISDFindNext(void* search, ZyrDeviceId* device_id) {
   Simulator& sim = Sim();

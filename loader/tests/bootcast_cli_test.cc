@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "testing/output_rows.h"
+#include "loader_cli.h"
+#include "testing/golden.h"
 #include "testing/run_program.h"
 
 namespace {
@@ -20,34 +21,8 @@ using testing_support::RunOptions;
 using testing_support::RunProgram;
 using testing_support::RunResult;
 using testing_support::TempDir;
-
-// A negative status as the shell sees it.
-constexpr int Status(int status) { return status & 0xFF; }
-
-const char kUsage[] =
-    "DRAVO-SDK Development Tool - bootcast - Execute DRAVO ROM image\n"
-    "Build 20080918\n"
-    "\n"
-    "Usage: bootcast [OPTION] <SrlFile>\n"
-    "\t\tdownload Dravo srl file to debugger and execute.\n"
-    "\n"
-    "Options:\n"
-    "  --version                   : Show version.\n"
-    "  -h, --help                  : Show this help.\n"
-    "  -q, --quiet                 : Quiet mode.\n"
-    "  -v, --verbose               : Verbose mode.\n"
-    "  -L, --list                  : List connecting device.\n"
-    "  -l, --lap                   : Show lap time at each line.\n"
-    "  -s, --serial=SERIAL         : Specify serial number.\n"
-    "  -t, --timeout=SECOND        : Specify quit time after last print.\n"
-    "  -T, --exec-timeout=SECOND   : Specify quit time after execute program.\n"
-    "  -a, --abort-string=STRING   : Specify aborting string.\n"
-    "  -c, --card-slot=SWITCH      : Card      slot SWITCH=ON|OFF, default OFF.\n"
-    "  -C, --cartridge-slot=SWITCH : Cartridge slot SWITCH=ON|OFF, default OFF.\n"
-    "  --stdin, --standard-input   : Read data from stdin instead of <SrlFile>.\n"
-    "\n";
-
-const std::string kExit = "*** Exit Dravo/Zyr program (status=";
+using loader_test::kExit;
+using loader_test::Status;
 
 // An image of `size` bytes of a fixed pattern; with `args`, an argument area
 // (marker, two spare bytes, 16-bit size, 64-byte buffer) at offset 0x40.
@@ -181,7 +156,7 @@ TEST(BootcastCli, UsageCases) {
        std::vector<std::vector<std::string>>{{}, {"-h", "g.srl"}, {"--stdin", "g.srl"}, {"-v"}, {"--help"}}) {
     const RunResult r = b.Run(args);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, kUsage);
+    testing_support::ExpectGolden(std::string(TEST_DATA_DIR) + "/bootcast_usage.stderr", r.err);
     EXPECT_EQ(r.status, 202);
   }
   EXPECT_TRUE(b.Calls().empty());
@@ -528,13 +503,7 @@ TEST(BootcastCli, InterruptStopsTheRun) {
 }
 
 TEST(BootcastCli, LibraryThatCannotBeLoaded) {
-  TempDir dir;
-  std::filesystem::create_directories(dir.File("bin"));
-  std::filesystem::copy_file(BOOTCAST_PATH, dir.File("bin/bootcast"));
-  dir.Write("g.srl", "");
-  const RunResult r = RunProgram(dir.File("bin/bootcast"), {"g.srl"}, dir.path());
-  EXPECT_EQ(r.out.rfind("*** bootcast: Error: cannot load device library ISDRAVO.DLL (", 0), 0u) << r.out;
-  EXPECT_EQ(r.status, Status(-10));
+  loader_test::ExpectLibraryCannotBeLoaded(BOOTCAST_PATH, "bootcast", "ISDRAVO.DLL");
 }
 
 TEST(BootcastCli, BrokenLibraryOnTheLibraryPathIsNotReplaced) {
@@ -610,27 +579,9 @@ TEST(BootcastCli, SimulatorSettingsItCannotUseFailTheRunInsteadOfHanging) {
 namespace {
 
 TEST(BootcastCli, FaultRows) {
-  using testing_support::Fault;
-  testing_support::FaultTool tool;
-  tool.program = BOOTCAST_PATH;
-  const std::string image = MakeImage(200, {"game.srl", "-x"});
-  tool.inputs = {{"game.srl", image}};
-  tool.args = [](const std::string&) { return std::vector<std::string>{"game.srl"}; };
-  tool.writes_output = false;
-  tool.input = "game.srl";
-  tool.truncated = image.substr(0, 0x50);
-  tool.env = {"BOOTCAST_TEST_SETTLE_MS=0"};
-  // The image is sent as it is: a short one runs with what it holds.
-  tool.outcome = [](Fault fault, const std::string&) -> testing_support::Outcome {
-    switch (fault) {
-      case Fault::kInputIsFifo: return {0, "game.srl\n-x\n" + kExit + "0)\n", ""};
-      case Fault::kInputTruncated: return {0, kExit + "0)\n", ""};
-      case Fault::kStdoutFull: return {1, "", "*** bootcast: Error: cannot write standard output.\n"};
-      default: return {252, "*** bootcast: Error: cannot open input file.\n", ""};
-    }
-  };
-  tool.strict_rows = true;
-  testing_support::ExpectFaultRows(tool);
+  const std::string image = MakeImage(200, {"g.srl", "-x"});
+  loader_test::ExpectLoaderFaultRows(
+      {BOOTCAST_PATH, "bootcast", image, image.substr(0, 0x50), kExit + "0)\n", "g.srl\n-x\n" + kExit + "0)\n"});
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "loader_cli.h"
 #include "testing/golden.h"
-#include "testing/output_rows.h"
 #include "testing/run_program.h"
 
 namespace {
@@ -19,10 +19,9 @@ using testing_support::RunOptions;
 using testing_support::RunProgram;
 using testing_support::RunResult;
 using testing_support::TempDir;
+using loader_test::kExit;
+using loader_test::Status;
 
-constexpr int Status(int status) { return status & 0xFF; }
-
-const std::string kExit = "*** Exit Dravo/Zyr program (status=";
 const std::string kError = "*** bootcast.ZYR: Error: ";
 
 std::string Golden(const std::string& name) { return std::string(TEST_DATA_DIR) + "/" + name; }
@@ -382,12 +381,7 @@ TEST(BootcastZyrCli, LostStandardOutputFailsASuccessfulRun) {
 }
 
 TEST(BootcastZyrCli, LibraryThatCannotBeLoaded) {
-  TempDir dir;
-  std::filesystem::create_directories(dir.File("bin"));
-  std::filesystem::copy_file(BOOTCAST_ZYR_PATH, dir.File("bin/bootcast.ZYR"));
-  const RunResult r = RunProgram(dir.File("bin/bootcast.ZYR"), {"g.srl"}, dir.path());
-  EXPECT_EQ(r.out.rfind(kError + "cannot load device library ISZYR.DLL (", 0), 0u) << r.out;
-  EXPECT_EQ(r.status, Status(-10));
+  loader_test::ExpectLibraryCannotBeLoaded(BOOTCAST_ZYR_PATH, "bootcast.ZYR", "ISZYR.DLL");
 }
 
 }  // namespace
@@ -395,26 +389,9 @@ TEST(BootcastZyrCli, LibraryThatCannotBeLoaded) {
 namespace {
 
 TEST(BootcastZyrCli, FaultRows) {
-  using testing_support::Fault;
-  testing_support::FaultTool tool;
-  tool.program = BOOTCAST_ZYR_PATH;
   const std::string image = MakeImage({"g.srl", "-x"});
-  tool.inputs = {{"g.srl", image}};
-  tool.args = [](const std::string&) { return std::vector<std::string>{"g.srl"}; };
-  tool.writes_output = false;
-  tool.input = "g.srl";
-  tool.truncated = image.substr(0, 0xE04);
-  tool.env = {"BOOTCAST_TEST_SETTLE_MS=0"};
-  // The image is sent as it is: a short one runs with what it holds.
-  tool.outcome = [](Fault fault, const std::string&) -> testing_support::Outcome {
-    switch (fault) {
-      case Fault::kInputTruncated: return {0, "g.sr\n" + kExit + "0)\n", ""};
-      case Fault::kStdoutFull: return {1, "", "*** bootcast.ZYR: Error: cannot write standard output.\n"};
-      default: return {252, "*** bootcast.ZYR: Error: cannot open input file.\n", ""};
-    }
-  };
-  tool.strict_rows = true;
-  testing_support::ExpectFaultRows(tool);
+  loader_test::ExpectLoaderFaultRows(
+      {BOOTCAST_ZYR_PATH, "bootcast.ZYR", image, image.substr(0, 0xE04), "g.sr\n" + kExit + "0)\n", ""});
 }
 
 }  // namespace
