@@ -1,6 +1,5 @@
 #include "zyr_run.h"
 
-
 #include "zyr_devices.h"
 
 namespace loader {

@@ -17,12 +17,7 @@
 
 namespace {
 
-using testing_support::RunOptions;
-using testing_support::RunProgram;
-using testing_support::RunResult;
-using testing_support::TempDir;
-using loader_test::kExit;
-using loader_test::Status;
+using namespace loader_test;
 
 // An image of `size` bytes of a fixed pattern; with `args`, an argument area
 // (marker, two spare bytes, 16-bit size, 64-byte buffer) at offset 0x40.
@@ -49,6 +44,8 @@ class Bootcast {
   Bootcast() {
     env = {"BOOTCAST_TEST_SETTLE_MS=0", "ISDRAVO_SIM_LOG=" + dir.File("sim.log"),
            "ISDRAVO_SIM_ROM=" + dir.File("rom.bin")};
+    // An empty image, unless the test writes another.
+    dir.Write("g.srl", "");
   }
   void Script(const std::string& text) {
     dir.Write("script.txt", text);
@@ -199,7 +196,6 @@ TEST(BootcastCli, ValuesAreCheckedDuringTheScan) {
     EXPECT_EQ(r.status, Status(c.status)) << c.args[0];
   }
   // 256 characters are accepted.
-  b.dir.Write("g.srl", "");
   const RunResult r = b.Run({"-a", a256, "-v", "g.srl"});
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("Abort string : [" + a256 + "]\n"), std::string::npos);
@@ -271,20 +267,17 @@ TEST(BootcastCli, ListingStopsAt256Devices) {
 TEST(BootcastCli, SelectsByKindAndSerial) {
   Bootcast b;
   b.Devices("DRAVOUIC:1234,DRAVOUSB:99,DRAVOUSB:1234,DRAVOUSB:1234");
-  b.dir.Write("g.srl", "");
   EXPECT_EQ(b.Run({"-d", "DRAVOUSB", "-s", "1234", "g.srl"}).status, 0);
   EXPECT_EQ(b.Calls()[6], "DeviceOpen 0x200004d2");
 
   Bootcast first;
   first.Devices("DRAVOUIC:1234,DRAVOUSB:99");
-  first.dir.Write("g.srl", "");
   EXPECT_EQ(first.Run({"g.srl"}).status, 0);
   EXPECT_EQ(first.Calls()[4], "DeviceOpen 0x300004d2");
 
   // The largest serial number is the value that means "not given".
   Bootcast largest;
   largest.Devices("DRAVOUIC:1234,DRAVOUSB:99");
-  largest.dir.Write("g.srl", "");
   EXPECT_EQ(largest.Run({"-s", "2147483647", "g.srl"}).status, 0);
   EXPECT_EQ(largest.Calls()[4], "DeviceOpen 0x300004d2");
 }
@@ -308,7 +301,6 @@ TEST(BootcastCli, SelectionErrors) {
   for (const Case& c : cases) {
     Bootcast b;
     b.Devices(c.devices);
-    b.dir.Write("g.srl", "");
     const RunResult r = b.Run(c.args);
     EXPECT_EQ(r.out, "*** bootcast: Error: " + c.message + "\n") << c.devices;
     EXPECT_EQ(r.status, Status(-1));
@@ -316,7 +308,6 @@ TEST(BootcastCli, SelectionErrors) {
   }
   Bootcast b;
   b.Fail("findopen");
-  b.dir.Write("g.srl", "");
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"g.srl"}, {"-L"}}) {
     const RunResult r = b.Run(args);
     EXPECT_EQ(r.out, "*** bootcast: Error: Cannot access devices.\n");
@@ -384,7 +375,6 @@ TEST(BootcastCli, ExitLineStatus) {
   for (const Case& c : cases) {
     Bootcast b;
     b.Script(c.script);
-    b.dir.Write("g.srl", "");
     const RunResult r = b.Run({"g.srl"});
     EXPECT_EQ(r.out, c.out);
     EXPECT_EQ(r.status, c.status);
@@ -395,7 +385,6 @@ TEST(BootcastCli, ExitLineStatus) {
 TEST(BootcastCli, ExitPrefixAfterOtherTextDoesNotEndTheRun) {
   Bootcast b;
   b.Script("print 0 note: " + kExit + "3)\\n\n");
-  b.dir.Write("g.srl", "");
   const RunResult r = b.Run({"-t", "1", "g.srl"});
   EXPECT_EQ(r.out, "note: " + kExit + "3)\n\n*** bootcast: stopped by print timeout.\n");
   EXPECT_EQ(r.status, 204);
@@ -404,7 +393,6 @@ TEST(BootcastCli, ExitPrefixAfterOtherTextDoesNotEndTheRun) {
 TEST(BootcastCli, AbortStringWinsOverTheExitLine) {
   Bootcast b;
   b.Script("print 0 start\\n\nexit 3\n");
-  b.dir.Write("g.srl", "");
   const RunResult r = b.Run({"-a", "***", "g.srl"});
   EXPECT_EQ(r.out, "start\n" + kExit + "3)\n\n*** bootcast: stopped by aborting string.\n");
   EXPECT_EQ(r.status, 200);
@@ -414,14 +402,12 @@ TEST(BootcastCli, LongFragmentHidesTheAbortString) {
   // 600 characters arrive as 512 + 88: the accumulator passes 512 and is emptied.
   Bootcast b;
   b.Script("print 0 STOP" + std::string(596, 'x') + "\nprint 0 \\n\nexit 5\n");
-  b.dir.Write("g.srl", "");
   RunResult r = b.Run({"-a", "STOP", "g.srl"});
   EXPECT_EQ(r.out, "STOP" + std::string(596, 'x') + "\n" + kExit + "5)\n");
   EXPECT_EQ(r.status, 5);
 
   Bootcast kept;
   kept.Script("print 0 STOP" + std::string(508, 'x') + "\nprint 0 \\n\nexit 5\n");
-  kept.dir.Write("g.srl", "");
   r = kept.Run({"-a", "STOP", "g.srl"});
   EXPECT_EQ(r.out, "STOP" + std::string(508, 'x') + "\n\n*** bootcast: stopped by aborting string.\n");
   EXPECT_EQ(r.status, 200);
@@ -430,7 +416,6 @@ TEST(BootcastCli, LongFragmentHidesTheAbortString) {
 TEST(BootcastCli, PrintTimeoutAfterElevenIdleCycles) {
   Bootcast b;
   b.Script("print 1 only\n");
-  b.dir.Write("g.srl", "");
   const auto start = std::chrono::steady_clock::now();
   const RunResult r = b.Run({"--timeout", "1", "g.srl"});
   // The idle cycles really wait 100 ms each.
@@ -445,7 +430,6 @@ TEST(BootcastCli, PrintTimeoutAfterElevenIdleCycles) {
 TEST(BootcastCli, ExecTimeout) {
   Bootcast b;
   b.Script("print 0 tick\\n\n");
-  b.dir.Write("g.srl", "");
   RunResult r = b.Run({"-T", "1", "g.srl"});
   EXPECT_EQ(r.out, "tick\n\n*** bootcast: stopped by exec timeout.\n");
   EXPECT_EQ(r.status, 205);
@@ -454,7 +438,6 @@ TEST(BootcastCli, ExecTimeout) {
   Bootcast late;
   late.env.push_back("BOOTCAST_TEST_TIME_OFFSET=75");
   late.Script("print 0 tick\\n\n");
-  late.dir.Write("g.srl", "");
   r = late.Run({"-T", "75", "g.srl"});
   EXPECT_EQ(r.out, "tick\n\n*** bootcast: stopped by exec timeout.\n");
   EXPECT_EQ(r.status, 205);
@@ -465,7 +448,6 @@ TEST(BootcastCli, LapTimeBeforeEachLine) {
   Bootcast b;
   b.env.push_back("BOOTCAST_TEST_TIME_OFFSET=75");
   b.Script("print 0 first\\nsec\nprint 1 ond\\nthird\\n\nexit 0\n");
-  b.dir.Write("g.srl", "");
   const RunResult r = b.Run({"-l", "g.srl"});
   EXPECT_EQ(r.out, "{1:15}first\n{1:15}second\n{1:15}third\n{1:15}" + kExit + "0)\n");
   EXPECT_EQ(r.status, 0);
@@ -474,14 +456,12 @@ TEST(BootcastCli, LapTimeBeforeEachLine) {
 TEST(BootcastCli, QuietModeKeepsTheStatus) {
   Bootcast b;
   b.Script("print 0 hello\\n\nexit 3\n");
-  b.dir.Write("g.srl", "");
   RunResult r = b.Run({"-q", "-l", "g.srl"});
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.status, 3);
 
   Bootcast idle;
   idle.Script("print 0 hello\\n\n");
-  idle.dir.Write("g.srl", "");
   r = idle.Run({"-q", "-t", "1", "g.srl"});
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.status, 204);
@@ -490,7 +470,6 @@ TEST(BootcastCli, QuietModeKeepsTheStatus) {
 TEST(BootcastCli, InterruptStopsTheRun) {
   Bootcast b;
   b.Script("print 0 ready\\n\n");
-  b.dir.Write("g.srl", "");
   RunOptions options;
   options.env = b.env;
   options.signal_when_output = "ready\n";
@@ -510,7 +489,6 @@ TEST(BootcastCli, BrokenLibraryOnTheLibraryPathIsNotReplaced) {
   Bootcast b;
   b.dir.Write("vendor/ISDRAVO.DLL", "not a shared object");
   b.env.push_back("LD_LIBRARY_PATH=" + b.dir.File("vendor"));
-  b.dir.Write("g.srl", "");
   const RunResult r = b.Run({"g.srl"});
   EXPECT_EQ(r.out.rfind("*** bootcast: Error: cannot load device library ISDRAVO.DLL (", 0), 0u) << r.out;
   EXPECT_EQ(r.status, Status(-10));
@@ -521,7 +499,6 @@ TEST(BootcastCli, LibraryMissingAFunction) {
   Bootcast b;
   b.env.push_back("LD_LIBRARY_PATH=" +
                   std::filesystem::path(ISDRAVO_SIM_INCOMPLETE_PATH).parent_path().string());
-  b.dir.Write("g.srl", "");
   const RunResult r = b.Run({"g.srl"});
   EXPECT_EQ(r.out,
             "*** bootcast: Error: device library ISDRAVO.DLL has no function DRAVOToolAPIGetDebugPrint.\n");
@@ -531,7 +508,6 @@ TEST(BootcastCli, LibraryMissingAFunction) {
 
 TEST(BootcastCli, LostStandardOutputFailsASuccessfulRun) {
   Bootcast b;
-  b.dir.Write("g.srl", "");
   b.Script("print 0 hello\\n\nexit 0\n");
   RunOptions options;
   options.env = b.env;
@@ -551,7 +527,6 @@ TEST(BootcastCli, LostStandardOutputFailsASuccessfulRun) {
 TEST(BootcastCli, SimulatorSettingsItCannotUseFailTheRunInsteadOfHanging) {
   Bootcast missing;
   missing.env.push_back("ISDRAVO_SIM_SCRIPT=" + missing.dir.File("no-such-script"));
-  missing.dir.Write("g.srl", "");
   RunResult r = missing.Run({"g.srl"});
   EXPECT_EQ(r.out, "ISDRAVO.DLL (simulated): cannot read script " + missing.dir.File("no-such-script") +
                        "\n" + kExit + "1)\n");
@@ -559,7 +534,6 @@ TEST(BootcastCli, SimulatorSettingsItCannotUseFailTheRunInsteadOfHanging) {
 
   Bootcast bad;
   bad.Script("print 0 fine\\n\nprint 2 wrong channel\n");
-  bad.dir.Write("g.srl", "");
   r = bad.Run({"g.srl"});
   EXPECT_EQ(r.out, "ISDRAVO.DLL (simulated): " + bad.dir.File("script.txt") +
                        ":2: cannot understand 'print 2 wrong channel'\n" + kExit + "1)\n");
@@ -567,7 +541,6 @@ TEST(BootcastCli, SimulatorSettingsItCannotUseFailTheRunInsteadOfHanging) {
 
   Bootcast device;
   device.Devices("DRAVOUSB:1,DRAVOUSB:x");
-  device.dir.Write("g.srl", "");
   r = device.Run({"g.srl"});
   EXPECT_EQ(r.err, "ISDRAVO.DLL (simulated): cannot use device 'DRAVOUSB:x'\n");
   EXPECT_EQ(r.out, "ISDRAVO.DLL (simulated): cannot use device 'DRAVOUSB:x'\n" + kExit + "1)\n");

@@ -15,12 +15,7 @@
 
 namespace {
 
-using testing_support::RunOptions;
-using testing_support::RunProgram;
-using testing_support::RunResult;
-using testing_support::TempDir;
-using loader_test::kExit;
-using loader_test::Status;
+using namespace loader_test;
 
 const std::string kError = "*** bootcast.ZYR: Error: ";
 

@@ -14,6 +14,11 @@
 
 namespace loader_test {
 
+using testing_support::RunOptions;
+using testing_support::RunProgram;
+using testing_support::RunResult;
+using testing_support::TempDir;
+
 /// A negative status as the shell sees it.
 constexpr int Status(int status) { return status & 0xFF; }
 

@@ -36,14 +36,32 @@ loader::Reporter Capture(std::string* out) {
   return loader::Reporter("tool", [out](const char* text, size_t length) { out->append(text, length); });
 }
 
-void FillDravo(loader::DravoApi* api) {
+// The one device each search finds.
+template <typename Id>
+Id OneDevice();
+template <>
+uint32_t OneDevice<uint32_t>() {
+  return 0x20000001;
+}
+template <>
+ZyrDeviceId OneDevice<ZyrDeviceId>() {
+  return {loader::kZyrEmulatorCode, 1};
+}
+
+// The search and the reset, alike in both libraries.
+template <typename Id, typename Api>
+void FillSearchAndReset(Api* api) {
   api->find_open = []() -> void* { return &g_handle; };
-  api->find_next = [](void*, uint32_t* id) {
-    *id = 0x20000001;
+  api->find_next = [](void*, Id* id) {
+    *id = OneDevice<Id>();
     return g_fake.calls.empty() ? Result("FindNext") : 0;
   };
-  api->device_open = [](uint32_t) -> void* { return Result("DeviceOpen") ? &g_handle : nullptr; };
   api->reset = [](void*, int hold) { return Result("Reset " + std::to_string(hold)); };
+}
+
+void FillDravo(loader::DravoApi* api) {
+  FillSearchAndReset<uint32_t>(api);
+  api->device_open = [](uint32_t) -> void* { return Result("DeviceOpen") ? &g_handle : nullptr; };
   api->write_rom = [](void*, const void*, uint32_t offset, uint32_t length) {
     return Result("WriteROM " + std::to_string(offset) + " " + std::to_string(length));
   };
@@ -104,13 +122,8 @@ TEST(DravoRun, StreamsTheImageStartsAndEnds) {
 }
 
 void FillZyr(loader::ZyrApi* api) {
-  api->find_open = []() -> void* { return &g_handle; };
-  api->find_next = [](void*, ZyrDeviceId* id) {
-    *id = {loader::kZyrEmulatorCode, 1};
-    return g_fake.calls.empty() ? Result("FindNext") : 0;
-  };
+  FillSearchAndReset<ZyrDeviceId>(api);
   api->device_open_ex = [](ZyrDeviceId) -> void* { return Result("DeviceOpenEx") ? &g_handle : nullptr; };
-  api->reset = [](void*, int hold) { return Result("Reset " + std::to_string(hold)); };
   api->set_callback_printf = [](void*, ZyrPrintCallback callback, uintptr_t) {
     g_fake.callback = callback;
     return Result("SetCallbackPrintf");
