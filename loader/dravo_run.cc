@@ -46,6 +46,8 @@ int Download(const DravoOptions& o, const DravoApi& api, uint32_t device_id, con
     total += length;
     if (o.run.verbose && index % kStarEvery == 0) reporter.Write("*");
   }
+  // The image is in; standard input goes back to text mode.
+  if (o.run.from_stdin) support::SetTextMode(stdin);
   if (o.run.verbose) reporter.Write(InputSizeLine(total));
   return kGoOn;
 }
