@@ -14,7 +14,7 @@ using testing_support::TempDir;
 const std::string kPhoto = std::string(TEST_DATA_DIR) + "/photo-cat-64.ppm";
 const std::string kUsage =
     "usage: kelvane_convert [--key R,G,B] [--algorithm NAME] [--share R,G,B] [--near] [--data PREFIX] "
-    "INPUT.ppm|INPUT.png TYPE PREVIEW.ppm|PREVIEW.png\n";
+    "[--quality reference|refined] [--dither [STRENGTH]] INPUT.ppm|INPUT.png TYPE PREVIEW.ppm|PREVIEW.png\n";
 
 TEST(KelvaneExample, ConvertsPhotoAndWritesPreview) {
   TempDir dir;
