@@ -31,7 +31,7 @@ constexpr int32_t kScale = 8;
 constexpr unsigned int kFreeIterations = 16;
 constexpr unsigned int kGridIterations = 4;
 // Below this many points per thread a thread costs more than it saves.
-constexpr size_t kPointsPerThread = 8192;
+constexpr size_t kPointsPerThread = 4096;
 constexpr unsigned int kMaxThreads = 16;
 
 struct Point {
@@ -46,6 +46,8 @@ struct Sums {
 };
 
 constexpr int32_t kWeight[3] = {kRefinedWeightRed, kRefinedWeightGreen, kRefinedWeightBlue};
+
+constexpr uint32_t kGridColours = uint32_t{1} << 15;
 
 // The 8-bit value of 5-bit level c, as the console widens it.
 constexpr int32_t Grid(int32_t c) { return (c << 3) | (c >> 2); }
@@ -71,6 +73,10 @@ struct Centre {
       }
       v = kScale * Grid(best);
     }
+  }
+  // The 5-bit colour of a centre on the grid.
+  uint32_t GridKey() const {
+    return static_cast<uint32_t>(((at[0] / kScale) >> 3) << 10 | ((at[1] / kScale) >> 3) << 5 | ((at[2] / kScale) >> 3));
   }
   tTLBRGB Colour() const {
     return {static_cast<unsigned char>(at[0] / kScale), static_cast<unsigned char>(at[1] / kScale),
@@ -264,22 +270,45 @@ void Lloyd(const std::vector<Point>& points, unsigned int workers, unsigned int 
     }
     if (iteration > 0 && total_moved == 0) return;
 
-    bool changed = false;
+    // Centres move to the mean of their points. One without points, or (on
+    // the grid) one that lands on an earlier centre's colour, starts again at
+    // the point that carries the most error and whose colour no centre has.
+    std::vector<Centre> next(*centres);
+    std::vector<bool> taken(on_grid ? kGridColours : 0);
+    std::vector<unsigned int> restart;
     for (unsigned int e = 0; e < entries; ++e) {
-      Centre next = (*centres)[e];
-      if (total[e].count != 0) {
-        next = Centre::Mean(total[e]);
+      if (total[e].count == 0) {
+        restart.push_back(e);
+        continue;
+      }
+      next[e] = Centre::Mean(total[e]);
+      if (!on_grid) continue;
+      next[e].Snap();
+      if (taken[next[e].GridKey()]) {
+        restart.push_back(e);
       } else {
+        taken[next[e].GridKey()] = true;
+      }
+    }
+    for (const unsigned int e : restart) {
+      for (;;) {
         const auto worst = static_cast<size_t>(
             std::max_element(assignment->error.begin(), assignment->error.end()) - assignment->error.begin());
-        if (assignment->error[worst] == 0) continue;
-        next = Centre::Mean(Sums{points[worst].count, {points[worst].sum[0], points[worst].sum[1], points[worst].sum[2]}});
+        if (assignment->error[worst] == 0) break;  // every point sits on a centre: keep this one
         assignment->error[worst] = 0;
+        const Point& p = points[worst];
+        Centre start = Centre::Mean(Sums{p.count, {p.sum[0], p.sum[1], p.sum[2]}});
+        if (on_grid) {
+          start.Snap();
+          if (taken[start.GridKey()]) continue;
+          taken[start.GridKey()] = true;
+        }
+        next[e] = start;
+        break;
       }
-      if (on_grid) next.Snap();
-      if (!(next == (*centres)[e])) changed = true;
-      (*centres)[e] = next;
     }
+    const bool changed = !std::equal(next.begin(), next.end(), centres->begin());
+    *centres = next;
     if (!changed) return;
   }
 }

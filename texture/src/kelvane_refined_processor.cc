@@ -21,10 +21,12 @@ using internal::NearestSearch;
 using internal::RefinedSearch;
 
 constexpr unsigned int kFullStrength = 100;
-// The error a texel takes from its neighbours is cut to two grid steps per
-// channel: a colour outside the palette's range would otherwise pile up error
-// until far colours (a red dot in a blue sky) paid it back.
-constexpr int32_t kMaxCarry = 16;
+// The error a texel takes from its neighbours is cut, per channel, to the
+// gap between its nearest entry and that entry's own nearest entry, and one
+// grid step more: a region whose colours lie outside the palette would
+// otherwise pile up error until a far colour (a red dot in a blue sky) paid it
+// back, while between two near entries the error moves freely.
+constexpr int32_t kCarryMargin = 8;
 
 // The 8-bit value of the console's 5-bit colour nearest to each 8-bit value
 // (the lower one on a tie).
@@ -136,7 +138,7 @@ inline int32_t DivideRounded(int32_t a, int32_t b) {
 // errors are kept in hundredths of sixteenths of a channel step, so that every
 // step is an exact integer.
 template <typename Find>
-bool MapTexels(const CTexture& texture, const CColorPalette& palette, bool use_transparency,
+bool MapTexels(const CTexture& texture, const CColorPalette& palette, short excluded, bool use_transparency,
                unsigned int strength, Find& find, unsigned char* out) {
   const CDirectColorImage& image = texture.GetDirectColorImage();
   const CAlphaImage& alpha = texture.GetAlphaImage();
@@ -161,6 +163,21 @@ bool MapTexels(const CTexture& texture, const CColorPalette& palette, bool use_t
   const unsigned char* entry[3] = {palette.GetRedChannel().GetpData(), palette.GetGreenChannel().GetpData(),
                                    palette.GetBlueChannel().GetpData()};
   constexpr int32_t kUnit = 16 * int32_t{kFullStrength};
+  // Per entry and channel: the gap to the entry's nearest other entry (not
+  // the excluded one), plus the margin.
+  const unsigned int entries = palette.GetNumber();
+  std::vector<int32_t> reach(3 * size_t{entries}, kCarryMargin);
+  for (unsigned int e = 0; e < entries; ++e) {
+    uint32_t nearest = UINT32_MAX;
+    for (unsigned int f = 0; f < entries; ++f) {
+      if (f == e || static_cast<int>(f) == excluded) continue;
+      const uint32_t d = internal::RefinedDistance(entry[0][e], entry[1][e], entry[2][e], entry[0][f], entry[1][f],
+                                                   entry[2][f]);
+      if (d >= nearest) continue;
+      nearest = d;
+      for (int c = 0; c < 3; ++c) reach[3 * size_t{e} + c] = std::abs(entry[c][e] - entry[c][f]) + kCarryMargin;
+    }
+  }
   // Per row, one slot per texel and channel, with a spare slot at either end.
   std::vector<int32_t> here(3 * (size_t{width} + 2)), below(3 * (size_t{width} + 2));
   for (unsigned int y = 0; y < height; ++y) {
@@ -175,16 +192,20 @@ bool MapTexels(const CTexture& texture, const CColorPalette& palette, bool use_t
         continue;
       }
       const size_t slot = 3 * (size_t{x} + 1);
+      const int near = find(channel[0][i], channel[1][i], channel[2][i]);
+      if (near == -1) return false;
+      const bool in_palette = static_cast<unsigned int>(near) < entries;
       int32_t want[3];
       for (int c = 0; c < 3; ++c) {
-        const int32_t carried = std::clamp(DivideRounded(here[slot + c], kUnit), -kMaxCarry, kMaxCarry);
+        const int32_t limit = in_palette ? reach[3 * size_t(near) + c] : kCarryMargin;
+        const int32_t carried = std::clamp(DivideRounded(here[slot + c], kUnit), -limit, limit);
         want[c] = std::clamp(channel[c][i] + carried, 0, 255);
       }
       const int found = find(static_cast<unsigned char>(want[0]), static_cast<unsigned char>(want[1]),
                              static_cast<unsigned char>(want[2]));
       if (found == -1) return false;
       out[i] = static_cast<unsigned char>(found);
-      if (static_cast<unsigned int>(found) >= palette.GetNumber()) continue;
+      if (static_cast<unsigned int>(found) >= entries) continue;
       for (int c = 0; c < 3; ++c) {
         const int32_t error = (want[c] - entry[c][found]) * static_cast<int32_t>(strength);
         here[slot + 3 * step + c] += 7 * error;
@@ -283,17 +304,17 @@ bool CRefinedColorProcessor::ConvertToPaletteType(CTexture* texture) {
     auto find = [&](unsigned char r, unsigned char g, unsigned char b) {
       return FindNearColor(&palette, r, g, b, excluded);
     };
-    return MapTexels(*texture, palette, factor.useTransparency, strength, find, out);
+    return MapTexels(*texture, palette, excluded, factor.useTransparency, strength, find, out);
   }
   if (reference) {
     const NearestSearch search(palette, excluded);
     AnswerCache find([&](unsigned char r, unsigned char g, unsigned char b) { return int{search.Find(r, g, b)}; });
-    return MapTexels(*texture, palette, factor.useTransparency, strength, find, out);
+    return MapTexels(*texture, palette, excluded, factor.useTransparency, strength, find, out);
   }
   const RefinedSearch search(palette, excluded);
   AnswerCache find(
       [&](unsigned char r, unsigned char g, unsigned char b) { return static_cast<int>(search.Find(r, g, b)); });
-  return MapTexels(*texture, palette, factor.useTransparency, strength, find, out);
+  return MapTexels(*texture, palette, excluded, factor.useTransparency, strength, find, out);
 }
 
 }  // namespace Kelvane

@@ -403,8 +403,11 @@ class KELVANE_API CDefaultColorProcessor : public CColorProcessor {
 /// Dithering (`ditherStrength` above 0): texels are mapped row by row, left
 /// to right and right to left in turn, and the part `ditherStrength` / 100 of
 /// each texel's error is passed on to its unmapped neighbours (7/16 ahead,
-/// 3/16, 5/16 and 1/16 below). Transparent texels neither take nor pass on
-/// error.
+/// 3/16, 5/16 and 1/16 below). The error a texel takes is cut, per channel, to
+/// the gap between its nearest entry and that entry's nearest other entry,
+/// plus 8, so that a region of colours outside the palette does not scatter
+/// far colours. Transparent
+/// texels neither take nor pass on error.
 ///
 /// The results are the same bytes on every run and every machine, whatever
 /// the number of threads. 4x4-block textures are encoded as
@@ -449,7 +452,8 @@ class KELVANE_API CRefinedColorProcessor : public CColorProcessor {
                     short excluded) override;
   /// Fills the palette and index image that the texture has prepared. A class
   /// derived from this one gets its FindNearColor called for every opaque
-  /// texel (with the colour that dithering has moved it to). False when a
+  /// texel (with dithering, for its colour and for the colour that dithering
+  /// has moved it to). False when a
   /// plane is missing or of another size, for a fixed palette that is not
   /// available or empty, and when FindNearColor gives -1.
   bool ConvertToPaletteType(CTexture* texture) override;
