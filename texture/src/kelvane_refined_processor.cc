@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <typeinfo>
 #include <vector>
 
@@ -101,30 +102,30 @@ bool FewColours(const CColorPalette& colours, unsigned int room, CColorPalette* 
   return true;
 }
 
-// Remembers the answer for recently met colours: a photograph repeats most
-// colours many times, and dithering makes new ones only near edges.
+// Remembers the answers for recently met colours: a photograph repeats most
+// of its colours many times. One slot per hash of the colour; a colour whose
+// slot another has taken is simply searched again.
 template <typename Find>
 class AnswerCache {
  public:
-  explicit AnswerCache(Find find) : find_(find), keys_(kSlots, kEmpty), values_(kSlots) {}
+  explicit AnswerCache(Find find) : find_(find), slots_(size_t{1} << kBits) {}
 
   int operator()(unsigned char r, unsigned char g, unsigned char b) {
-    const uint32_t colour = (uint32_t{r} << 16) | (uint32_t{g} << 8) | b;
-    const uint32_t slot = (colour * 2654435761u) >> (32 - kSlotBits);
-    if (keys_[slot] == colour) return values_[slot];
-    const int found = find_(r, g, b);
-    keys_[slot] = colour;
-    values_[slot] = found;
-    return found;
+    // Colours are kept plus one, so that a zeroed slot holds none.
+    const uint32_t tag = ((uint32_t{r} << 16) | (uint32_t{g} << 8) | b) + 1;
+    Slot& slot = slots_[(tag * 0x9E3779B1u) >> (32 - kBits)];
+    if (slot.tag != tag) slot = {tag, find_(r, g, b)};
+    return slot.answer;
   }
 
  private:
-  static constexpr unsigned int kSlotBits = 16;
-  static constexpr uint32_t kSlots = uint32_t{1} << kSlotBits;
-  static constexpr uint32_t kEmpty = 0xFFFFFFFFu;  // above every 24-bit colour
+  struct Slot {
+    uint32_t tag = 0;
+    int answer = 0;
+  };
+  static constexpr unsigned int kBits = 16;
   Find find_;
-  std::vector<uint32_t> keys_;
-  std::vector<int> values_;
+  std::vector<Slot> slots_;
 };
 
 // Rounds a/b to the nearest integer, halves upwards, for any sign of a (b > 0).
@@ -168,7 +169,7 @@ bool MapTexels(const CTexture& texture, const CColorPalette& palette, short excl
   const unsigned int entries = palette.GetNumber();
   std::vector<int32_t> reach(3 * size_t{entries}, kCarryMargin);
   for (unsigned int e = 0; e < entries; ++e) {
-    uint32_t nearest = UINT32_MAX;
+    uint32_t nearest = std::numeric_limits<uint32_t>::max();
     for (unsigned int f = 0; f < entries; ++f) {
       if (f == e || static_cast<int>(f) == excluded) continue;
       const uint32_t d = internal::RefinedDistance(entry[0][e], entry[1][e], entry[2][e], entry[0][f], entry[1][f],
@@ -197,7 +198,7 @@ bool MapTexels(const CTexture& texture, const CColorPalette& palette, short excl
       const bool in_palette = static_cast<unsigned int>(near) < entries;
       int32_t want[3];
       for (int c = 0; c < 3; ++c) {
-        const int32_t limit = in_palette ? reach[3 * size_t(near) + c] : kCarryMargin;
+        const int32_t limit = in_palette ? reach[3 * static_cast<size_t>(near) + c] : kCarryMargin;
         const int32_t carried = std::clamp(DivideRounded(here[slot + c], kUnit), -limit, limit);
         want[c] = std::clamp(channel[c][i] + carried, 0, 255);
       }
