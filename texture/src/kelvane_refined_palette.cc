@@ -168,8 +168,9 @@ size_t SplitPoint(const std::vector<Point>& points, std::vector<uint32_t>* order
   size_t split = box.first;
   while (split < box.end && static_cast<uint64_t>(points[(*order)[split]].at[axis]) * count <= sum) ++split;
   if (split > box.first && split < box.end) return split;
+  // Both halves keep a point, also when the last one outweighs all others.
   uint64_t seen = 0;
-  for (split = box.first; split + 1 < box.end; ++split) {
+  for (split = box.first; split + 2 < box.end; ++split) {
     seen += points[(*order)[split]].count;
     if (2 * seen >= count) break;
   }
