@@ -122,7 +122,8 @@ int ParseArgs(int argc, char** argv, Options* o) {
     if (std::strcmp(option, "--dither") == 0) {
       // The strength is optional: a number followed by the three operands.
       long long strength = kFullDither;
-      if (value != nullptr && argc - (arg + 2) >= 3 && support::ParseDecimalStrict(value, 0, kFullDither, &strength)) {
+      const bool operands_follow = argc - (arg + 2) >= 3;
+      if (value != nullptr && operands_follow && support::ParseDecimalStrict(value, 0, kFullDither, &strength)) {
         ++arg;
       }
       o->dither = static_cast<unsigned int>(strength);

@@ -76,7 +76,8 @@ struct Centre {
   }
   // The 5-bit colour of a centre on the grid.
   uint32_t GridKey() const {
-    return static_cast<uint32_t>(((at[0] / kScale) >> 3) << 10 | ((at[1] / kScale) >> 3) << 5 | ((at[2] / kScale) >> 3));
+    const auto level = [&](int c) { return static_cast<uint32_t>(at[c] / kScale) >> 3; };
+    return level(0) << 10 | level(1) << 5 | level(2);
   }
   tTLBRGB Colour() const {
     return {static_cast<unsigned char>(at[0] / kScale), static_cast<unsigned char>(at[1] / kScale),
@@ -241,7 +242,10 @@ void Lloyd(const std::vector<Point>& points, unsigned int workers, unsigned int 
   std::vector<size_t> moved(workers);
   for (unsigned int iteration = 0; iteration < iterations; ++iteration) {
     std::vector<RefinedSearch::Colour> at(entries);
-    for (unsigned int e = 0; e < entries; ++e) at[e] = {(*centres)[e].at[0], (*centres)[e].at[1], (*centres)[e].at[2]};
+    for (unsigned int e = 0; e < entries; ++e) {
+      const Centre& centre = (*centres)[e];
+      at[e] = {centre.at[0], centre.at[1], centre.at[2]};
+    }
     const RefinedSearch search(at, -1);
     // Fixed ranges per worker, so that the sums do not depend on timing.
     auto work = [&](unsigned int w) {

@@ -184,7 +184,9 @@ TEST(KelvaneRefined, ReferenceQualityIsTheLibrarysOwnProcessor) {
   Factor with_fixed{};
   with_fixed.pFixedPalette = &fixed;
   kelvane_example::Image faded = photo;
-  for (size_t i = 0; i < size_t{photo.width} * photo.height; ++i) faded.alpha.push_back(static_cast<unsigned char>(i));
+  for (size_t i = 0; i < size_t{photo.width} * photo.height; ++i) {
+    faded.alpha.push_back(static_cast<unsigned char>(i));
+  }
   for (const Factor& factor : {Factor{}, key, alpha, with_fixed}) {
     for (const CTexture::tType type : kPaletteTypes) {
       SCOPED_TRACE(testing::Message() << type << (factor.useAlphaImage ? " alpha" : "")
