@@ -33,10 +33,10 @@ int DescriptorOf(HANDLE h) {
 }
 
 // Temporary files that Ctrl-C, Ctrl-Break or closing the console must not
-// leave behind. The console handler runs on a thread of its own.
-constexpr int kMaxLiveTemps = 16;
+// leave behind, by slot (an empty name: a free slot). The console handler
+// runs on a thread of its own, so the table is locked.
 std::mutex g_live_mutex;
-std::wstring g_live_temps[kMaxLiveTemps];
+std::vector<std::wstring> g_live_temps;
 
 BOOL WINAPI RemoveTemps(DWORD event) {
   // A program that handles the break itself goes on, and its output with it.
@@ -57,17 +57,20 @@ void InstallCleanupHandler() {
   SetConsoleCtrlHandler(RemoveTemps, TRUE);
 }
 
+// Called with the table locked.
 int RegisterTemp(const std::wstring& path) {
-  for (int i = 0; i < kMaxLiveTemps; ++i) {
+  for (size_t i = 0; i < g_live_temps.size(); ++i) {
     if (!g_live_temps[i].empty()) continue;
     g_live_temps[i] = path;
-    return i;
+    return static_cast<int>(i);
   }
-  return -1;
+  g_live_temps.push_back(path);
+  return static_cast<int>(g_live_temps.size() - 1);
 }
 
+// Called with the table locked.
 void UnregisterTemp(int slot) {
-  if (slot >= 0) g_live_temps[slot].clear();
+  if (slot >= 0) g_live_temps[static_cast<size_t>(slot)].clear();
 }
 
 // Six characters for a temporary name that no other run picks at the same time.

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 #include <thread>
 
@@ -79,7 +81,14 @@ std::wstring EnvironmentBlock(const std::vector<std::string>& extra) {
     const std::string entry = Variable(name);
     if (!entry.empty()) entries.push_back(entry);
   }
-  entries.insert(entries.end(), extra.begin(), extra.end());
+  // An extra entry takes the place of one of the same name (PATH, say).
+  for (const std::string& entry : extra) {
+    const std::string name = entry.substr(0, entry.find('=') + 1);
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [&](const std::string& e) { return _strnicmp(e.c_str(), name.c_str(), name.size()) == 0; }),
+                  entries.end());
+    entries.push_back(entry);
+  }
   std::wstring block;
   for (const std::string& entry : entries) {
     block += Wide(entry);
@@ -149,6 +158,8 @@ const char* Lacks(Need need) {
       return "needs symbolic links (Windows grants them to few accounts; wine makes none)";
     case Need::kAnyFileName:
       return "needs a file name with characters Windows refuses";
+    case Need::kLibraryPath:
+      return "needs a library path searched before the program's own folder (Windows looks there first)";
   }
   return nullptr;
 }
@@ -241,7 +252,7 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     result.signaled = true;
     result.status = 128 + 9;
     result.err += "\n[killed after timeout]\n";
-  } else if (code >= 0xC0000000u) {
+  } else if ((code & 0xF0000000u) == 0xC0000000u) {
     // An exception (access violation and the like) is what a signal is on POSIX.
     result.signaled = true;
     result.status = 128 + 11;

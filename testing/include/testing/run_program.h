@@ -89,6 +89,7 @@ enum class Need {
   kDeviceFiles,    // /dev/full, /dev/stdout, /dev/fd/N, FIFOs, chmod'ed folders
   kSymlinks,       // making symbolic links
   kAnyFileName,    // file names with characters Windows refuses ('*', '?', a line break...)
+  kLibraryPath,    // a library path of the user's (LD_LIBRARY_PATH) searched before the program's folder
 };
 
 /// Why this system cannot run a row that needs `need` (for GTEST_SKIP()),
