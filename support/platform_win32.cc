@@ -363,7 +363,9 @@ bool SharedLibrary::Load(const std::string& file_name, const std::string& fallba
   DWORD old_mode = 0;
   SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &old_mode);
   // A bare name is looked for in the program's own folder first, then along
-  // the system's DLL search path.
+  // the system's DLL search path, but never in the working folder, where
+  // anyone's files lie.
+  SetDllDirectoryW(L"");
   HMODULE module = LoadLibraryExW(Wide(file_name).c_str(), nullptr, 0);
   const DWORD error = GetLastError();
   if (module == nullptr && !fallback_folder.empty()) {

@@ -502,17 +502,24 @@ TEST(BootcastCli, BrokenLibraryOnTheLibraryPathIsNotReplaced) {
 }
 
 // A copy of the program away from its library finds it along the system's
-// search path (PATH on Windows, after the program's own folder).
-TEST(BootcastCli, FindsTheLibraryAlongTheSearchPath) {
+// search path (PATH on Windows, after the program's own folder), and never in
+// the working folder, where anyone's files lie (here a library that lacks a
+// function).
+TEST(BootcastCli, FindsTheLibraryAlongTheSearchPathNotInTheWorkingFolder) {
   Bootcast b;
   std::filesystem::create_directories(b.dir.File("alone"));
   b.program = b.dir.File("alone/" + std::filesystem::path(BOOTCAST_PATH).filename().string());
   std::filesystem::copy_file(BOOTCAST_PATH, b.program);
+  b.dir.Write("ISDRAVO.DLL", testing_support::ReadFileOrEmpty(ISDRAVO_SIM_INCOMPLETE_PATH));
+  b.Script("exit 0\n");
+  RunResult r = b.Run({"g.srl"});
+  EXPECT_EQ(r.out.rfind("*** bootcast: Error: cannot load device library ISDRAVO.DLL (", 0), 0u) << r.out;
+  EXPECT_EQ(r.status, Status(-10));
+
   const std::string folder = std::filesystem::path(ISDRAVO_SIM_PATH).parent_path().string();
   b.env.push_back((testing_support::Lacks(testing_support::Need::kLibraryPath) ? "PATH=" : "LD_LIBRARY_PATH=") +
                   folder);
-  b.Script("exit 0\n");
-  const RunResult r = b.Run({"g.srl"});
+  r = b.Run({"g.srl"});
   EXPECT_EQ(r.out, loader_test::kExit + "0)\n");
   EXPECT_EQ(r.status, 0);
 }
