@@ -3,7 +3,9 @@
 #include <cstring>
 #include <utility>
 
-void Rc4Init(Rc4State* state, const uint8_t* key, size_t key_len) {
+namespace rc4 {
+
+void Init(State* state, const uint8_t* key, size_t key_len) {
   for (int k = 0; k < 256; ++k) state->s[k] = static_cast<uint8_t>(k);
   uint8_t j = 0;
   size_t key_index = 0;
@@ -16,7 +18,7 @@ void Rc4Init(Rc4State* state, const uint8_t* key, size_t key_len) {
   state->j = 0;
 }
 
-void Rc4Crypt(Rc4State* state, uint8_t* data, size_t len) {
+void Crypt(State* state, uint8_t* data, size_t len) {
   if (len == 0) return;
   // A local copy of the state cannot alias the data, so the compiler keeps
   // it apart from the stores into `data`.
@@ -43,3 +45,5 @@ void Rc4Crypt(Rc4State* state, uint8_t* data, size_t len) {
   state->i = static_cast<uint8_t>(i - 1);
   state->j = static_cast<uint8_t>(j);
 }
+
+}  // namespace rc4
