@@ -1,7 +1,8 @@
 #include "rc4.h"
 
-#include <cstring>
 #include <utility>
+
+#include "support/byte_order.h"
 
 namespace rc4 {
 
@@ -21,13 +22,15 @@ void Init(State* state, const uint8_t* key, size_t key_len) {
 void Crypt(State* state, uint8_t* data, size_t len) {
   if (len == 0) return;
   // A local copy of the state cannot alias the data, so the compiler keeps
-  // it apart from the stores into `data`.
-  uint8_t s[256];
-  std::memcpy(s, state->s, sizeof s);
+  // it apart from the stores into `data`; entries of a whole word each load
+  // and store without merging into their neighbours.
+  uint32_t s[256];
+  for (int k = 0; k < 256; ++k) s[k] = state->s[k];
   uint32_t i = (state->i + 1u) & 255u;
   uint32_t j = state->j;
   uint32_t si = s[i];
-  for (size_t n = 0; n < len; ++n) {
+  // One step of the key stream: the byte it gives.
+  auto step = [&]() -> uint32_t {
     j = (j + si) & 255u;
     const uint32_t sj = s[j];
     // The next step's s[i + 1] is loaded before this step's swap is stored,
@@ -35,13 +38,23 @@ void Crypt(State* state, uint8_t* data, size_t len) {
     // that very entry, and then it holds si.
     const uint32_t next_i = (i + 1) & 255u;
     const uint32_t next_loaded = s[next_i];
-    s[j] = static_cast<uint8_t>(si);
-    s[i] = static_cast<uint8_t>(sj);
-    data[n] ^= s[(si + sj) & 255u];
+    s[j] = si;
+    s[i] = sj;
+    const uint32_t key = s[(si + sj) & 255u];
     si = next_i == j ? si : next_loaded;
     i = next_i;
+    return key;
+  };
+  // Eight key stream bytes gathered in a register meet the data in one load
+  // and one store: the swaps keep the store port busy enough.
+  size_t n = 0;
+  for (; len - n >= 8; n += 8) {
+    uint64_t stream = 0;
+    for (int k = 0; k < 8; ++k) stream |= static_cast<uint64_t>(step()) << (8 * k);
+    support::StoreLe64(data + n, support::LoadLe64(data + n) ^ stream);
   }
-  std::memcpy(state->s, s, sizeof s);
+  for (; n < len; ++n) data[n] = static_cast<uint8_t>(data[n] ^ step());
+  for (int k = 0; k < 256; ++k) state->s[k] = static_cast<uint8_t>(s[k]);
   state->i = static_cast<uint8_t>(i - 1);
   state->j = static_cast<uint8_t>(j);
 }
