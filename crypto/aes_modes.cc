@@ -221,22 +221,27 @@ void CtrCrypt(const uint8_t key[kKeySize], const uint8_t counter[kBlockSize], co
   WipeContext(&ctx);
 }
 
-bool CbcEncrypt(const uint8_t key[kKeySize], const uint8_t iv[kBlockSize], const uint8_t* in, size_t size,
-                uint8_t* out) {
+namespace {
+
+bool CbcRun(const uint8_t key[kKeySize], const uint8_t iv[kBlockSize], const uint8_t* in, size_t size,
+            uint8_t* out, bool forward) {
   Context ctx;
   KeySetup(&ctx, key, kKeySize, iv, &kCbcOps);
-  const bool ok = RunForward(&ctx, in, out, size);
+  const bool ok = Run(&ctx, in, out, size, forward);
   WipeContext(&ctx);
   return ok;
 }
 
+}  // namespace
+
+bool CbcEncrypt(const uint8_t key[kKeySize], const uint8_t iv[kBlockSize], const uint8_t* in, size_t size,
+                uint8_t* out) {
+  return CbcRun(key, iv, in, size, out, true);
+}
+
 bool CbcDecrypt(const uint8_t key[kKeySize], const uint8_t iv[kBlockSize], const uint8_t* in, size_t size,
                 uint8_t* out) {
-  Context ctx;
-  KeySetup(&ctx, key, kKeySize, iv, &kCbcOps);
-  const bool ok = RunInverse(&ctx, in, out, size);
-  WipeContext(&ctx);
-  return ok;
+  return CbcRun(key, iv, in, size, out, false);
 }
 
 bool EqualInConstantTime(const uint8_t* a, const uint8_t* b, size_t size) {

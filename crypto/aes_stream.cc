@@ -19,6 +19,18 @@ void CopyMaybeReversed(const uint8_t* in, size_t size, bool reversed, uint8_t* o
 
 void ReverseBlock(uint8_t* block) { std::reverse(block, block + kBlockSize); }
 
+// Key setup in the stream's convention: the key and the chaining block are
+// reversed first in the reversed one.
+void SetUp(Context* ctx, const uint8_t key[kKeySize], const uint8_t block[kBlockSize], bool reversed,
+           const ModeOps* ops) {
+  uint8_t k[kKeySize];
+  uint8_t chain[kBlockSize];
+  CopyMaybeReversed(key, kKeySize, reversed, k);
+  CopyMaybeReversed(block, kBlockSize, reversed, chain);
+  KeySetup(ctx, k, kKeySize, chain, ops);
+  SecureWipe(k, sizeof(k));
+}
+
 // The next keystream block of a CTR context.
 void NextKeystream(Context* ctx, uint8_t keystream[kBlockSize]) {
   EncryptBlock(*ctx, ctx->chain, keystream);
@@ -46,12 +58,7 @@ void MacBlocks(Context* ctx, const uint8_t* data, size_t blocks) {
 
 CtrStream::CtrStream(const uint8_t key[kKeySize], const uint8_t counter[kBlockSize], bool reversed)
     : reversed_(reversed) {
-  uint8_t k[kKeySize];
-  uint8_t c[kBlockSize];
-  CopyMaybeReversed(key, kKeySize, reversed, k);
-  CopyMaybeReversed(counter, kBlockSize, reversed, c);
-  KeySetup(&ctx_, k, kKeySize, c, &kCtrOps);
-  SecureWipe(k, sizeof(k));
+  SetUp(&ctx_, key, counter, reversed, &kCtrOps);
 }
 
 CtrStream::~CtrStream() { WipeContext(&ctx_); }
@@ -84,12 +91,7 @@ void CtrStream::Process(const uint8_t* in, uint8_t* out, size_t size) {
 
 CbcStream::CbcStream(const uint8_t key[kKeySize], const uint8_t iv[kBlockSize], bool encrypt, bool reversed)
     : encrypt_(encrypt), reversed_(reversed) {
-  uint8_t k[kKeySize];
-  uint8_t chain[kBlockSize];
-  CopyMaybeReversed(key, kKeySize, reversed, k);
-  CopyMaybeReversed(iv, kBlockSize, reversed, chain);
-  KeySetup(&ctx_, k, kKeySize, chain, &kCbcOps);
-  SecureWipe(k, sizeof(k));
+  SetUp(&ctx_, key, iv, reversed, &kCbcOps);
 }
 
 CbcStream::~CbcStream() { WipeContext(&ctx_); }
