@@ -30,8 +30,13 @@ head -c "$((ccm_size * 1048576))" "$work/in" >"$work/in_ccm"
 printf '\053\176\025\026\050\256\322\246\253\367\025\210\011\317\117\074' >"$work/key"
 openssl enc -aes-128-cbc -nopad -K "$key" -iv "$iv" -in "$work/in" -out "$work/in_cbc"
 
-# One measured run: "cpu_seconds peak_kib" of the command.
+# One measured run: "cpu_seconds peak_kib" of the command. The output is
+# removed first: replacing a large old output costs the file system's work
+# of freeing and flushing (at the rename for aescli and keyedbin, at the
+# truncation and close for openssl), which varies from run to run far more
+# than the tools' own work.
 measure() {
+  rm -f "$work/out"
   "$time_cmd" -f "%U %S %M" -o "$work/time" "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
   awk '{ printf "%.3f %d\n", $1 + $2, $3 }' "$work/time"
 }
