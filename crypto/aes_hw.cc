@@ -206,18 +206,31 @@ AES_TARGET void CbcDecryptBlocksHw(Context *ctx, const uint8_t *in, uint8_t *out
 // The MAC chain waits on each round it runs (its next block needs its last
 // result), so the CTR block of the same step runs its rounds in the gaps.
 // Decryption needs the plaintext before the MAC, so its keystream is made
-// one block ahead.
+// one block ahead. The counter stays in a register: byte 15 is stepped by a
+// vector add, and only its wrap (once in 256 blocks) goes through
+// IncrementCounter.
 template <bool kEncrypt, bool kReversed>
 AES_TARGET void CcmBlocksHw(Context *ctr, Context *mac, const uint8_t *in, uint8_t *out, size_t blocks) {
   const int rounds = ctr->rounds;
   const __m128i mask = ReverseMask();
+  const __m128i one = _mm_set_epi8(1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
   __m128i rk[kMaxRoundKeys];
   LoadKeys(ctr->enc_keys, rounds, rk);
   __m128i chain = Load(mac->chain);
+  __m128i counter = Load(ctr->chain);
+  auto step = [&]() {
+    if (ctr->chain[15] != 0xFF) {
+      counter = _mm_add_epi8(counter, one);
+      ++ctr->chain[15];
+    } else {
+      IncrementCounter(ctr->chain);
+      counter = Load(ctr->chain);
+    }
+  };
   __m128i ahead = _mm_setzero_si128();  // decryption: the keystream of the next block
   if (!kEncrypt && blocks > 0) {
-    ahead = Encrypt1(rk, rounds, Load(ctr->chain));
-    IncrementCounter(ctr->chain);
+    ahead = Encrypt1(rk, rounds, counter);
+    step();
   }
   for (size_t k = 0; k < blocks; ++k) {
     __m128i data = Load(in + 16 * k);
@@ -225,9 +238,9 @@ AES_TARGET void CcmBlocksHw(Context *ctr, Context *mac, const uint8_t *in, uint8
     const __m128i plain = kEncrypt ? data : _mm_xor_si128(data, ahead);
     __m128i m = _mm_xor_si128(_mm_xor_si128(chain, plain), rk[0]);
     // Encryption: this block's counter; decryption: the next one's (one
-    // block too many at the end, never stored and the counter left as if
-    // it had not been made).
-    __m128i c = _mm_xor_si128(Load(ctr->chain), rk[0]);
+    // block too many at the end, never stored, the counter left where the
+    // next call starts).
+    __m128i c = _mm_xor_si128(counter, rk[0]);
     for (int r = 1; r < rounds; ++r) {
       m = _mm_aesenc_si128(m, rk[r]);
       c = _mm_aesenc_si128(c, rk[r]);
@@ -237,11 +250,11 @@ AES_TARGET void CcmBlocksHw(Context *ctr, Context *mac, const uint8_t *in, uint8
     __m128i result;
     if (kEncrypt) {
       result = _mm_xor_si128(data, c);
-      IncrementCounter(ctr->chain);
+      step();
     } else {
       result = plain;
       ahead = c;
-      if (k + 1 < blocks) IncrementCounter(ctr->chain);
+      if (k + 1 < blocks) step();
     }
     Store(out + 16 * k, kReversed ? Flip(result, mask) : result);
   }

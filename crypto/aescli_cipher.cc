@@ -144,7 +144,10 @@ CipherResult StreamCcm(const CipherRequest& r, const TextSource& text, aes::CcmT
   if (checked != CipherStatus::kOk) return Ended(checked, data_size);
   const bool encrypt = r.mode == CipherMode::kCcmEncrypt;
   if (tracer != nullptr) {
-    std::vector<uint8_t> whole(static_cast<size_t>(text.size));
+    // Room for the padding the work buffer adds, so that it need not move.
+    std::vector<uint8_t> whole;
+    whole.reserve(Pad16(static_cast<size_t>(text.size)) + kBlockSize);
+    whole.resize(static_cast<size_t>(text.size));
     if (!ReadExactly(text, whole.data(), whole.size())) return Ended(CipherStatus::kReadFailed);
     WorkBuffer buffer(std::move(whole));
     const CipherResult result = RunCcm(r, encrypt, &buffer, tracer);
