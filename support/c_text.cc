@@ -134,4 +134,25 @@ bool CTextWriter::Flush() {
   return !failed_;
 }
 
+CNameStatus CheckCName(std::string_view name) {
+  if (name.empty() || (name[0] >= '0' && name[0] <= '9')) return CNameStatus::kNotIdentifier;
+  for (char c : name) {
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!letter && !(c >= '0' && c <= '9') && c != '_') return CNameStatus::kNotIdentifier;
+  }
+  // C99, C11 and C23: a name that one compiler reads as a keyword fails there.
+  static const char* const kKeywords[] = {
+      "auto", "break", "case", "char", "const", "continue", "default", "do", "double", "else", "enum",
+      "extern", "float", "for", "goto", "if", "inline", "int", "long", "register", "restrict", "return",
+      "short", "signed", "sizeof", "static", "struct", "switch", "typedef", "union", "unsigned", "void",
+      "volatile", "while", "_Bool", "_Complex", "_Imaginary", "_Alignas", "_Alignof", "_Atomic", "_Generic",
+      "_Noreturn", "_Static_assert", "_Thread_local", "alignas", "alignof", "bool", "constexpr", "false",
+      "nullptr", "static_assert", "thread_local", "true", "typeof", "typeof_unqual", "_BitInt", "_Decimal32",
+      "_Decimal64", "_Decimal128"};
+  for (const char* keyword : kKeywords) {
+    if (name == keyword) return CNameStatus::kKeyword;
+  }
+  return CNameStatus::kValid;
+}
+
 }  // namespace support
