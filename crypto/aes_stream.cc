@@ -205,34 +205,27 @@ void CcmStream::Process(const uint8_t* in, uint8_t* out, size_t size) {
   if (tail != 0) Tail(in + blocks * kBlockSize, out + blocks * kBlockSize, tail);
 }
 
-void CcmStream::TagAndMask(uint8_t tag[kBlockSize], uint8_t mask[kBlockSize]) {
-  std::memcpy(tag, mac_.chain, kBlockSize);
+void CcmStream::MaskTag(const uint8_t* in, uint8_t* out) {
   uint8_t counter[kBlockSize];
   CcmCounterBlock(nonce_, 0, counter);
+  uint8_t mask[kBlockSize];
   EncryptBlock(ctr_, counter, mask);
+  XorInto(in, mask, tag_size_, out);
+  SecureWipe(mask, sizeof(mask));
 }
 
 void CcmStream::FinishEncrypt(uint8_t* tag) {
-  uint8_t computed[kBlockSize];
-  uint8_t mask[kBlockSize];
-  TagAndMask(computed, mask);
   uint8_t sealed[kBlockSize];
-  XorInto(computed, mask, tag_size_, sealed);
+  MaskTag(mac_.chain, sealed);
   CopyMaybeReversed(sealed, tag_size_, reversed_, tag);
-  SecureWipe(computed, sizeof(computed));
-  SecureWipe(mask, sizeof(mask));
+  SecureWipe(sealed, sizeof(sealed));
 }
 
 bool CcmStream::FinishDecrypt(const uint8_t* tag) {
-  uint8_t computed[kBlockSize];
-  uint8_t mask[kBlockSize];
-  TagAndMask(computed, mask);
   uint8_t received[kBlockSize];
   CopyMaybeReversed(tag, tag_size_, reversed_, received);
-  XorInto(received, mask, tag_size_, received);
-  const bool match = EqualInConstantTime(received, computed, tag_size_);
-  SecureWipe(computed, sizeof(computed));
-  SecureWipe(mask, sizeof(mask));
+  MaskTag(received, received);
+  const bool match = EqualInConstantTime(received, mac_.chain, tag_size_);
   SecureWipe(received, sizeof(received));
   return match;
 }

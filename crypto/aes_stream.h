@@ -77,9 +77,9 @@ class CcmStream {
  private:
   void Blocks(const uint8_t* in, uint8_t* out, size_t blocks);
   void Tail(const uint8_t* in, uint8_t* out, size_t size);
-  /// The tag T, and the first keystream block: the received tag decrypted
-  /// or the tag encrypted.
-  void TagAndMask(uint8_t tag[kBlockSize], uint8_t mask[kBlockSize]);
+  /// `tag_size_` bytes of `in` XORed with the keystream of counter 0: the
+  /// tag encrypted, or the received tag decrypted.
+  void MaskTag(const uint8_t* in, uint8_t* out);
 
   Context ctr_;
   Context mac_;

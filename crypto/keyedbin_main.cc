@@ -133,8 +133,10 @@ int CheckOutput(const Options& o, const std::string& output) {
     return kExitFailure;
   }
   const std::string identifier = support::PathStem(output);
-  if (o.width != 0 && !keyedbin::IsCIdentifier(identifier)) {
-    fprintf(stderr, "ERR: array name %s is not a C identifier\n", identifier.c_str());
+  const support::CNameStatus name = o.width != 0 ? support::CheckCName(identifier) : support::CNameStatus::kValid;
+  if (name != support::CNameStatus::kValid) {
+    fprintf(stderr, "ERR: array name %s is %s\n", identifier.c_str(),
+            name == support::CNameStatus::kKeyword ? "a C keyword" : "not a C identifier");
     return kExitFailure;
   }
   return kGoOn;

@@ -1,7 +1,6 @@
 #include "keyedbin_text.h"
 
 #include <cstdio>
-#include <cstring>
 
 namespace keyedbin {
 
@@ -21,28 +20,6 @@ support::HexLayout ArrayLayout(int width) {
   layout.per_line = width == 1 ? 16 : 8;
   layout.line_open = "\n";
   return layout;
-}
-
-bool IsCIdentifier(const std::string& name) {
-  // The keywords of C99 and C11.
-  static const char* const kKeywords[] = {
-      "auto",     "break",    "case",     "char",       "const",         "continue",  "default",
-      "do",       "double",   "else",     "enum",       "extern",        "float",     "for",
-      "goto",     "if",       "inline",   "int",        "long",          "register",  "restrict",
-      "return",   "short",    "signed",   "sizeof",     "static",        "struct",    "switch",
-      "typedef",  "union",    "unsigned", "void",       "volatile",      "while",     "_Alignas",
-      "_Alignof", "_Atomic",  "_Bool",    "_Complex",   "_Generic",      "_Imaginary", "_Noreturn",
-      "_Static_assert",       "_Thread_local",
-  };
-  auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
-  if (name.empty() || !letter(name[0])) return false;
-  for (char c : name) {
-    if (!letter(c) && !(c >= '0' && c <= '9')) return false;
-  }
-  for (const char* keyword : kKeywords) {
-    if (name == keyword) return false;
-  }
-  return true;
 }
 
 }  // namespace keyedbin

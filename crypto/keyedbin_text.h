@@ -1,5 +1,4 @@
-// keyedbin's C array: the text around the elements, their layout, and the
-// rule for the array's name.
+// keyedbin's C array: the text around the elements and their layout.
 #pragma once
 
 #include <cstddef>
@@ -18,9 +17,5 @@ support::HexLayout ArrayLayout(int width);
 
 /// What closes the array.
 inline constexpr char kArrayTail[] = "\n};\n";
-
-/// True when `name` can name a C array: a letter or '_', then letters,
-/// digits and '_', and no keyword of C.
-bool IsCIdentifier(const std::string& name);
 
 }  // namespace keyedbin

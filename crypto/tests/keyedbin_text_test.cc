@@ -69,11 +69,4 @@ TEST(KeyedbinText, MatchesOnePrintPerElementAcrossPieces) {
   }
 }
 
-TEST(KeyedbinText, NamesAreCIdentifiersButNoKeywords) {
-  for (const char* good : {"a", "_x", "a_rc4", "Data9", "int_", "If"}) EXPECT_TRUE(keyedbin::IsCIdentifier(good)) << good;
-  for (const char* bad : {"", "9a", "my-data", "a.b_rc4", "my data", "int", "static", "_Bool", "caf\xc3\xa9"}) {
-    EXPECT_FALSE(keyedbin::IsCIdentifier(bad)) << bad;
-  }
-}
-
 }  // namespace
