@@ -172,6 +172,7 @@ TEST(KeyedbinCli, RefusesBadCommandLines) {
       {"-t3", "a", "k"},
       {"-t0", "a", "k"},
       {"-tx", "a", "k"},
+      {"-t0x4", "a", "k"},  // read as 0, which is refused, never taken as a width
       {"-A8", "a", "k"},
       {"-ss", "a", "k"},
       {"-s", "-s", "a", "k"},
