@@ -73,19 +73,6 @@ void UnregisterTemp(int slot) {
   if (slot >= 0) g_live_temps[static_cast<size_t>(slot)].clear();
 }
 
-// Six characters for a temporary name that no other run picks at the same time.
-std::string TempSuffix() {
-  static uint64_t counter = 0;
-  uint64_t x = (static_cast<uint64_t>(GetCurrentProcessId()) << 32) ^ GetTickCount64() ^ (++counter * 0x9E3779B97F4A7C15u);
-  x ^= x >> 31;
-  x *= 0xBF58476D1CE4E5B9u;
-  x ^= x >> 29;
-  static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::string suffix;
-  for (int i = 0; i < 6; ++i, x /= 36) suffix += kChars[x % 36];
-  return suffix;
-}
-
 // The file a name stands for when the name is a symbolic link or a
 // junction: the link stays, and the file it names is replaced.
 std::wstring FinalName(HANDLE h, const std::wstring& name) {
@@ -100,21 +87,6 @@ std::wstring FinalName(HANDLE h, const std::wstring& name) {
   if (length == 0 || length >= final_name.size()) return name;
   final_name.resize(length);
   return final_name;
-}
-
-// A file in the temporary folder that holds the bytes of an output written
-// in place until Commit(); the system removes it when it is closed.
-HANDLE OpenStage() {
-  wchar_t folder[MAX_PATH + 1];
-  const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
-  if (length == 0 || length > MAX_PATH) return INVALID_HANDLE_VALUE;
-  for (int i = 0; i < kMaxTempTries; ++i) {
-    const std::wstring name = std::wstring(folder) + Wide(".stage-" + TempSuffix());
-    const HANDLE h = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return h;
-  }
-  return INVALID_HANDLE_VALUE;
 }
 
 bool Rewind(HANDLE h) { return SetFilePointerEx(h, LARGE_INTEGER{}, nullptr, FILE_BEGIN) != 0; }
@@ -161,7 +133,8 @@ WriteStatus OutputFile::OpenStaged(const std::string& target) {
   // as it is until Commit().
   const WriteStatus opened = OpenThrough(target, GENERIC_READ);
   if (opened != WriteStatus::kOk) return opened;
-  const HANDLE stage = OpenStage();
+  // The bytes of an output written in place wait here until Commit().
+  const HANDLE stage = static_cast<HANDLE>(win32::OpenNamelessTemp());
   if (stage != INVALID_HANDLE_VALUE) stage_fd_ = DescriptorOf(stage);
   if (stage_fd_ < 0 && !SetEndOfFile(HandleOf(fd_))) {
     // No room to stage the bytes, and the file cannot be emptied either.
@@ -212,7 +185,7 @@ WriteStatus OutputFile::Open(const std::string& path) {
   {
     std::lock_guard<std::mutex> lock(g_live_mutex);
     for (int i = 0; i < kMaxTempTries && h == INVALID_HANDLE_VALUE; ++i) {
-      temp_path_ = JoinPath(folder, ".out-" + TempSuffix());
+      temp_path_ = JoinPath(folder, ".out-" + win32::RandomSuffix());
       h = CreateFileW(Wide(temp_path_).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                       FILE_ATTRIBUTE_NORMAL, nullptr);
       if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;

@@ -332,6 +332,32 @@ void CatchInterrupt(std::atomic<bool>* flag) {
 
 bool win32::InterruptCaught() { return g_interrupt_flag != nullptr; }
 
+std::string win32::RandomSuffix() {
+  static std::atomic<uint64_t> counter{0};
+  uint64_t x = (static_cast<uint64_t>(GetCurrentProcessId()) << 32) ^ GetTickCount64() ^
+               (++counter * 0x9E3779B97F4A7C15u);
+  x ^= x >> 31;
+  x *= 0xBF58476D1CE4E5B9u;
+  x ^= x >> 29;
+  static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::string suffix;
+  for (int i = 0; i < 6; ++i, x /= 36) suffix += kChars[x % 36];
+  return suffix;
+}
+
+void* win32::OpenNamelessTemp() {
+  wchar_t folder[MAX_PATH + 1];
+  const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+  if (length == 0 || length > MAX_PATH) return INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::wstring name = std::wstring(folder) + Wide(".scratch-" + RandomSuffix());
+    const HANDLE h = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return h;
+  }
+  return INVALID_HANDLE_VALUE;
+}
+
 bool win32::WriteAll(void* handle, const void* data, size_t size) {
   return WriteHandle(static_cast<HANDLE>(handle), data, size, nullptr);
 }
@@ -456,6 +482,21 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   // The folder's own separator, so that a path keeps one style.
   const char separator = folder.find('\\') == std::string::npos && folder.find('/') != std::string::npos ? '/' : '\\';
   return folder + separator + name;
+}
+
+// Scratch files.
+
+std::FILE* OpenScratchFile() {
+  const HANDLE h = static_cast<HANDLE>(win32::OpenNamelessTemp());
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY | _O_RDWR);
+  if (fd < 0) {
+    CloseHandle(h);
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(fd, "w+b");
+  if (file == nullptr) _close(fd);
+  return file;
 }
 
 }  // namespace support

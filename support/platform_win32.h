@@ -21,6 +21,14 @@ std::string ErrorText(unsigned long code);
 /// on any failure.
 bool WriteAll(void* handle, const void* data, size_t size);
 
+/// Six characters for a temporary name that no other run picks at the same time.
+std::string RandomSuffix();
+
+/// A file in the temporary folder for reading and writing, removed by the
+/// system once closed (or the program ends); INVALID_HANDLE_VALUE when none
+/// can be made.
+void* OpenNamelessTemp();
+
 /// True while the program handles the user's interrupt itself
 /// (CatchInterrupt): the output writer then leaves its temporary file alone.
 bool InterruptCaught();

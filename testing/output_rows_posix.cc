@@ -12,8 +12,6 @@
 namespace testing_support {
 namespace rows {
 
-bool RunsAsRoot() { return geteuid() == 0; }
-
 bool GiveTo(const std::string& path, const User& user) { return lchown(path.c_str(), user.uid, user.gid) == 0; }
 
 bool SetMode(const std::string& path, unsigned mode) { return chmod(path.c_str(), static_cast<mode_t>(mode)) == 0; }

@@ -18,8 +18,7 @@
 namespace testing_support {
 namespace rows {
 
-/// Whether the test runs as root (the rows then run as RowUser()).
-bool RunsAsRoot();
+using testing_support::RunsAsRoot;  // the rows then run as RowUser()
 /// Gives `path` (a link itself, not what it names) to `user`.
 bool GiveTo(const std::string& path, const User& user);
 /// Sets the permission bits of `path` (on Windows only the write bit of a file counts).

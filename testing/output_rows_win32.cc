@@ -7,8 +7,6 @@
 namespace testing_support {
 namespace rows {
 
-bool RunsAsRoot() { return false; }
-
 bool GiveTo(const std::string&, const User&) { return false; }
 
 bool SetMode(const std::string& path, unsigned mode) {

@@ -35,6 +35,24 @@ bool TempDir::Exists(const std::string& name) const {
 
 const char* Lacks(Need) { return nullptr; }
 
+bool RunsAsRoot() { return geteuid() == 0; }
+
+bool MakeFifo(const std::string& path) { return mkfifo(path.c_str(), 0600) == 0; }
+
+HeldFifo::HeldFifo(const std::string& path) {
+  if (MakeFifo(path)) fd_ = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+}
+
+HeldFifo::~HeldFifo() {
+  if (fd_ >= 0) close(fd_);
+}
+
+std::string HeldFifo::ReadAvailable() {
+  char buffer[65536];
+  const ssize_t n = fd_ >= 0 ? read(fd_, buffer, sizeof buffer) : -1;
+  return std::string(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+}
+
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::string& cwd, const RunOptions& options) {
   // A program that exits without reading all its input must not kill the test.

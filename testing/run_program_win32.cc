@@ -160,9 +160,21 @@ const char* Lacks(Need need) {
       return "needs a file name with characters Windows refuses";
     case Need::kLibraryPath:
       return "needs a library path searched before the program's own folder (Windows looks there first)";
+    case Need::kShell:
+      return "needs a POSIX shell (/bin/sh) for its redirections";
   }
   return nullptr;
 }
+
+bool RunsAsRoot() { return false; }
+
+bool MakeFifo(const std::string&) { return false; }
+
+HeldFifo::HeldFifo(const std::string&) {}
+
+HeldFifo::~HeldFifo() = default;
+
+std::string HeldFifo::ReadAvailable() { return {}; }
 
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
                      const RunOptions& options) {

@@ -90,6 +90,7 @@ enum class Need {
   kSymlinks,       // making symbolic links
   kAnyFileName,    // file names with characters Windows refuses ('*', '?', a line break...)
   kLibraryPath,    // a library path of the user's (LD_LIBRARY_PATH) searched before the program's folder
+  kShell,          // /bin/sh, for redirections
 };
 
 /// Why this system cannot run a row that needs `need` (for GTEST_SKIP()),
@@ -118,6 +119,31 @@ class Cli {
  private:
   std::string program_;
   RunOptions options_;
+};
+
+/// Whether the test runs as root, who may write any file (never on Windows,
+/// where a read-only file is read-only for everyone).
+bool RunsAsRoot();
+
+/// Makes a named pipe at `path`; false where the system has none
+/// (Lacks(Need::kDeviceFiles)).
+bool MakeFifo(const std::string& path);
+
+/// A named pipe made at `path` and held open for reading and writing, so that
+/// a program opens it without waiting; POSIX systems only (elsewhere ok() is
+/// false: Lacks(Need::kDeviceFiles)).
+class HeldFifo {
+ public:
+  explicit HeldFifo(const std::string& path);
+  ~HeldFifo();
+  HeldFifo(const HeldFifo&) = delete;
+  HeldFifo& operator=(const HeldFifo&) = delete;
+  bool ok() const { return fd_ >= 0; }
+  /// What the pipe holds now (up to 64 KiB), without waiting.
+  std::string ReadAvailable();
+
+ private:
+  int fd_ = -1;
 };
 
 /// Reads a file whole (empty string when it is missing).
