@@ -17,9 +17,9 @@
 # parallel, and so that a step can run anywhere its declared inputs are.
 #
 # Paths: a relative OUTPUT (or texture prefix) is relative to the current
-# build folder, a relative input to the current source folder, unless it is
-# the output of another custom command of this folder, as add_custom_command
-# takes them. A program that writes the name of its input into its output
+# build folder; a relative input names a file of the current source folder,
+# or, when there is none, of the current build folder (the output of another
+# step). A program that writes the name of its input into its output
 # (huecast, huemap) is given that name relative to the folder that holds it,
 # so outputs never hold the build machine's paths: they depend only on the
 # input bytes and the arguments.
@@ -68,20 +68,15 @@ function(_halvorne_output var path)
 endfunction()
 
 # _halvorne_input(<var> <path>): the absolute path of an input: a relative
-# path names an output of this build folder when a custom command makes it,
-# else a file of the source folder.
+# path names a file of the source folder when there is one, else a file of
+# the build folder (the output of another step).
 function(_halvorne_input var path)
-  if(NOT IS_ABSOLUTE "${path}")
-    cmake_path(ABSOLUTE_PATH path BASE_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}" NORMALIZE
-      OUTPUT_VARIABLE built)
-    get_source_file_property(generated "${built}" GENERATED)
-    if(generated)
-      set(${var} "${built}" PARENT_SCOPE)
-      return()
-    endif()
-  endif()
   cmake_path(ABSOLUTE_PATH path BASE_DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}" NORMALIZE
     OUTPUT_VARIABLE absolute)
+  if(NOT EXISTS "${absolute}")
+    cmake_path(ABSOLUTE_PATH path BASE_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}" NORMALIZE
+      OUTPUT_VARIABLE absolute)
+  endif()
   set(${var} "${absolute}" PARENT_SCOPE)
 endfunction()
 
