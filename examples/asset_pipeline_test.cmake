@@ -40,22 +40,30 @@ endfunction()
 function(configure source build generator)
   run_step("configure ${build}" ${CMAKE_COMMAND} -S "${source}" -B "${build}" -G "${generator}"
     "-DCMAKE_MAKE_PROGRAM=${${generator}_program}" "-DCMAKE_C_COMPILER=${CC}"
+    "-DDRAVO_SDK_INCLUDE_DIR=${KIT_SOURCE}/demo"
     -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF -DCMAKE_FIND_USE_SYSTEM_PACKAGE_REGISTRY=OFF ${ARGN})
 endfunction()
 set(Ninja_program "${NINJA}")
 set("Unix Makefiles_program" "${MAKE}")
 
-# build(<folder> [args]): the build's step lines in `steps`, sorted, without
-# their counters.
-function(build folder)
-  run_step("build ${folder}" ${CMAKE_COMMAND} --build "${folder}" ${ARGN})
-  string(REGEX MATCHALL "(^|\n)\\[[0-9]+/[0-9]+\\] [^\n]*" lines "${step_output}")
+# matching_lines(<var> <text> <regex>): the first group of each line of the
+# text that the regular expression matches from the line's start, sorted.
+function(matching_lines var text regex)
+  string(REGEX MATCHALL "(^|\n)${regex}" lines "${text}")
   set(found "")
   foreach(line IN LISTS lines)
-    string(REGEX REPLACE "^\n?\\[[0-9]+/[0-9]+\\] " "" line "${line}")
+    string(REGEX REPLACE "^\n?${regex}" "\\1" line "${line}")
     list(APPEND found "${line}")
   endforeach()
   list(SORT found)
+  set(${var} "${found}" PARENT_SCOPE)
+endfunction()
+
+# build(<folder> [args]): the build's step lines in `steps`, without their
+# counters.
+function(build folder)
+  run_step("build ${folder}" ${CMAKE_COMMAND} --build "${folder}" ${ARGN})
+  matching_lines(found "${step_output}" "\\[[0-9]+/[0-9]+\\] ([^\n]*)")
   set(steps "${found}" PARENT_SCOPE)
   set(build_output "${step_output}" PARENT_SCOPE)
 endfunction()
@@ -166,16 +174,8 @@ if(CHECK STREQUAL "incremental")
   # make echoes each step: the program it runs begins the line.
   function(expect_made what)
     run_step("make, ${what}" ${make})
-    string(REGEX MATCHALL "(^|\n)/[^ \n]*/[^/ \n]+ " lines "${step_output}")
-    set(programs "")
-    foreach(line IN LISTS lines)
-      string(REGEX REPLACE "^.*/([^/ ]+) $" "\\1" program "${line}")
-      list(APPEND programs "${program}")
-    endforeach()
-    list(SORT programs)
-    if(NOT programs STREQUAL ARGN)
-      message(FATAL_ERROR "make, ${what}, ran ${programs}, not ${ARGN}:\n${step_output}")
-    endif()
+    matching_lines(steps "${step_output}" "/[^ \n]*/([^/ \n]+) ")
+    expect_steps("make, ${what}" ${ARGN})
   endfunction()
   file(TOUCH "${made}/assets/hero.png")
   expect_made("hero.png touched" huemap kelvane_convert)
