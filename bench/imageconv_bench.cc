@@ -11,7 +11,7 @@
 
 #include "ppm_image.h"
 #include "ppm_reference.h"
-#include "value_lines.h"
+#include "support/c_text.h"
 
 namespace {
 
@@ -51,9 +51,14 @@ void BM_LinesPrintf(benchmark::State& state) {
 void BM_LinesTable(benchmark::State& state) {
   const std::vector<uint16_t> words(g_colors.begin(), g_colors.end());
   for (auto _ : state) {
-    std::string text;
-    textout::AppendValueLines(words.data(), words.size(), 0, 16, textout::HexForm::kWord, &text);
-    benchmark::DoNotOptimize(text.data());
+    size_t size = 0;
+    support::CTextWriter text([&size](const char*, size_t n) {
+      size += n;
+      return true;
+    });
+    text.AppendValues(words.data(), words.size(), 0, ppm::ValueLines(4, false, 16));
+    text.Flush();
+    benchmark::DoNotOptimize(size);
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * g_colors.size()));
 }

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "ppm_image.h"
+#include "support/c_text.h"
 #include "tile_data.h"
-#include "value_lines.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1u << 16)) return 0;
@@ -27,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> indexes(count);
     const size_t indexed = ppm::IndexPixels(pixels, count, &table, indexes.data());
     if (indexed > count || table.count() > capacity) __builtin_trap();
-    std::string text;
-    textout::AppendValueLines(indexes.data(), indexed, 0, 16, textout::HexForm::kByteSpaced, &text);
+    support::CTextWriter text([](const char*, size_t) { return true; });
+    text.AppendValues(indexes.data(), indexed, 0, ppm::ValueLines(2, true, 16));
     if (indexed == count && width % tiles::kTileSide == 0 && height % tiles::kTileSide == 0) {
       std::vector<uint8_t> tiled(tiles::TileBytes(width, height, capacity == 16));
       tiles::ArrangeTiles(indexes.data(), width, height, capacity == 16, tiled.data());

@@ -12,9 +12,9 @@ namespace {
 // BINARY files: names beginning "ok" hold a fixed text, others are missing.
 class FakeFiles : public resparser::FileReader {
  public:
-  resparser::FileStatus Copy(const std::string& name, resparser::TextSink* out) override {
+  resparser::FileStatus Copy(const std::string& name, support::CTextWriter* out) override {
     if (name.compare(0, 2, "ok") != 0) return resparser::FileStatus::kCannotOpen;
-    out->Write("file\\n", 6);
+    out->Append("file\\n");
     return resparser::FileStatus::kOk;
   }
 };

@@ -45,7 +45,9 @@ for name in "${targets[@]}"; do
   mkdir -p "$scratch/$name" "$scratch/$name-crashes"
   echo "== $name: $seconds s"
   # The scratch folder comes first: libFuzzer writes new inputs there only.
-  if ! "$program" -max_total_time="$seconds" "${runs[@]}" -print_final_stats=1 \
+  # An input that runs longer than the time-out is reported as a finding,
+  # instead of stalling the run for libFuzzer's default twenty minutes.
+  if ! "$program" -max_total_time="$seconds" -timeout=10 "${runs[@]}" -print_final_stats=1 \
       -artifact_prefix="$scratch/$name-crashes/" "$scratch/$name" "fuzz/corpus/$name"; then
     echo "== $name: FINDING, see $scratch/$name-crashes/" >&2
     status=1

@@ -1,6 +1,7 @@
-// What the mains of huecast, huemap and huetile share: the one failure
-// message, which names the image, the comment line that describes it, and
-// standard output as a sink for the value lines.
+// What the mains of huecast, huemap and huetile share: the failure message,
+// which names the image, the line before it that says why, the check of a
+// label, the comment line that describes the image, and standard output as
+// a sink for the value lines.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "ppm_image.h"
+#include "support/c_text.h"
 #include "support/file_io.h"
 
 namespace converter_cli {
@@ -15,28 +17,79 @@ namespace converter_cli {
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 
-inline std::string CannotConvertMessage(const char* path) {
-  return std::string("Cannot convert file \"") + path + "\".\n";
-}
-
 inline int CannotConvert(const char* path) {
-  std::fputs(CannotConvertMessage(path).c_str(), stderr);
+  std::fprintf(stderr, "Cannot convert file \"%s\".\n", path);
   return kExitFailure;
 }
 
-/// "\t/* <path>: WIDTH=<w> HEIGHT=<h> DEPTH=<max> */\n"
+/// Why the image was refused, worded for the line before the cannot-convert
+/// message.
+inline std::string RefusalReason(const char* path, const ppm::Problem& problem) {
+  static const char* const kTokens[] = {"magic number", "width", "height", "maximum value"};
+  const std::string token = kTokens[problem.token & 3];
+  const std::string name = std::string("\"") + path + "\"";
+  switch (problem.what) {
+    case ppm::Refusal::kNone: return "";
+    case ppm::Refusal::kCannotOpen: return "cannot open " + name + " for reading";
+    case ppm::Refusal::kFolder: return name + " is a folder";
+    case ppm::Refusal::kNotRegular: return name + " is not a regular file";
+    case ppm::Refusal::kReadError: return "cannot read " + name;
+    case ppm::Refusal::kNoMemory: return "not enough memory to read " + name;
+    case ppm::Refusal::kPlainPpm: return "plain (P3) PPM is not supported";
+    case ppm::Refusal::kNotPpm: return "not a binary PPM image: it does not begin with \"P6\"";
+    case ppm::Refusal::kNotNumber: return "the " + token + " is not a decimal number";
+    case ppm::Refusal::kMaxValue:
+      return "maximum value " + std::to_string(problem.value) + " is not supported: only 255";
+    case ppm::Refusal::kSide:
+      return token + " " + std::to_string(problem.value) + " is not supported: it must be at least 1";
+    case ppm::Refusal::kTooLarge:
+      return "the image is too large: at most " + std::to_string(ppm::kMaxPixelBytes >> 20) + " MiB of pixel data";
+    case ppm::Refusal::kShortData:
+      return "image data ends after " + std::to_string(problem.have) + " of " + std::to_string(problem.want) +
+             " bytes";
+    case ppm::Refusal::kHeaderEnds:
+      break;
+  }
+  return problem.token == 0 ? "no PPM header: the file ends before \"P6\""
+                            : "the header ends before the " + token;
+}
+
+/// The cannot-convert message after a line that says why.
+inline int CannotConvert(const char* path, const ppm::Problem& problem) {
+  if (problem.what != ppm::Refusal::kNone) std::fprintf(stderr, "Error: %s\n", RefusalReason(path, problem).c_str());
+  return CannotConvert(path);
+}
+
+/// A label must make C identifiers of the names built on it: refused (with
+/// the cannot-convert message for `path`) when it is not one, or a keyword.
+inline bool CheckLabel(const std::string& label, const char* path, int* status) {
+  const support::CNameStatus name = support::CheckCName(label);
+  if (name == support::CNameStatus::kValid) return true;
+  std::fprintf(stderr, "Error: label \"%s\" is %s\n", label.c_str(),
+               name == support::CNameStatus::kKeyword ? "a C keyword" : "not a C identifier");
+  *status = CannotConvert(path);
+  return false;
+}
+
+/// "\t/* <path>: WIDTH=<w> HEIGHT=<h> DEPTH=<max> */\n", with a backslash
+/// between any '*' and '/' of the path, so that the comment neither ends nor
+/// opens another one early whatever the path holds.
 inline std::string ImageComment(const char* path, const ppm::Header& header) {
-  return std::string("\t/* ") + path + ": WIDTH=" + std::to_string(header.width) +
-         " HEIGHT=" + std::to_string(header.height) + " DEPTH=" + std::to_string(header.max_value) + " */\n";
+  std::string text = "\t/* ";
+  for (const char* p = path; *p != '\0'; ++p) {
+    text += *p;
+    if ((p[0] == '*' && p[1] == '/') || (p[0] == '/' && p[1] == '*')) text += '\\';
+  }
+  return text + ": WIDTH=" + std::to_string(header.width) + " HEIGHT=" + std::to_string(header.height) +
+         " DEPTH=" + std::to_string(header.max_value) + " */\n";
 }
 
 inline bool WriteStdout(const char* data, size_t size) { return std::fwrite(data, 1, size, stdout) == size; }
 
-/// The checked close of standard output at exit: a lost output fails the
-/// run with the cannot-convert message (none before an image was named).
-inline int Finish(int status, const char* ppm_path) {
-  const std::string message = ppm_path != nullptr ? CannotConvertMessage(ppm_path) : std::string();
-  return support::CloseStdout(status, message.c_str());
+/// The end of a run that wrote to standard output: a lost output fails it
+/// with the cannot-convert message.
+inline int FinishStdout(const char* path) {
+  return support::FlushStdout() ? kExitOk : CannotConvert(path);
 }
 
 }  // namespace converter_cli

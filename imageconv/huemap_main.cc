@@ -7,14 +7,13 @@
 
 #include "converter_cli.h"
 #include "ppm_image.h"
-#include "value_lines.h"
+#include "support/c_text.h"
+#include "support/tool_main.h"
 
 namespace {
 
 using converter_cli::CannotConvert;
 using converter_cli::kExitFailure;
-using converter_cli::kExitOk;
-constexpr int kValuesPerLine = 16;
 constexpr int kPaletteSize = 256;
 
 struct Options {
@@ -32,10 +31,13 @@ int ParseArgs(int argc, char** argv, Options* options) {
   return -1;
 }
 
-
 int Run(const Options& options) {
+  int status = kExitFailure;
+  if (!converter_cli::CheckLabel(options.label, options.ppm_path, &status)) return status;
   ppm::Image image;
-  if (ppm::LoadImage(options.ppm_path, &image) != ppm::LoadStatus::kOk) return CannotConvert(options.ppm_path);
+  if (ppm::LoadImage(options.ppm_path, &image) != ppm::LoadStatus::kOk) {
+    return CannotConvert(options.ppm_path, image.problem);
+  }
   ppm::PaletteTable table(kPaletteSize);
   const size_t count = image.pixel_count();
   std::unique_ptr<uint8_t[]> indexes(new (std::nothrow) uint8_t[count]);
@@ -44,13 +46,13 @@ int Run(const Options& options) {
   // been pixel by pixel.
   const size_t indexed = ppm::IndexPixels(image.pixels, count, &table, indexes.get());
 
-  textout::BlockOutput out(converter_cli::WriteStdout);
+  support::CTextWriter out(converter_cli::WriteStdout);
   const std::string width = std::to_string(image.header.width);
   const std::string height = std::to_string(image.header.height);
   out.Append(std::string("const unsigned char ") + options.label + "_Texel[" + width + " * " + height +
              "] =\n{\n");
   out.Append(converter_cli::ImageComment(options.ppm_path, image.header));
-  out.AppendValues(indexes.get(), indexed, 0, kValuesPerLine, textout::HexForm::kByteSpaced);
+  out.AppendValues(indexes.get(), indexed, 0, ppm::ValueLines(2, true, 16));
   if (indexed < count) {
     out.Flush();
     fputs("huemap: Error too many colors (over 256)\n", stderr);
@@ -61,17 +63,15 @@ int Run(const Options& options) {
              "] =\n{\n");
   uint16_t palette[kPaletteSize];
   for (int i = 0; i < kPaletteSize; ++i) palette[i] = table.Entry(i);
-  out.AppendValues(palette, kPaletteSize, 0, kValuesPerLine, textout::HexForm::kWordSpaced);
+  out.AppendValues(palette, kPaletteSize, 0, ppm::ValueLines(4, true, 16));
   out.Append("\n};\n\n");
   out.Flush();
-  return kExitOk;
+  return converter_cli::FinishStdout(options.ppm_path);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options options;
-  int status = ParseArgs(argc, argv, &options);
-  if (status < 0) status = Run(options);
-  return converter_cli::Finish(status, options.ppm_path);
+  // Run checks standard output itself, naming the image.
+  return support::ToolMain(argc, argv, ParseArgs, Run, nullptr);
 }

@@ -12,9 +12,11 @@
 
 #include "converter_cli.h"
 #include "ppm_image.h"
+#include "support/c_text.h"
 #include "support/output_file.h"
+#include "support/platform.h"
+#include "support/tool_main.h"
 #include "tile_data.h"
-#include "value_lines.h"
 
 namespace {
 
@@ -112,7 +114,6 @@ int ParseArgs(int argc, char** argv, Options* options) {
   return -1;
 }
 
-
 // An output that cannot be written is named first: the cannot-convert line
 // that follows names only the image.
 int CannotOpenOutput(const Options& options) {
@@ -131,8 +132,17 @@ int CannotWriteOutput(const Options& options, int error) {
 }
 
 int Run(const Options& options) {
+  int status = kExitFailure;
+  if (!options.label.empty() && !converter_cli::CheckLabel(options.label, options.ppm_path, &status)) return status;
+  // Replacing the image with its own conversion would destroy it.
+  if (support::IsSameRegularFile(options.output_path, options.ppm_path)) {
+    fprintf(stderr, "Error: output file \"%s\" is the input file \"%s\"\n", options.output_path, options.ppm_path);
+    return CannotConvert(options.ppm_path);
+  }
   ppm::Image image;
-  if (ppm::LoadImage(options.ppm_path, &image) != ppm::LoadStatus::kOk) return CannotConvert(options.ppm_path);
+  if (ppm::LoadImage(options.ppm_path, &image) != ppm::LoadStatus::kOk) {
+    return CannotConvert(options.ppm_path, image.problem);
+  }
   const int width = image.width();
   const int height = image.height();
   // The tile walk would leave the image otherwise.
@@ -177,7 +187,7 @@ int Run(const Options& options) {
     }
     if (texel) put(tiled.get(), tile_bytes);
   } else {
-    textout::BlockOutput out([&put](const char* data, size_t size) { return put(data, size); });
+    support::CTextWriter out([&put](const char* data, size_t size) { return put(data, size); });
     if (palette) tiles::WriteCPalette(options.label, *table, palette_count, &out);
     if (texel) tiles::WriteCTexel(options.label, width, height, tiled.get(), tile_bytes, &out);
     out.Flush();
@@ -189,8 +199,6 @@ int Run(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options options;
-  int status = ParseArgs(argc, argv, &options);
-  if (status < 0) status = Run(options);
-  return converter_cli::Finish(status, options.ppm_path);
+  // Nothing but the output file is written: standard output stays unused.
+  return support::ToolMain(argc, argv, ParseArgs, Run, nullptr);
 }

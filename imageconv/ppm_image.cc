@@ -1,6 +1,7 @@
 #include "ppm_image.h"
 
 #include <climits>
+#include <cstdint>
 #include <new>
 #include <string>
 
@@ -20,7 +21,9 @@ bool ParseNumber(const std::string& token, long long* value) {
 
 }  // namespace
 
-bool ReadHeader(const uint8_t* data, size_t size, Header* header) {
+bool ReadHeader(const uint8_t* data, size_t size, Header* header, Problem* problem) {
+  Problem ignored;
+  if (problem == nullptr) problem = &ignored;
   long long* const numbers[] = {&header->width, &header->height, &header->max_value};
   int tokens = 0;  // taken so far: the magic, then the three numbers
   size_t line = 0;
@@ -37,8 +40,13 @@ bool ReadHeader(const uint8_t* data, size_t size, Header* header) {
         while (pos < end && !IsSpace(data[pos])) ++pos;
         const std::string token(reinterpret_cast<const char*>(data + start), pos - start);
         if (tokens == 0) {
-          if (token != "P6") return false;
+          if (token != "P6") {
+            problem->what = token == "P3" ? Refusal::kPlainPpm : Refusal::kNotPpm;
+            return false;
+          }
         } else if (!ParseNumber(token, numbers[tokens - 1])) {
+          problem->what = Refusal::kNotNumber;
+          problem->token = tokens;
           return false;
         }
         if (++tokens == 4) {
@@ -49,14 +57,31 @@ bool ReadHeader(const uint8_t* data, size_t size, Header* header) {
     }
     line = next;
   }
+  problem->what = Refusal::kHeaderEnds;
+  problem->token = tokens;
   return false;
 }
 
-bool IsConvertible(const Header& header) {
-  if (header.max_value != 255) return false;
-  if (header.width <= 0 || header.height <= 0) return false;
-  if (header.width > kMaxPixelBytes || header.height > kMaxPixelBytes) return false;
-  return header.width * header.height <= kMaxPixelBytes / 3;
+bool IsConvertible(const Header& header, Problem* problem) {
+  Problem ignored;
+  if (problem == nullptr) problem = &ignored;
+  if (header.max_value != 255) {
+    problem->what = Refusal::kMaxValue;
+    problem->value = header.max_value;
+    return false;
+  }
+  if (header.width <= 0 || header.height <= 0) {
+    problem->what = Refusal::kSide;
+    problem->token = header.width <= 0 ? 1 : 2;
+    problem->value = header.width <= 0 ? header.width : header.height;
+    return false;
+  }
+  if (header.width > kMaxPixelBytes || header.height > kMaxPixelBytes ||
+      header.width * header.height > kMaxPixelBytes / 3) {
+    problem->what = Refusal::kTooLarge;
+    return false;
+  }
+  return true;
 }
 
 void PackPixels(const uint8_t* rgb, size_t count, uint16_t* out) {
@@ -64,11 +89,35 @@ void PackPixels(const uint8_t* rgb, size_t count, uint16_t* out) {
 }
 
 LoadStatus LoadImage(const std::string& path, Image* image) {
-  if (support::ReadWholeFile(path, &image->file) != support::ReadStatus::kOk) return LoadStatus::kCannotConvert;
-  if (!ReadHeader(image->file.data(), image->file.size(), &image->header) || !IsConvertible(image->header)) {
+  Problem& problem = image->problem;
+  support::FileFacts facts;
+  switch (support::ReadWholeFile(path, &image->file, UINT64_MAX, &facts)) {
+    case support::ReadStatus::kOk:
+      break;
+    case support::ReadStatus::kCannotOpen:
+      problem.what = Refusal::kCannotOpen;
+      return LoadStatus::kCannotConvert;
+    case support::ReadStatus::kNotRegular:
+      problem.what = facts.is_directory ? Refusal::kFolder : Refusal::kNotRegular;
+      return LoadStatus::kCannotConvert;
+    case support::ReadStatus::kReadError:
+      problem.what = Refusal::kReadError;
+      return LoadStatus::kCannotConvert;
+    case support::ReadStatus::kNoMemory:
+      problem.what = Refusal::kNoMemory;
+      return LoadStatus::kCannotConvert;
+  }
+  if (!ReadHeader(image->file.data(), image->file.size(), &image->header, &problem) ||
+      !IsConvertible(image->header, &problem)) {
     return LoadStatus::kCannotConvert;
   }
-  if (image->file.size() - image->header.data_offset < PixelBytes(image->header)) return LoadStatus::kShortData;
+  const size_t available = image->file.size() - image->header.data_offset;
+  if (available < PixelBytes(image->header)) {
+    problem.what = Refusal::kShortData;
+    problem.have = available;
+    problem.want = PixelBytes(image->header);
+    return LoadStatus::kShortData;
+  }
   image->pixels = image->file.data() + image->header.data_offset;
   return LoadStatus::kOk;
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/c_text.h"
+
 namespace ppm {
 
 /// The largest pixel data accepted (width x height x 3 bytes).
@@ -23,16 +25,45 @@ struct Header {
   size_t data_offset = 0;
 };
 
+/// Why an image was refused.
+enum class Refusal {
+  kNone,
+  kCannotOpen,  // the file could not be opened
+  kFolder,      // the path names a folder
+  kNotRegular,  // a pipe, a device...
+  kReadError,
+  kNoMemory,
+  kPlainPpm,    // the magic is "P3": a text image
+  kNotPpm,      // another magic
+  kHeaderEnds,  // the file ends before header token `token`
+  kNotNumber,   // header token `token` is not a decimal number
+  kMaxValue,    // a maximum value (`value`) other than 255
+  kSide,        // a side (token 1 width, 2 height) of `value` pixels, not positive
+  kTooLarge,    // more than kMaxPixelBytes of pixel data
+  kShortData,   // `have` of the `want` bytes of pixel data
+};
+
+/// A refusal and what it concerns, for the converter to word.
+struct Problem {
+  Refusal what = Refusal::kNone;
+  int token = 0;  // header tokens: 0 the magic, 1 width, 2 height, 3 maximum value
+  long long value = 0;
+  uint64_t have = 0;
+  uint64_t want = 0;
+};
+
 /// Reads the header at the start of `data`: lines whose first character is
 /// '#' are skipped whole; the magic "P6", width, height and maximum value are
 /// white-space separated tokens spread over any number of lines; the rest of
 /// the line holding the maximum value is discarded. False on a wrong magic, a
-/// token that is not a decimal number, or an end before the fourth token.
-bool ReadHeader(const uint8_t* data, size_t size, Header* header);
+/// token that is not a decimal number, or an end before the fourth token;
+/// `*problem` (when given) says which.
+bool ReadHeader(const uint8_t* data, size_t size, Header* header, Problem* problem = nullptr);
 
 /// True when the image is one the converters take: maximum value 255, both
-/// sides positive and at most kMaxPixelBytes of pixel data.
-bool IsConvertible(const Header& header);
+/// sides positive and at most kMaxPixelBytes of pixel data. `*problem` (when
+/// given) says why not.
+bool IsConvertible(const Header& header, Problem* problem = nullptr);
 
 /// Bytes of pixel data of a convertible image.
 inline size_t PixelBytes(const Header& header) {
@@ -59,6 +90,7 @@ enum class LoadStatus {
 struct Image {
   std::vector<uint8_t> file;
   Header header;
+  Problem problem;  // why it was not loaded
   const uint8_t* pixels = nullptr;  // PixelBytes(header) bytes when loaded
   int width() const { return static_cast<int>(header.width); }
   int height() const { return static_cast<int>(header.height); }
@@ -66,8 +98,17 @@ struct Image {
 };
 
 /// Reads the PPM file at `path` (a regular file) whole, with its header.
-/// Bytes after the pixel data are ignored.
+/// Bytes after the pixel data are ignored. Anything but kOk leaves the
+/// reason in `image->problem`.
 LoadStatus LoadImage(const std::string& path, Image* image);
+
+/// The converters' value lines: `digits` hexadecimal digits a value, ", "
+/// after each when `spaced` (else ","), "\t" before the first value of each
+/// line of `per_line` and "\n" after its last; a last partial line gets no
+/// line end.
+inline support::HexLayout ValueLines(int digits, bool spaced, size_t per_line) {
+  return support::HexLayout{digits, false, spaced, per_line, "\t", "\n"};
+}
 
 /// An ordered list of distinct colour values, in the order they were first
 /// looked up, with a fixed capacity (at most 256). Lookups take constant

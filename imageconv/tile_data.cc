@@ -34,21 +34,21 @@ std::string BinaryPalette(const ppm::PaletteTable& table, int count) {
 }
 
 void WriteCPalette(const std::string& label, const ppm::PaletteTable& table, int count,
-                   textout::BlockOutput* out) {
+                   support::CTextWriter* out) {
   std::vector<uint16_t> entries(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) entries[static_cast<size_t>(i)] = table.Entry(i);
   out->Append("const int Num_" + label + "_Palette = " + std::to_string(count) + ";\n\n");
   out->Append("const unsigned short " + label + "_Palette[] =\n{\n");
-  out->AppendValues(entries.data(), entries.size(), 0, 8, textout::HexForm::kWordSpaced);
+  out->AppendValues(entries.data(), entries.size(), 0, ppm::ValueLines(4, true, 8));
   out->Append("\n};\n\n");
 }
 
 void WriteCTexel(const std::string& label, int width, int height, const uint8_t* bytes, size_t size,
-                 textout::BlockOutput* out) {
+                 support::CTextWriter* out) {
   out->Append("const int Num_" + label + "_Texel = " + std::to_string(width) + " * " + std::to_string(height) +
               ";\n\n");
   out->Append("const unsigned char " + label + "_Texel[] =\n{\n");
-  out->AppendValues(bytes, size, 0, 16, textout::HexForm::kByteSpaced);
+  out->AppendValues(bytes, size, 0, ppm::ValueLines(2, true, 16));
   out->Append("\n};\n\n");
 }
 

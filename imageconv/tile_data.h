@@ -7,7 +7,7 @@
 #include <string>
 
 #include "ppm_image.h"
-#include "value_lines.h"
+#include "support/c_text.h"
 
 namespace tiles {
 
@@ -34,11 +34,11 @@ std::string BinaryPalette(const ppm::PaletteTable& table, int count);
 
 /// The C source palette block: its count, then the entries in lines of 8.
 void WriteCPalette(const std::string& label, const ppm::PaletteTable& table, int count,
-                   textout::BlockOutput* out);
+                   support::CTextWriter* out);
 
 /// The C source index block for a `width` x `height` image: its count, then
 /// the `size` bytes in lines of 16.
 void WriteCTexel(const std::string& label, int width, int height, const uint8_t* bytes, size_t size,
-                 textout::BlockOutput* out);
+                 support::CTextWriter* out);
 
 }  // namespace tiles

@@ -26,21 +26,23 @@ namespace {
 // with no reduction after it.
 class Parser {
  public:
-  Parser(ByteSource* source, TextSink* out, FileReader* files, TranslationState* state, std::string* file)
+  Parser(ByteSource* source, support::CTextWriter* out, FileReader* files, TranslationState* state,
+         std::string* file)
       : scanner_(source, &state->scan), out_(out), files_(files), state_(state), file_(file) {}
 
   ParseStatus Run();
 
  private:
-  void Put(const std::string& s) { out_->Write(s.data(), s.size()); }
-  void Put(const char* s) { Put(std::string(s)); }
+  void Put(const std::string& s) { out_->Append(s); }
+  void Put(const char* s) { out_->Append(s); }
   // The failure at token `t`, which cannot continue the description.
   static ParseStatus Fail(Token t) { return t == Token::kReadError ? ParseStatus::kReadError : ParseStatus::kSyntaxError; }
   void WriteKey(const std::string& key, const std::string& keyword);
   ParseStatus CopyFile(const std::string& name);
+  ParseStatus CheckName(const std::string& name) const;
 
   Scanner scanner_;
-  TextSink* out_;
+  support::CTextWriter* out_;
   FileReader* files_;
   TranslationState* state_;
   std::string* file_;
@@ -57,6 +59,22 @@ ParseStatus Parser::CopyFile(const std::string& name) {
   return status == FileStatus::kCannotOpen ? ParseStatus::kFileOpenError : ParseStatus::kFileReadError;
 }
 
+// The name becomes that of a C array at file scope, beside every other
+// table of the run and the names the generated file uses itself.
+ParseStatus Parser::CheckName(const std::string& name) const {
+  switch (support::CheckCName(name)) {
+    case support::CNameStatus::kValid:
+      break;
+    case support::CNameStatus::kNotIdentifier:
+      return ParseStatus::kNotIdentifier;
+    case support::CNameStatus::kKeyword:
+      return ParseStatus::kKeyword;
+  }
+  if (name == "resourceArray" || name == "ENVResource" || name == "NULL") return ParseStatus::kReservedName;
+  if (state_->resource_names.count(name) != 0) return ParseStatus::kDuplicateName;
+  return ParseStatus::kOk;
+}
+
 ParseStatus Parser::Run() {
   Token t = scanner_.Next();
   for (;;) {
@@ -67,8 +85,11 @@ ParseStatus Parser::Run() {
     if ((t = scanner_.Next()) != Token::kWord) return Fail(t);
     std::string name = scanner_.text();
     if ((t = scanner_.Next()) != Token::kResourceClose) return Fail(t);
+    const ParseStatus named = CheckName(name);
+    if (named != ParseStatus::kOk) return named;
     Put("static ENVResource " + name + "[] = {\n");
     state_->resources.push_back(name);
+    state_->resource_names.insert(name);
 
     // resource: resource_header groups . resource_end
     t = scanner_.Next();
@@ -116,8 +137,8 @@ ParseStatus Parser::Run() {
 
 }  // namespace
 
-ParseStatus ParseDescription(ByteSource* source, TextSink* out, FileReader* files, TranslationState* state,
-                             std::string* file) {
+ParseStatus ParseDescription(ByteSource* source, support::CTextWriter* out, FileReader* files,
+                             TranslationState* state, std::string* file) {
   try {
     Parser parser(source, out, files, state, file);
     return parser.Run();
@@ -127,26 +148,30 @@ ParseStatus ParseDescription(ByteSource* source, TextSink* out, FileReader* file
   }
 }
 
-void WriteIncludeLine(TextSink* out) {
-  static const char kLine[] = "#include <dravo.h>\n";
-  out->Write(kLine, sizeof kLine - 1);
-}
+void WriteIncludeLine(support::CTextWriter* out) { out->Append("#include <dravo.h>\n"); }
 
-void WriteArrayBlock(const TranslationState& state, TextSink* out) {
-  std::string block = "ENVResource* resourceArray[]=\n{\n  ";
-  for (const std::string& name : state.resources) block += " " + name + ",";
-  block += " NULL\n};\n";
-  out->Write(block.data(), block.size());
+void WriteArrayBlock(const TranslationState& state, support::CTextWriter* out) {
+  out->Append("ENVResource* resourceArray[]=\n{\n  ");
+  for (const std::string& name : state.resources) {
+    out->Append(" ");
+    out->Append(name);
+    out->Append(",");
+  }
+  out->Append(" NULL\n};\n");
 }
 
 ParseStatus TranslateText(const std::string& description, size_t chunk, FileReader* files, TranslationState* state,
                           std::string* out, std::string* file) {
-  StringSink sink;
+  out->clear();
+  support::CTextWriter writer([out](const char* data, size_t size) {
+    out->append(data, size);
+    return true;
+  });
   MemorySource source(description, chunk);
-  WriteIncludeLine(&sink);
-  ParseStatus status = ParseDescription(&source, &sink, files, state, file);
-  if (status == ParseStatus::kOk) WriteArrayBlock(*state, &sink);
-  *out = std::move(sink.text);
+  WriteIncludeLine(&writer);
+  ParseStatus status = ParseDescription(&source, &writer, files, state, file);
+  if (status == ParseStatus::kOk) WriteArrayBlock(*state, &writer);
+  writer.Flush();
   return status;
 }
 

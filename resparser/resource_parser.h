@@ -4,25 +4,13 @@
 
 #include <cstddef>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "resource_scanner.h"
+#include "support/c_text.h"
 
 namespace resparser {
-
-/// Where the generated C text goes.
-class TextSink {
- public:
-  virtual ~TextSink() = default;
-  virtual void Write(const char* data, size_t size) = 0;
-};
-
-/// Collects the generated text in memory.
-class StringSink : public TextSink {
- public:
-  void Write(const char* data, size_t size) override { text.append(data, size); }
-  std::string text;
-};
 
 /// How copying the file of a BINARY entry ended.
 enum class FileStatus { kOk, kCannotOpen, kReadError };
@@ -32,7 +20,7 @@ enum class FileStatus { kOk, kCannotOpen, kReadError };
 class FileReader {
  public:
   virtual ~FileReader() = default;
-  virtual FileStatus Copy(const std::string& name, TextSink* out) = 0;
+  virtual FileStatus Copy(const std::string& name, support::CTextWriter* out) = 0;
 };
 
 /// Everything that lives for the whole run and carries over from one
@@ -43,6 +31,8 @@ struct TranslationState {
   std::string group;
   /// The resource names in the order of their headers.
   std::vector<std::string> resources;
+  /// The same names, to find a second table of one name at once.
+  std::unordered_set<std::string> resource_names;
 };
 
 enum class ParseStatus {
@@ -52,19 +42,25 @@ enum class ParseStatus {
   kFileReadError,  // ... or not read whole
   kReadError,      // the description could not be read
   kNoMemory,
+  // A resource name that would not compile as the name of its table
+  // (scan.line and scan.last_text tell where and which):
+  kNotIdentifier,  // not a C identifier
+  kKeyword,        // a C keyword
+  kReservedName,   // a name the generated file itself uses
+  kDuplicateName,  // the name of an earlier table of the run
 };
 
 /// Parses one description from `source` to its end, writing each rule's
 /// text to `out` as the rule completes: a failure leaves the text written up
 /// to that point. `*file` names the file of a failed BINARY entry.
-ParseStatus ParseDescription(ByteSource* source, TextSink* out, FileReader* files, TranslationState* state,
-                             std::string* file);
+ParseStatus ParseDescription(ByteSource* source, support::CTextWriter* out, FileReader* files,
+                             TranslationState* state, std::string* file);
 
 /// The first line of a generated file.
-void WriteIncludeLine(TextSink* out);
+void WriteIncludeLine(support::CTextWriter* out);
 
 /// The resourceArray block that lists every resource of the run.
-void WriteArrayBlock(const TranslationState& state, TextSink* out);
+void WriteArrayBlock(const TranslationState& state, support::CTextWriter* out);
 
 /// A whole generated file for one description held in memory, read in
 /// pieces of `chunk` bytes: the include line, the tables and (after a

@@ -1,8 +1,5 @@
 #include "resource_scanner.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 
 namespace resparser {
@@ -41,13 +38,7 @@ long MemorySource::Read(char* buffer, size_t size) {
   return static_cast<long>(n);
 }
 
-long FdSource::Read(char* buffer, size_t size) {
-  for (;;) {
-    ssize_t n = read(fd_, buffer, size);
-    if (n >= 0) return static_cast<long>(n);
-    if (errno != EINTR) return -1;
-  }
-}
+long FileSource::Read(char* buffer, size_t size) { return static_cast<long>(file_->Read(buffer, size)); }
 
 Scanner::Scanner(ByteSource* source, ScanState* state) : source_(source), state_(state), buffer_(kBlockSize) {}
 

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/platform.h"
+
 namespace resparser {
 
 /// Where the bytes of a description come from.
@@ -30,14 +32,14 @@ class MemorySource : public ByteSource {
   size_t pos_ = 0;
 };
 
-/// Reads an open file descriptor (retrying interrupted reads).
-class FdSource : public ByteSource {
+/// Reads an open file: a regular file, a pipe or standard input.
+class FileSource : public ByteSource {
  public:
-  explicit FdSource(int fd) : fd_(fd) {}
+  explicit FileSource(support::File* file) : file_(file) {}
   long Read(char* buffer, size_t size) override;
 
  private:
-  int fd_;
+  support::File* file_;
 };
 
 enum class Token {

@@ -1,5 +1,6 @@
 #include "support/c_text.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "support/byte_order.h"
@@ -31,6 +32,48 @@ const HexPairs& Pairs() {
   return pairs;
 }
 
+// Formats `count` values, the first of them in column `column` of its line,
+// into `p`, and returns the end. The digit count is a template argument, so
+// that the inner loop runs over a line with no branch of its own.
+template <int kBytes, typename Value>
+char* FormatLines(const Value* values, size_t count, size_t column, const HexLayout& layout, char* p) {
+  const char(*pairs)[2] = layout.upper_case ? Pairs().upper : Pairs().lower;
+  const size_t open_length = std::strlen(layout.line_open);
+  const size_t close_length = std::strlen(layout.line_close);
+  const size_t separator = layout.space_after ? 2 : 1;
+  size_t i = 0;
+  while (i < count) {
+    if (column == 0) {
+      std::memcpy(p, layout.line_open, open_length);
+      p += open_length;
+    }
+    const size_t take = std::min(count - i, layout.per_line - column);
+    for (const size_t end = i + take; i < end; ++i) {
+      const uint32_t v = values[i];
+      p[0] = '0';
+      p[1] = 'x';
+      p += 2;
+      for (int b = kBytes - 1; b >= 0; --b) {
+        const char* pair = pairs[(v >> (8 * b)) & 0xFF];
+        p[0] = pair[0];
+        p[1] = pair[1];
+        p += 2;
+      }
+      // Both separator bytes are stored; only the layout's count is kept.
+      p[0] = ',';
+      p[1] = ' ';
+      p += separator;
+    }
+    column += take;
+    if (column == layout.per_line) {
+      std::memcpy(p, layout.line_close, close_length);
+      p += close_length;
+      column = 0;
+    }
+  }
+  return p;
+}
+
 }  // namespace
 
 void CTextWriter::Append(std::string_view text) {
@@ -42,39 +85,23 @@ void CTextWriter::Append(std::string_view text) {
 template <typename Value>
 void CTextWriter::AppendLines(const Value* values, size_t count, size_t position, const HexLayout& layout) {
   if (count == 0 || layout.per_line == 0 || failed_) return;
-  const char(*pairs)[2] = layout.upper_case ? Pairs().upper : Pairs().lower;
   const size_t bytes = static_cast<size_t>(layout.digits) / 2;
-  const size_t open_length = std::strlen(layout.line_open);
-  const size_t close_length = std::strlen(layout.line_close);
-  const size_t value_width = 2 + 2 * bytes + 1 + (layout.space_after ? 1 : 0);
+  const size_t value_width = 2 + 2 * bytes + 2;
   const size_t lines = count / layout.per_line + 2;
   const size_t old_size = buffer_.size();
-  buffer_.resize(old_size + count * value_width + lines * (open_length + close_length));
+  buffer_.resize(old_size + count * value_width + lines * (std::strlen(layout.line_open) + std::strlen(layout.line_close)));
   char* p = buffer_.data() + old_size;
-  size_t column = position % layout.per_line;
-  const size_t last_column = layout.per_line - 1;
-  for (size_t i = 0; i < count; ++i) {
-    const uint32_t v = values[i];
-    if (column == 0) {
-      std::memcpy(p, layout.line_open, open_length);
-      p += open_length;
-    }
-    *p++ = '0';
-    *p++ = 'x';
-    for (size_t b = bytes; b-- > 0;) {
-      const char* pair = pairs[(v >> (8 * b)) & 0xFF];
-      *p++ = pair[0];
-      *p++ = pair[1];
-    }
-    *p++ = ',';
-    if (layout.space_after) *p++ = ' ';
-    if (column == last_column) {
-      std::memcpy(p, layout.line_close, close_length);
-      p += close_length;
-      column = 0;
-    } else {
-      ++column;
-    }
+  const size_t column = position % layout.per_line;
+  switch (bytes) {
+    case 1:
+      p = FormatLines<1>(values, count, column, layout, p);
+      break;
+    case 2:
+      p = FormatLines<2>(values, count, column, layout, p);
+      break;
+    default:
+      p = FormatLines<4>(values, count, column, layout, p);
+      break;
   }
   buffer_.resize(static_cast<size_t>(p - buffer_.data()));
 }
@@ -132,6 +159,27 @@ bool CTextWriter::Flush() {
   if (!failed_ && !buffer_.empty() && !sink_(buffer_.data(), buffer_.size())) failed_ = true;
   buffer_.clear();
   return !failed_;
+}
+
+CNameStatus CheckCName(std::string_view name) {
+  if (name.empty() || (name[0] >= '0' && name[0] <= '9')) return CNameStatus::kNotIdentifier;
+  for (char c : name) {
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!letter && !(c >= '0' && c <= '9') && c != '_') return CNameStatus::kNotIdentifier;
+  }
+  // C99, C11 and C23: a name that one compiler reads as a keyword fails there.
+  static const char* const kKeywords[] = {
+      "auto", "break", "case", "char", "const", "continue", "default", "do", "double", "else", "enum",
+      "extern", "float", "for", "goto", "if", "inline", "int", "long", "register", "restrict", "return",
+      "short", "signed", "sizeof", "static", "struct", "switch", "typedef", "union", "unsigned", "void",
+      "volatile", "while", "_Bool", "_Complex", "_Imaginary", "_Alignas", "_Alignof", "_Atomic", "_Generic",
+      "_Noreturn", "_Static_assert", "_Thread_local", "alignas", "alignof", "bool", "constexpr", "false",
+      "nullptr", "static_assert", "thread_local", "true", "typeof", "typeof_unqual", "_BitInt", "_Decimal32",
+      "_Decimal64", "_Decimal128"};
+  for (const char* keyword : kKeywords) {
+    if (name == keyword) return CNameStatus::kKeyword;
+  }
+  return CNameStatus::kValid;
 }
 
 }  // namespace support

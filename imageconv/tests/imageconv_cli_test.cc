@@ -110,6 +110,19 @@ std::string Transcript(const RunResult& r, const TempDir& dir, const std::string
   return text;
 }
 
+// Compiles `source` in `dir`, where it may include the converters' outputs,
+// as a game's build would, strictly.
+void ExpectCompiles(const TempDir& dir, const std::string& source) {
+  dir.Write("check.c", "#include <dravo.h>\n" + source);
+  RunResult r = RunProgram(C_COMPILER, {"-std=c99", "-pedantic-errors", "-Wall", "-Werror", "-I", KIT_HEADER_DIR, "-c",
+                                        "check.c", "-o", "check.o"},
+                           dir.path());
+  EXPECT_EQ(r.status, 0) << r.err << source;
+}
+
+// A path whose comment would end early, or open another, if written as it is.
+const char kCommentPath[] = "art*/*tile.ppm";
+
 const char kUsage[] =
     "Usage: huetile [-a labelname] [-b] [-c [4|8]] [-p] [-i] ppmfile outputfile \n"
     "\n"
@@ -122,19 +135,28 @@ const char kUsage[] =
     "          -i           : output color index data\n"
     "\n";
 
-// Inputs every converter refuses with the cannot-convert message alone.
+// Inputs every converter refuses, each with the reason it gives before the
+// cannot-convert message.
 std::vector<std::pair<std::string, std::string>> RefusedInputs() {
   const std::string pixels(48, '\x40');
+  const std::string too_large = "the image is too large: at most 256 MiB of pixel data";
   return {
-      {"text image", "P3\n4 4\n255\n" + std::string(48, '1')},
-      {"16-bit samples", "P6\n4 4\n65535\n" + pixels + pixels},
-      {"zero width", "P6\n0 4\n255\n"},
-      {"negative height", "P6\n4 -4\n255\n" + pixels},
-      {"wrapping size", "P6\n65536 65536\n255\n" + pixels},
-      {"over 256 MiB", "P6\n8192 10923\n255\n" + pixels},
-      {"header cut short", "P6\n4 4\n"},
-      {"empty file", ""},
+      {"plain (P3) PPM is not supported", "P3\n4 4\n255\n" + std::string(48, '1')},
+      {"not a binary PPM image: it does not begin with \"P6\"", "P5\n4 4\n255\n" + pixels},
+      {"maximum value 65535 is not supported: only 255", "P6\n4 4\n65535\n" + pixels + pixels},
+      {"maximum value 15 is not supported: only 255", "P6\n4 4\n15\n" + pixels},
+      {"the height is not a decimal number", "P6\n4 x4\n255\n" + pixels},
+      {"width 0 is not supported: it must be at least 1", "P6\n0 4\n255\n"},
+      {"height -4 is not supported: it must be at least 1", "P6\n4 -4\n255\n" + pixels},
+      {too_large, "P6\n65536 65536\n255\n" + pixels},
+      {too_large, "P6\n8192 10923\n255\n" + pixels},
+      {"the header ends before the maximum value", "P6\n4 4\n"},
+      {"no PPM header: the file ends before \"P6\"", ""},
   };
+}
+
+std::string Refusal(const std::string& reason, const std::string& path) {
+  return "Error: " + reason + "\nCannot convert file \"" + path + "\".\n";
 }
 
 // ---------------------------------------------------------------- huecast
@@ -151,6 +173,17 @@ TEST(HuecastCli, Writes4x4ImageAsOneValueLine) {
             "\t/* sub/img.ppm: WIDTH=4 HEIGHT=4 DEPTH=255 */\n"
             "\t0xffff,0x8000,0x8001,0x8020,0x8400,0x8000,0xffff,0x9882,"
             "0xffff,0x8000,0x8001,0x8020,0x8400,0x8000,0xffff,0x9882,\n");
+}
+
+TEST(HuecastCli, GeneratedCCompiles) {
+  TempDir dir;
+  std::mt19937 rng(5);
+  dir.Write(kCommentPath, Ppm(RandomPicture(&rng, 5, 3, 9)));
+  RunResult r = Huecast(dir, {kCommentPath});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.substr(0, 21), "\t/* art*\\/\\*tile.ppm:");
+  dir.Write("colours.inc", r.out);
+  ExpectCompiles(dir, "const unsigned short colours[] = {\n#include \"colours.inc\"\n};\n");
 }
 
 TEST(HuecastCli, MatchesTheReferenceOnPhotographsAndRandomImages) {
@@ -181,10 +214,10 @@ TEST(HuecastCli, UsageAndRefusedInputs) {
     EXPECT_EQ(r.err, "Usage: huecast [ppm file]\n");
   }
   auto refused = RefusedInputs();
-  refused.push_back({"folder", ""});
+  refused.push_back({"\"dir.ppm\" is a folder", ""});
   for (const auto& [what, bytes] : refused) {
-    const std::string name = what == "folder" ? "dir.ppm" : "in.ppm";
-    if (what == "folder") {
+    const std::string name = bytes.empty() && what[0] == '"' ? "dir.ppm" : "in.ppm";
+    if (name == "dir.ppm") {
       dir.Write("dir.ppm/x", std::string("x"));
     } else {
       dir.Write(name, bytes);
@@ -192,17 +225,17 @@ TEST(HuecastCli, UsageAndRefusedInputs) {
     RunResult r = Huecast(dir, {name});
     EXPECT_EQ(r.status, 1) << what;
     EXPECT_EQ(r.out, "") << what;
-    EXPECT_EQ(r.err, "Cannot convert file \"" + name + "\".\n") << what;
+    EXPECT_EQ(r.err, Refusal(what, name)) << what;
   }
   RunResult r = Huecast(dir, {"missing.ppm"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Cannot convert file \"missing.ppm\".\n");
+  EXPECT_EQ(r.err, Refusal("cannot open \"missing.ppm\" for reading", "missing.ppm"));
   // Short pixel data: the comment line has gone out already.
   dir.Write("short.ppm", "P6\n2 2\n255\n" + std::string(11, '\xff'));
   r = Huecast(dir, {"short.ppm"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "\t/* short.ppm: WIDTH=2 HEIGHT=2 DEPTH=255 */\n");
-  EXPECT_EQ(r.err, "Cannot convert file \"short.ppm\".\n");
+  EXPECT_EQ(r.err, Refusal("image data ends after 11 of 12 bytes", "short.ppm"));
 }
 
 TEST(ConverterCli, FailedStandardOutputIsAFailure) {
@@ -229,6 +262,15 @@ TEST(HuemapCli, IndexesInFirstSeenOrder) {
   bool overflow = true;
   EXPECT_EQ(r.out, ppm_reference::Huemap("img.ppm", "lab", 5, 4, p.rgb, &overflow));
   EXPECT_FALSE(overflow);
+}
+
+TEST(HuemapCli, GeneratedCCompiles) {
+  TempDir dir;
+  dir.Write(kCommentPath, Ppm(Quantised(Photo("photo-cat-64.ppm"), 2)));
+  RunResult r = Huemap(dir, {kCommentPath, "cat_64"});
+  EXPECT_EQ(r.status, 0);
+  dir.Write("cat.c", r.out);
+  ExpectCompiles(dir, "#include \"cat.c\"\n");
 }
 
 TEST(HuemapCli, StopsAtThe257thColourKeepingWhatWasWritten) {
@@ -276,13 +318,13 @@ TEST(HuemapCli, UsageAndRefusedInputs) {
     EXPECT_EQ(r.err, "Usage: huemap [256color ppm file] [label_name]\n");
   }
   auto refused = RefusedInputs();
-  refused.push_back({"short pixel data", "P6\n2 2\n255\n" + std::string(11, '\xff')});
+  refused.push_back({"image data ends after 11 of 12 bytes", "P6\n2 2\n255\n" + std::string(11, '\xff')});
   for (const auto& [what, bytes] : refused) {
     dir.Write("in.ppm", bytes);
     RunResult r = Huemap(dir, {"in.ppm", "lab"});
     EXPECT_EQ(r.status, 1) << what;
     EXPECT_EQ(r.out, "") << what;
-    EXPECT_EQ(r.err, "Cannot convert file \"in.ppm\".\n") << what;
+    EXPECT_EQ(r.err, Refusal(what, "in.ppm")) << what;
   }
 }
 
@@ -317,6 +359,43 @@ TEST(HuetileCli, WritesTheTwoTileExampleInBothModesAndForms) {
     RunResult r = Huetile(dir, c.args);
     ExpectGolden(std::string(TEST_DATA_DIR "/") + c.golden + ".out", Transcript(r, dir, "out", c.binary));
     EXPECT_EQ(dir.List(), (std::vector<std::string>{"img.ppm", "out"}));
+  }
+}
+
+// Every form of C source: both bit depths, both parts, each part alone.
+TEST(HuetileCli, GeneratedCCompiles) {
+  TempDir dir;
+  dir.Write("img.ppm", Ppm(TwoTiles()));
+  std::string source;
+  for (const auto& options : std::vector<std::vector<std::string>>{
+           {"-a", "both8"}, {"-c", "4", "-a", "both4"}, {"-p", "-a", "palette"}, {"-i", "-c", "4", "-a", "texel"}}) {
+    const std::string output = options.back() + ".c";
+    std::vector<std::string> args = options;
+    args.insert(args.end(), {"img.ppm", output});
+    EXPECT_EQ(Huetile(dir, args).status, 0) << output;
+    source += "#include \"" + output + "\"\n";
+  }
+  ExpectCompiles(dir, source);
+}
+
+TEST(ConverterCli, RefusesLabelsThatMakeNoCIdentifiers) {
+  const struct {
+    bool huemap;
+    std::string label;
+    std::string why;
+  } cases[] = {
+      {true, "my-lab", "not a C identifier"},  {true, "2d", "not a C identifier"},
+      {true, "", "not a C identifier"},        {true, "int", "a C keyword"},
+      {false, "my lab", "not a C identifier"}, {false, "_Bool", "a C keyword"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    dir.Write("img.ppm", Ppm(TwoTiles()));
+    RunResult r = c.huemap ? Huemap(dir, {"img.ppm", c.label}) : Huetile(dir, {"-a", c.label, "img.ppm", "out"});
+    EXPECT_EQ(r.status, 1) << c.label;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Error: label \"" + c.label + "\" is " + c.why + "\nCannot convert file \"img.ppm\".\n");
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"img.ppm"});
   }
 }
 
@@ -405,13 +484,13 @@ TEST(HuetileCli, RefusesSidesThatAreNotMultiplesOf8) {
 
 TEST(HuetileCli, RefusedInputsAndOutputs) {
   auto refused = RefusedInputs();
-  refused.push_back({"short pixel data", "P6\n8 8\n255\n" + std::string(191, '\xff')});
+  refused.push_back({"image data ends after 191 of 192 bytes", "P6\n8 8\n255\n" + std::string(191, '\xff')});
   for (const auto& [what, bytes] : refused) {
     TempDir dir;
     dir.Write("in.ppm", bytes);
     RunResult r = Huetile(dir, {"-a", "l", "in.ppm", "out.c"});
     EXPECT_EQ(r.status, 1) << what;
-    EXPECT_EQ(r.err, "Cannot convert file \"in.ppm\".\n") << what;
+    EXPECT_EQ(r.err, Refusal(what, "in.ppm")) << what;
     EXPECT_FALSE(dir.Exists("out.c")) << what;
   }
   // A folder, /dev/full and a full disk are among the fault rows below.
@@ -479,8 +558,26 @@ std::vector<std::pair<std::string, std::string>> Cuts(const std::string& ppm) {
 
 std::string CannotConvertInput() { return std::string("Cannot convert file \"") + kFaultInput + "\".\n"; }
 
+// What each converter says when its input is missing, a folder, a pipe or
+// cut short (`truncated`).
+std::string InputFault(Fault fault, const std::string& truncated) {
+  switch (fault) {
+    case Fault::kInputMissing:
+      return Refusal("cannot open \"in.ppm\" for reading", kFaultInput);
+    case Fault::kInputIsFolder:
+      return Refusal("\"in.ppm\" is a folder", kFaultInput);
+    case Fault::kInputIsFifo:
+      return Refusal("\"in.ppm\" is not a regular file", kFaultInput);
+    default:
+      return Refusal(truncated.size() > 12 ? "image data ends after 200 of 384 bytes"
+                                           : "the header ends before the height",
+                     kFaultInput);
+  }
+}
+
 // Runs the rows once for each cut (`tool->truncated` tells `outcome` which).
 void ExpectFaultRowsForEachCut(FaultTool* tool) {
+  tool->strict_rows = true;
   for (const auto& [what, bytes] : Cuts(tool->inputs[0].second)) {
     SCOPED_TRACE(what);
     tool->truncated = bytes;
@@ -488,35 +585,26 @@ void ExpectFaultRowsForEachCut(FaultTool* tool) {
   }
 }
 
-TEST(HuecastCli, FaultRows) {
-  const Picture p = TwoTiles();
+// huecast and huemap write standard output only, so no output can be an
+// input; huecast's comment line goes out before the pixel data proves short.
+void ExpectStdoutConverterRows(const char* program, const std::vector<std::string>& args, bool comment_first) {
   FaultTool tool;
-  tool.program = HUECAST_PATH;
-  tool.inputs = {{kFaultInput, Ppm(p)}};
-  tool.args = [](const std::string&) { return std::vector<std::string>{kFaultInput}; };
-  tool.writes_output = false;  // standard output only
+  tool.program = program;
+  tool.inputs = {{kFaultInput, Ppm(TwoTiles())}};
+  tool.args = [&args](const std::string&) { return args; };
+  tool.writes_output = false;
   tool.input = kFaultInput;
   tool.outcome = [&](Fault fault, const std::string&) -> Outcome {
-    if (fault == Fault::kInputTruncated && tool.truncated.size() > 12) {
-      // The comment line goes out before the pixel data proves short.
-      return {1, "\t/* in.ppm: WIDTH=16 HEIGHT=8 DEPTH=255 */\n", CannotConvertInput()};
-    }
-    return {1, "", CannotConvertInput()};  // missing, a folder, a pipe, cut in the header
+    if (fault == Fault::kStdoutFull) return {1, "", CannotConvertInput()};
+    const bool comment = comment_first && fault == Fault::kInputTruncated && tool.truncated.size() > 12;
+    return {1, comment ? "\t/* in.ppm: WIDTH=16 HEIGHT=8 DEPTH=255 */\n" : "", InputFault(fault, tool.truncated)};
   };
   ExpectFaultRowsForEachCut(&tool);
 }
 
-TEST(HuemapCli, FaultRows) {
-  const Picture p = TwoTiles();
-  FaultTool tool;
-  tool.program = HUEMAP_PATH;
-  tool.inputs = {{kFaultInput, Ppm(p)}};
-  tool.args = [](const std::string&) { return std::vector<std::string>{kFaultInput, "lab"}; };
-  tool.writes_output = false;  // standard output only
-  tool.input = kFaultInput;
-  tool.outcome = [](Fault, const std::string&) -> Outcome { return {1, "", CannotConvertInput()}; };
-  ExpectFaultRowsForEachCut(&tool);
-}
+TEST(HuecastCli, FaultRows) { ExpectStdoutConverterRows(HUECAST_PATH, {kFaultInput}, true); }
+
+TEST(HuemapCli, FaultRows) { ExpectStdoutConverterRows(HUEMAP_PATH, {kFaultInput, "lab"}, false); }
 
 TEST(HuetileCli, FaultRows) {
   const Picture p = TwoTiles();
@@ -526,7 +614,7 @@ TEST(HuetileCli, FaultRows) {
   tool.args = [](const std::string& output) { return std::vector<std::string>{"-a", "lab", kFaultInput, output}; };
   tool.expected = ppm_reference::Huetile("lab", 256, 3, p.width, p.height, p.rgb);
   tool.input = kFaultInput;
-  tool.outcome = [](Fault fault, const std::string& path) -> Outcome {
+  tool.outcome = [&](Fault fault, const std::string& path) -> Outcome {
     switch (fault) {
       case Fault::kFullDevice:
         return {1, "", "Error: cannot write \"" + path + "\": No space left on device\n" + CannotConvertInput()};
@@ -535,9 +623,14 @@ TEST(HuetileCli, FaultRows) {
       case Fault::kFolderNotWritable:
       case Fault::kOutputIsFolder:
         return {1, "", "Error: cannot open \"" + path + "\" for writing\n" + CannotConvertInput()};
+      case Fault::kStdoutFull:  // huetile writes nothing there
+        return {0, "", ""};
       default:  // missing, a folder, a pipe, cut short
-        return {1, "", CannotConvertInput()};
+        return {1, "", InputFault(fault, tool.truncated)};
     }
+  };
+  tool.same_file_outcome = [](const std::string& output, const std::string& input) -> Outcome {
+    return {1, "", "Error: output file \"" + output + "\" is the input file \"" + input + "\"\n" + CannotConvertInput()};
   };
   ExpectFaultRowsForEachCut(&tool);
 }

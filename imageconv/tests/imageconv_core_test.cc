@@ -7,7 +7,6 @@
 
 #include "ppm_image.h"
 #include "ppm_reference.h"
-#include "value_lines.h"
 
 namespace {
 
@@ -102,31 +101,36 @@ TEST(PaletteTable, MatchesTheLinearScanIncludingOverflow) {
 TEST(ValueLines, MatchesOnePrintPerValueInAnyPieces) {
   std::mt19937 rng(16);
   const struct {
-    textout::HexForm form;
+    int digits;
+    bool spaced;
     const char* format;
     unsigned mask;
-  } forms[] = {{textout::HexForm::kWord, "0x%04x,", 0xFFFF},
-               {textout::HexForm::kWordSpaced, "0x%04x, ", 0xFFFF},
-               {textout::HexForm::kByteSpaced, "0x%02x, ", 0xFF}};
+  } forms[] = {{4, false, "0x%04x,", 0xFFFF}, {4, true, "0x%04x, ", 0xFFFF}, {2, true, "0x%02x, ", 0xFF}};
   for (int round = 0; round < 90; ++round) {
     const auto& f = forms[round % 3];
     const int per_line = round % 2 ? 16 : 8;
+    const support::HexLayout layout = ppm::ValueLines(f.digits, f.spaced, static_cast<size_t>(per_line));
     const size_t count = round < 20 ? static_cast<size_t>(round) : rng() % 200000;
     std::vector<unsigned> values(count);
     for (unsigned& v : values) v = rng() & f.mask;
     std::string fast;
+    support::CTextWriter out([&fast](const char* data, size_t size) {
+      fast.append(data, size);
+      return true;
+    });
     std::vector<uint16_t> words(values.begin(), values.end());
     std::vector<uint8_t> bytes(values.begin(), values.end());
     // Written in uneven pieces, as the converters do when streaming.
     for (size_t done = 0; done < count;) {
       const size_t n = std::min(count - done, static_cast<size_t>(1 + rng() % 70000));
-      if (f.form == textout::HexForm::kByteSpaced) {
-        textout::AppendValueLines(bytes.data() + done, n, done, per_line, f.form, &fast);
+      if (f.digits == 2) {
+        out.AppendValues(bytes.data() + done, n, done, layout);
       } else {
-        textout::AppendValueLines(words.data() + done, n, done, per_line, f.form, &fast);
+        out.AppendValues(words.data() + done, n, done, layout);
       }
       done += n;
     }
+    ASSERT_TRUE(out.Flush());
     ASSERT_TRUE(fast == ppm_reference::ValueLines(values, per_line, f.format)) << "round " << round;
   }
 }

@@ -174,6 +174,79 @@ TEST(ParserCli, OutputProblemsLeaveOtherFilesAlone) {
   EXPECT_EQ(dir.List(), (std::vector<std::string>{"d.res", "link.c"}));
 }
 
+TEST(ParserCli, ResourceNamesThatWouldNotCompileStopTheRun) {
+  const struct {
+    std::string description;
+    std::string error;
+  } cases[] = {
+      {"<A>\n<my-table>", "resource name is not a C identifier line 2\nnear my-table\n"},
+      {"<int>", "resource name is a C keyword line 1\nnear int\n"},
+      {"<resourceArray>", "resource name is reserved line 1\nnear resourceArray\n"},
+      {"<A>[G] k S8 1\n<B>\n\n<A>[H]", "duplicate resource name line 3\nnear A\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.description);
+    TempDir dir;
+    dir.Write("d.res", c.description);
+    RunResult r = Parser(dir, {"d.res"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "output = ./result.c\n" + c.error);
+    EXPECT_EQ(r.err, "\n");
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"d.res"});
+  }
+}
+
+// The dependency file names the output and every file it was made from,
+// quoted as make reads names, and is written only by a run that succeeds.
+TEST(ParserCli, DepfileNamesTheOutputAndItsSources) {
+  TempDir dir;
+  dir.Write("my desc.res", std::string("<A>[G] data BINARY \"a$b#c.txt\" k S8 1\n"));
+  dir.Write("back\\ slash.res", std::string("<B>[G] again BINARY \"a$b#c.txt\" other BINARY \"blob.txt\"\n"));
+  dir.Write("a$b#c.txt", std::string("one"));
+  dir.Write("blob.txt", std::string("two"));
+  RunResult r = Parser(dir, {"-o", "out.c", "--depfile", "out.d", "my desc.res", "back\\ slash.res"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "output = out.c\nfinish!!\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(dir.Read("out.d"), "out.c: my\\ desc.res back\\\\\\ slash.res a$$b\\#c.txt blob.txt\n");
+  EXPECT_NE(dir.Read("out.c").find("ENV_BINARY(\"two\")"), std::string::npos);
+
+  // Without -o the target is the default output; a failed run leaves the
+  // old dependency file as it was, and a new one is never made.
+  dir.Write("bad.res", std::string("<C> oops"));
+  r = Parser(dir, {"--depfile=out.d", "bad.res"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(dir.Read("out.d"), "out.c: my\\ desc.res back\\\\\\ slash.res a$$b\\#c.txt blob.txt\n");
+  dir.Write("e.res", std::string());
+  r = Parser(dir, {"--depfile", "new.d", "e.res"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(dir.Read("new.d"), "./result.c: e.res\n");
+
+  const struct {
+    std::vector<std::string> args;
+    std::string err;
+  } refused[] = {
+      {{"--depfile", "./e.res", "e.res"}, "Error: output file \"./e.res\" is the input file \"e.res\".\n"},
+      {{"--depfile", "a$b#c.txt", "my desc.res"},
+       "Error: output file \"a$b#c.txt\" is the input file \"a$b#c.txt\".\n"},
+      {{"-o", "x.c", "--depfile", "./x.c", "e.res"},
+       "Error: dependency file \"./x.c\" is the output file \"x.c\".\n"},
+      {{"-o", "line\nbreak.c", "--depfile", "x.d", "e.res"},
+       "Error: \"line\nbreak.c\" cannot be named in a dependency file.\n"},
+      {{"--depfile", "no/such/folder/x.d", "e.res"}, "Error: cannot write dependency file \"no/such/folder/x.d\".\n"},
+  };
+  const std::vector<std::string> files = dir.List();
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.err);
+    r = Parser(dir, c.args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(dir.List(), files);
+  }
+  EXPECT_EQ(dir.Read("blob.txt"), "two");
+  EXPECT_EQ(dir.Read("a$b#c.txt"), "one");
+}
+
 // Faults of the disk, the output and the description: a clear message, the
 // documented status, and an old output left as it was.
 TEST(ParserCli, FaultRows) {
@@ -182,6 +255,7 @@ TEST(ParserCli, FaultRows) {
   const std::string description = "<Settings>\n[Net]\n port U16 80\n name STRING host1\n";
   testing_support::FaultTool tool;
   tool.program = PARSER_PATH;
+  tool.strict_rows = true;
   tool.inputs = {{"d.res", description}};
   tool.args = [](const std::string& output) { return std::vector<std::string>{"-o", output, "d.res"}; };
   tool.expected =
@@ -204,11 +278,18 @@ TEST(ParserCli, FaultRows) {
         return {1, "output = " + path + "\n", "fopen ERROR!\n"};
       case Fault::kInputIsFifo:  // a description may come through a pipe
         return {0, "output = out\nfinish!!\n", ""};
+      case Fault::kStdoutFull:
+        return {1, "", "stdout write ERROR!\n"};
       case Fault::kInputTruncated:
         return {1, "output = out\nsyntax error line 3\nnear U16\n", "\n"};
       default:  // missing, or a folder
         return {1, "output = out\n", "Error: cannot open input file \"" + path + "\".\n"};
     }
+  };
+  // The file of a BINARY entry counts as an input, under the name the
+  // description gives it.
+  tool.same_file_outcome = [](const std::string& output, const std::string& input) -> Outcome {
+    return {1, "output = " + output + "\n", "Error: output file \"" + output + "\" is the input file \"" + input + "\".\n"};
   };
   testing_support::ExpectFaultRows(tool);
 

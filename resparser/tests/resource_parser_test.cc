@@ -17,10 +17,10 @@ using resparser::TranslationState;
 // BINARY files held in memory; any other name cannot be opened.
 class FakeFiles : public resparser::FileReader {
  public:
-  FileStatus Copy(const std::string& name, resparser::TextSink* out) override {
+  FileStatus Copy(const std::string& name, support::CTextWriter* out) override {
     auto it = files.find(name);
     if (it == files.end()) return FileStatus::kCannotOpen;
-    out->Write(it->second.data(), it->second.size());
+    out->Append(it->second);
     return FileStatus::kOk;
   }
   std::map<std::string, std::string> files;
@@ -89,6 +89,36 @@ TEST(ResourceParser, SyntaxErrorsLeaveTheTextWrittenBeforeThem) {
   }
 }
 
+// A resource name names a C array: one that would not compile stops the
+// parse at its header, before the header is written.
+TEST(ResourceParser, RefusesNamesThatWouldNotCompile) {
+  const struct {
+    std::string input;
+    ParseStatus status;
+    std::string out;
+    long long line;
+    std::string near;
+  } cases[] = {
+      {"<a.b-c>", ParseStatus::kNotIdentifier, "", 1, "a.b-c"},
+      {"<A>\n<9lives>", ParseStatus::kNotIdentifier, Header("A") + kEnd, 2, "9lives"},
+      {"<\xc3\xa9t\xc3\xa9>", ParseStatus::kNotIdentifier, "", 1, "\xc3\xa9t\xc3\xa9"},
+      {"<int>", ParseStatus::kKeyword, "", 1, "int"},
+      {"<_Bool>", ParseStatus::kKeyword, "", 1, "_Bool"},
+      {"<resourceArray>", ParseStatus::kReservedName, "", 1, "resourceArray"},
+      {"<NULL>", ParseStatus::kReservedName, "", 1, "NULL"},
+      {"<A>[G] k S8 1\n<B>\n<A>", ParseStatus::kDuplicateName,
+       Header("A") + "   \"G.k\",\tENV_S8(1),\n" + kEnd + Header("B") + kEnd, 3, "A"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
+    Outcome o = Translate(c.input);
+    EXPECT_EQ(o.status, c.status);
+    EXPECT_EQ(o.out, c.out);
+    EXPECT_EQ(o.line, c.line);
+    EXPECT_EQ(o.near, c.near);
+  }
+}
+
 struct GoodCase {
   const char* name;
   std::string input;
@@ -111,8 +141,8 @@ TEST(ResourceParser, WritesEachRuleAsItCompletes) {
       {"keyword-like words", "<BOOLEAN>[STRINGS]S32x BOOL s32 Bool U64 S3",
        Header("BOOLEAN") + "   \"STRINGS.S32x\",\tENV_BOOL(s32),\n   \"STRINGS.Bool\",\tENV_U64(S3),\n" + kEnd,
        " BOOLEAN,"},
-      {"punctuation and odd bytes inside words", "<a.b-c>[{#/}]a=b; U8 \x0b\x80\xff,",
-       Header("a.b-c") + "   \"{#/}.a=b;\",\tENV_U8(\x0b\x80\xff,),\n" + kEnd, " a.b-c,"},
+      {"punctuation and odd bytes inside words", "<ab>[{#/}]a=b; U8 \x0b\x80\xff,",
+       Header("ab") + "   \"{#/}.a=b;\",\tENV_U8(\x0b\x80\xff,),\n" + kEnd, " ab,"},
       {"NUL inside words", "<A\0B>[G\0]k\0\0 S8 1\0z"s,
        Header("A") + "   \"G.k\",\tENV_S8(1),\n" + kEnd, " A,"},
       {"group name kept across resources", "<A>[G] <B> [H] k S8 1 [I]",
@@ -165,10 +195,15 @@ TEST(ResourceParser, ReadErrorStopsBeforeTheWordItCuts) {
   FakeFiles files;
   TranslationState state;
   std::string file;
-  resparser::StringSink out;
+  std::string text;
+  support::CTextWriter out([&text](const char* data, size_t size) {
+    text.append(data, size);
+    return true;
+  });
   FailingSource failing("<A>[G] k S8 1 partial");
   EXPECT_EQ(resparser::ParseDescription(&failing, &out, &files, &state, &file), ParseStatus::kReadError);
-  EXPECT_EQ(out.text, Header("A") + "   \"G.k\",\tENV_S8(1),\n");
+  EXPECT_TRUE(out.Flush());
+  EXPECT_EQ(text, Header("A") + "   \"G.k\",\tENV_S8(1),\n");
   EXPECT_EQ(state.scan.last_text, "1");
 }
 

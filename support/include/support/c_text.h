@@ -59,4 +59,11 @@ class CTextWriter {
   bool failed_ = false;
 };
 
+/// How a name fares as an identifier in generated C source.
+enum class CNameStatus { kValid, kNotIdentifier, kKeyword };
+
+/// kValid for a name made of ASCII letters, digits and '_' that does not
+/// begin with a digit and is no keyword of any C standard up to C23.
+CNameStatus CheckCName(std::string_view name);
+
 }  // namespace support
