@@ -2,10 +2,12 @@
 // arguments in and the folder that its path is relative to.
 #pragma once
 
-#include <cstdio>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "arg_buffer.h"
+#include "support/platform.h"
 
 namespace argbury {
 
@@ -35,9 +37,36 @@ struct ListContents {
 /// false when the line has not that many.
 bool QuotedText(const std::string& line, int pair, std::string* text);
 
-/// Reads the list from the current position of `file`, line by line (a line
-/// over 64 KiB is ignored). Every line that names the binary packs its file
-/// name into `buffer` at once. kNoSource when no line names a binary.
-ListStatus ReadListFile(FILE* file, const ListRules& rules, ArgBuffer* buffer, ListContents* list);
+/// Reads a list fed in blocks of any size, line by line (a line ends at
+/// '\n'; one over 64 KiB is ignored, so that a huge file that merely begins
+/// like a list is never held in memory). Every line that names the binary
+/// packs its file name into `buffer` at once.
+class ListReader {
+ public:
+  ListReader(const ListRules& rules, ArgBuffer* buffer, ListContents* list)
+      : rules_(rules), buffer_(buffer), list_(list) {}
+  /// Reads the next bytes; false once the names no longer fit the buffer
+  /// (Finish() then says kTooLong, and further bytes are ignored).
+  bool Feed(const uint8_t* data, size_t size);
+  /// Ends the list (its last line may lack a '\n'): kOk, kTooLong, or
+  /// kNoSource when no line named a binary.
+  ListStatus Finish();
+
+ private:
+  void EndLine();
+
+  ListRules rules_;
+  ArgBuffer* buffer_;
+  ListContents* list_;
+  std::string line_;
+  bool line_started_ = false;
+  bool line_too_long_ = false;
+  bool named_ = false;
+  bool too_long_ = false;
+};
+
+/// Reads the whole list from the start of `file` through a ListReader;
+/// kReadError when the file cannot be read.
+ListStatus ReadListFile(const support::File& file, const ListRules& rules, ArgBuffer* buffer, ListContents* list);
 
 }  // namespace argbury

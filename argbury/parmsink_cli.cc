@@ -1,13 +1,8 @@
 #include "parmsink_cli.h"
 
-#include <fcntl.h>
 #include <getopt.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -52,47 +47,19 @@ int Usage(const Generation& g) {
 // Skips the one "=" that may lead an option value (so -o=out means out).
 const char* OptionValue(const char* value) { return value[0] == '=' ? value + 1 : value; }
 
-// A file descriptor closed when it goes.
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-  // Closes now; false when closing reported an error.
-  bool Close() {
-    const int fd = release();
-    return fd < 0 || close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
-
-bool WriteStdout(const uint8_t* data, size_t size) {
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n = write(STDOUT_FILENO, data + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 enum LongOnly { kOptVersion = 0x100, kOptStdout };
+
+// One input of the run: the name it was given by and a path that still
+// finds it after the list's folder has become the working folder.
+struct Input {
+  std::string name;
+  std::string path;
+};
 
 // The steps after the scan. The source image (or list) is checked and the
 // arguments packed before anything is created or changed; in place, the
-// image changes only by the one final write.
+// image changes only by the one final write, and a copy is kept only once
+// standard output has taken everything.
 class Burier {
  public:
   Burier(const Generation& g, const Options& o) : g_(g), o_(o) {}
@@ -105,8 +72,11 @@ class Burier {
   int ChooseOutput();
   int OpenOutput();
   int EnterListDirectory();
-  int LocateArea(int fd, uint64_t* at, size_t* count);
-  int Write(int fd, uint64_t at, size_t count);
+  int RefuseInputAsOutput();
+  int LocateArea(const support::File& image, uint64_t* at, size_t* count);
+  int WriteInPlace(support::File* image, uint64_t at, size_t count);
+  int WriteCopy(support::File* image, uint64_t at, size_t count);
+  bool ReportSuccess() const;
 
   const Generation& g_;
   const Options& o_;
@@ -114,29 +84,35 @@ class Burier {
   bool list_mode_ = false;
   ListContents list_;
   std::string source_;
+  std::vector<Input> inputs_;  // the list file and the replacement file, as read
   bool to_stdout_ = false;
+  std::string output_name_;  // as the user knows it
   std::string output_path_;
   ByteSink sink_;        // copy mode: where the copy goes
   uint64_t copied_ = 0;  // bytes handed to it
   support::OutputFile output_;
 };
 
+// The list's folder becomes the working folder later on: a path named
+// relative to the starting folder is kept from the root.
+Input InputNamed(const char* name, bool list_mode) {
+  return {name, list_mode ? support::AbsolutePath(name) : std::string(name)};
+}
+
 int Burier::CheckSource() {
   source_ = o_.operands[0];
-  Fd fd(OpenRegularFile(source_.c_str(), O_RDONLY));
-  if (fd.get() < 0) return Fail("cannot open binary file.\n");
+  support::File file;
+  if (file.Open(source_, support::File::Mode::kReadRegular) != support::File::OpenStatus::kOk) {
+    return Fail("cannot open binary file.\n");
+  }
   uint8_t head[32];
-  const long long n = ReadUpTo(fd.get(), head, sizeof head);
+  const long long n = file.Read(head, sizeof head);
   if (n < 0) return Fail("cannot open binary file.\n");
   if (n >= 4 && std::memcmp(head, g_.foreign_list_magic, 4) == 0) return Fail(g_.foreign_list_error);
   if (n >= 4 && std::memcmp(head, g_.list_magic, 4) == 0) {
     list_mode_ = true;
-    if (lseek(fd.get(), 0, SEEK_SET) != 0) return Fail("cannot open binary file.\n");
-    FILE* file = fdopen(fd.get(), "rb");
-    if (file == nullptr) return Fail("cannot open binary file.\n");
-    fd.release();
+    inputs_.push_back(InputNamed(o_.operands[0], true));
     const ListStatus status = ReadListFile(file, g_.list_rules, buffer_.get(), &list_);
-    std::fclose(file);
     if (status == ListStatus::kTooLong) return Fail("arguments too long.\n");
     if (status == ListStatus::kReadError) return Fail("cannot open binary file.\n");
     if (status != ListStatus::kOk) return Fail(g_.illegal_list_error);
@@ -158,16 +134,18 @@ int Burier::PackOperands() {
 
 int Burier::ReadReplacement() {
   if (o_.verbose) std::printf("replacement file    : %s\n", o_.replacement);
-  Fd fd(OpenRegularFile(o_.replacement, O_RDONLY));
-  struct stat st;
-  if (fd.get() < 0 || fstat(fd.get(), &st) != 0) return Fail("cannot open replacement file.\n");
+  support::File file;
+  if (file.Open(o_.replacement, support::File::Mode::kReadRegular) != support::File::OpenStatus::kOk) {
+    return Fail("cannot open replacement file.\n");
+  }
+  inputs_.push_back(InputNamed(o_.replacement, list_mode_));
   if (o_.verbose) {
-    std::printf("replacement file size is 0x%llx byte (%lld byte).\n", static_cast<unsigned long long>(st.st_size),
-                static_cast<long long>(st.st_size));
+    std::printf("replacement file size is 0x%llx byte (%lld byte).\n", static_cast<unsigned long long>(file.size()),
+                static_cast<long long>(file.size()));
   }
   // The file takes the packed arguments' place; the fill position stays.
   buffer_->bytes.fill(0);
-  const long long n = ReadUpTo(fd.get(), buffer_->bytes.data(), buffer_->bytes.size());
+  const long long n = file.Read(buffer_->bytes.data(), buffer_->bytes.size());
   if (n < 0) return Fail("cannot open replacement file.\n");
   if (static_cast<size_t>(n) == buffer_->bytes.size() && !o_.quiet) {
     std::printf("warning: replacement file is bigger than required size.");
@@ -183,7 +161,9 @@ int Burier::ChooseOutput() {
   } else {
     // Beside the image; in list mode the image is named relative to the list's folder.
     path = source_ + ".argAdded";
-    if (list_mode_ && list_.has_directory && path[0] != '/') path = list_.directory + "/" + path;
+    if (list_mode_ && list_.has_directory && !support::IsAbsolutePath(path)) {
+      path = support::JoinPath(list_.directory, path);
+    }
   }
   if (o_.verbose) {
     if (to_stdout_) {
@@ -193,21 +173,44 @@ int Burier::ChooseOutput() {
     }
   }
   if (to_stdout_) return -1;
+  output_name_ = path;
   // The list's folder becomes the working folder next: an output named
   // relative to the folder the tool was started in must stay there.
-  if (list_mode_ && path[0] != '/') {
-    char* cwd = getcwd(nullptr, 0);
-    if (cwd == nullptr) return Fail("cannot open output file.\n");
-    path = std::string(cwd) + "/" + path;
-    std::free(cwd);
+  if (list_mode_ && !support::IsAbsolutePath(path)) {
+    const std::string folder = support::CurrentFolder();
+    if (folder.empty()) return Fail("cannot open output file.\n");
+    path = support::JoinPath(folder, path);
   }
   output_path_ = path;
   return -1;
 }
 
+int Burier::EnterListDirectory() {
+  if (!list_.has_directory) return -1;  // paths stay relative to the working folder
+  if (o_.verbose) std::printf("%s%s\n", g_.list_directory_lead, list_.directory.c_str());
+  if (!support::ChangeFolder(list_.directory)) return Fail(g_.illegal_list_error);
+  return -1;
+}
+
+// A copy written over one of the files it is made from would destroy it:
+// the image, the list or the replacement file, however the output is named.
+int Burier::RefuseInputAsOutput() {
+  if (to_stdout_) return -1;
+  inputs_.push_back({source_, source_});
+  for (const Input& input : inputs_) {
+    if (support::IsSameRegularFile(output_path_, input.path)) {
+      const std::string message =
+          "output file '" + output_name_ + "' is the same file as '" + input.name + "'.\n";
+      return Fail(message.c_str());
+    }
+  }
+  return -1;
+}
+
 int Burier::OpenOutput() {
   if (to_stdout_) {
-    sink_ = WriteStdout;
+    support::SetBinaryMode(stdout);
+    sink_ = support::WriteStandardOutput;
     return -1;
   }
   if (output_.Open(output_path_) != support::WriteStatus::kOk) return Fail("cannot open output file.\n");
@@ -215,22 +218,17 @@ int Burier::OpenOutput() {
   return -1;
 }
 
-int Burier::EnterListDirectory() {
-  if (!list_.has_directory) return -1;  // paths stay relative to the working folder
-  if (o_.verbose) std::printf("%s%s\n", g_.list_directory_lead, list_.directory.c_str());
-  if (chdir(list_.directory.c_str()) != 0) return Fail(g_.illegal_list_error);
-  return -1;
-}
-
-int Burier::LocateArea(int fd, uint64_t* at, size_t* count) {
-  struct stat st;
-  if (fstat(fd, &st) != 0) return Fail("cannot read binary file.\n");
-  const uint64_t file_size = static_cast<uint64_t>(st.st_size);
+int Burier::LocateArea(const support::File& image, uint64_t* at, size_t* count) {
+  const uint64_t file_size = image.size();
   if (!g_.area_by_marker) {
     *at = g_.fixed_area_offset;
-    // A copy replaces only the packed bytes, and never more than the area.
+    // A copy replaces only the packed bytes; in place the whole area is
+    // written. A list longer than the area would lose its closing NULs in
+    // place and overwrite the image past the area in a copy: it is refused
+    // either way. In place a replacement file fills the area, however long.
     *count = o_.in_place ? g_.fixed_area_size : buffer_->fill;
-    if (*count > g_.fixed_area_size) return Fail("arguments too long.\n");
+    const bool list_written = !o_.in_place || o_.replacement == nullptr;
+    if (list_written && buffer_->fill > g_.fixed_area_size) return Fail("arguments too long.\n");
     // The area must lie inside the image: the image is never made longer.
     if (file_size < *at + g_.fixed_area_size) return Fail("bad argument mark position.\n");
     return -1;
@@ -240,7 +238,7 @@ int Burier::LocateArea(int fd, uint64_t* at, size_t* count) {
   // copy written through (standard output, a device) gets nothing early.
   const bool copy_early = !o_.in_place && !to_stdout_ && !output_.writes_through();
   uint64_t marker = 0;
-  const IoStatus found = FindMarkerInFile(fd, &marker, copy_early ? &sink_ : nullptr, &copied_);
+  const IoStatus found = FindMarkerInFile(image, &marker, copy_early ? &sink_ : nullptr, &copied_);
   if (found == IoStatus::kReadError) return Fail("cannot read binary file.\n");
   if (found == IoStatus::kWriteError) return Fail("cannot write output file.\n");
   if (found != IoStatus::kOk) return Fail("cannot replace because bin file has no argument id string.\n");
@@ -251,7 +249,7 @@ int Burier::LocateArea(int fd, uint64_t* at, size_t* count) {
   // After the marker: two bytes unused, the 16-bit buffer size, the buffer.
   *at = marker + 20;
   uint8_t size_bytes[2];
-  const long long n = ReadAt(fd, *at - 2, size_bytes, sizeof size_bytes);
+  const long long n = image.ReadAt(*at - 2, size_bytes, sizeof size_bytes);
   if (n < 0) return Fail("cannot read binary file.\n");
   if (n < 2) return Fail("bad argument size.\n");
   *count = support::LoadLe16(size_bytes);
@@ -263,31 +261,47 @@ int Burier::LocateArea(int fd, uint64_t* at, size_t* count) {
   return -1;
 }
 
-int Burier::Write(int fd, uint64_t at, size_t count) {
-  if (o_.in_place) {
-    // A write that stops part of the way (a full disk, a file size limit)
-    // puts the area's old bytes back: the image is never left half changed.
-    std::vector<uint8_t> old(count);
-    if (ReadAt(fd, at, old.data(), count) != static_cast<long long>(count)) {
-      return Fail("cannot read binary file.\n");
-    }
-    if (!WriteAt(fd, at, buffer_->bytes.data(), count)) {
-      WriteAt(fd, at, old.data(), count);
-      return Fail("cannot write binary file.\n");
-    }
-    if (o_.verbose) std::printf("replaced 0x%zx byte.\n", count);
-    return -1;
+// "Success." (unless quiet) and everything before it reached standard output.
+bool Burier::ReportSuccess() const {
+  if (!o_.quiet) std::printf("Success.\n");
+  return support::FlushStdout();
+}
+
+int Burier::WriteInPlace(support::File* image, uint64_t at, size_t count) {
+  // A write that stops part of the way (a full disk, a file size limit), or
+  // a standard output that fails after it, puts the area's old bytes back:
+  // the image is never left half changed, nor changed by a failed run.
+  std::vector<uint8_t> old(count);
+  if (image->ReadAt(at, old.data(), count) != static_cast<long long>(count)) {
+    return Fail("cannot read binary file.\n");
   }
-  if (to_stdout_) std::fflush(stdout);
-  const IoStatus status = CopyWithArea(fd, copied_, at, buffer_->bytes.data(), count, sink_, &copied_);
+  if (!image->WriteAt(at, buffer_->bytes.data(), count)) {
+    image->WriteAt(at, old.data(), count);
+    return Fail("cannot write binary file.\n");
+  }
+  if (o_.verbose) std::printf("replaced 0x%zx byte.\n", count);
+  if (!ReportSuccess()) {
+    image->WriteAt(at, old.data(), count);
+    return Fail("cannot write standard output.\n");
+  }
+  if (!image->Close()) return Fail("cannot write binary file.\n");
+  return kExitOk;
+}
+
+int Burier::WriteCopy(support::File* image, uint64_t at, size_t count) {
+  const IoStatus status = CopyWithArea(*image, copied_, at, buffer_->bytes.data(), count, sink_, &copied_);
   if (status == IoStatus::kReadError) return Fail("cannot read binary file.\n");
   if (status != IoStatus::kOk) return Fail("cannot write output file.\n");
-  if (!to_stdout_ && output_.Commit() != support::WriteStatus::kOk) return Fail("cannot write output file.\n");
   if (o_.verbose) {
     std::printf("output 0x%llx byte (%lld byte).\n", static_cast<unsigned long long>(copied_),
                 static_cast<long long>(copied_));
   }
-  return -1;
+  if (!image->Close()) return Fail("cannot read binary file.\n");
+  // An output file is kept only when standard output took everything too;
+  // otherwise it goes with the writer.
+  if (!ReportSuccess()) return Fail("cannot write standard output.\n");
+  if (!to_stdout_ && output_.Commit() != support::WriteStatus::kOk) return Fail("cannot write output file.\n");
+  return kExitOk;
 }
 
 int Burier::Run() {
@@ -297,24 +311,22 @@ int Burier::Run() {
   if (status < 0 && !o_.in_place) status = ChooseOutput();
   // A list whose folder cannot be entered is refused before the output is made.
   if (status < 0 && list_mode_) status = EnterListDirectory();
+  if (status < 0 && !o_.in_place) status = RefuseInputAsOutput();
   if (status < 0 && !o_.in_place) status = OpenOutput();
   if (status >= 0) return status;
   if (o_.verbose) std::printf("original bin file   : %s\n", source_.c_str());
   // In place, a write past a file size limit must fail (and the old bytes go
   // back), not end the program half way through the area.
   if (o_.in_place) support::SetAsideFileSizeSignal();
-  Fd image(OpenRegularFile(source_.c_str(), o_.in_place ? O_RDWR : O_RDONLY));
-  if (image.get() < 0) return Fail("cannot open binary file.\n");
+  support::File image;
+  const auto mode = o_.in_place ? support::File::Mode::kReadWriteRegular : support::File::Mode::kReadRegular;
+  if (image.Open(source_, mode) != support::File::OpenStatus::kOk) return Fail("cannot open binary file.\n");
   if (o_.debug) std::fputs(FormatDump(buffer_->bytes.data()).c_str(), stdout);
   uint64_t at = 0;
   size_t count = 0;
-  status = LocateArea(image.get(), &at, &count);
-  if (status < 0) status = Write(image.get(), at, count);
+  status = LocateArea(image, &at, &count);
   if (status >= 0) return status;
-  if (!image.Close()) return Fail(o_.in_place ? "cannot write binary file.\n" : "cannot read binary file.\n");
-  if (!o_.quiet) std::printf("Success.\n");
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) return Fail("cannot write standard output.\n");
-  return kExitOk;
+  return o_.in_place ? WriteInPlace(&image, at, count) : WriteCopy(&image, at, count);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "list_file.h"
+#include "support/tool_main.h"
 
 namespace argbury {
 
@@ -58,5 +59,13 @@ int Run(const Generation& generation, const Options& options);
 
 /// Says what failed writing standard output at exit.
 inline constexpr char kStdoutFailure[] = "Error: parmsink: cannot write standard output.\n";
+
+/// The whole program for one generation's table: a main is this one call.
+template <const Generation& generation>
+int BurierMain(int argc, char** argv) {
+  return support::ToolMain<Options>(
+      argc, argv, [](int count, char** args, Options* o) { return ParseArgs(generation, count, args, o); },
+      [](const Options& o) { return Run(generation, o); }, kStdoutFailure);
+}
 
 }  // namespace argbury

@@ -1,6 +1,5 @@
 // parmsink: buries argument strings in a first-generation ROM image.
 #include "parmsink_cli.h"
-#include "support/file_io.h"
 
 namespace {
 
@@ -25,9 +24,4 @@ constexpr argbury::Generation kDravo = {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  argbury::Options options;
-  int status = argbury::ParseArgs(kDravo, argc, argv, &options);
-  if (status < 0) status = argbury::Run(kDravo, options);
-  return support::CloseStdout(status, argbury::kStdoutFailure);
-}
+int main(int argc, char** argv) { return argbury::BurierMain<kDravo>(argc, argv); }

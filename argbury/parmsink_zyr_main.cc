@@ -1,6 +1,5 @@
 // parmsink.ZYR: buries argument strings in a second-generation ROM image.
 #include "parmsink_cli.h"
-#include "support/file_io.h"
 
 namespace {
 
@@ -25,9 +24,4 @@ constexpr argbury::Generation kZyr = {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  argbury::Options options;
-  int status = argbury::ParseArgs(kZyr, argc, argv, &options);
-  if (status < 0) status = argbury::Run(kZyr, options);
-  return support::CloseStdout(status, argbury::kStdoutFailure);
-}
+int main(int argc, char** argv) { return argbury::BurierMain<kZyr>(argc, argv); }

@@ -1,8 +1,14 @@
 // The child-boot image builder on arbitrary images and settings, and the
 // header readers the ROM tools share. The first 18 bytes pick the settings
-// and the system-call image's size; the rest is the ROM image.
+// and the system-call image's size; the rest is the ROM image, whose first
+// bytes are also read as kidboot reads a number from its command line.
+#include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "cart_slices.h"
@@ -10,9 +16,35 @@
 #include "rom_header.h"
 #include "signature_block.h"
 #include "support/byte_order.h"
+#include "support/text_parse.h"
+
+namespace {
+
+// The setting reader against the C library: what strtoll reads, in base 16
+// after "0x" and in base 10 otherwise, as the whole text and within int; a
+// decimal also as atoi reads it.
+void CheckSettingValue(const uint8_t* data, size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), std::min<size_t>(size, 24));
+  const char* c_text = text.c_str();  // up to the first NUL
+  const char* p = c_text;
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+  if (*p == '+' || *p == '-') ++p;
+  const bool hex = p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
+  errno = 0;
+  char* end = nullptr;
+  const long long expected = std::strtoll(c_text, &end, hex ? 16 : 10);
+  const bool whole = end != c_text && *end == '\0' && errno == 0 && expected >= INT_MIN && expected <= INT_MAX;
+  int value = 7;
+  const bool ok = romtools::ParseSettingValue(c_text, &value);
+  if (ok != whole || (ok && value != expected) || (!ok && value != 7)) __builtin_trap();
+  if (ok && !hex && value != support::ParseIntPrefix(c_text)) __builtin_trap();
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 18) return 0;
+  CheckSettingValue(data + 18, size - 18);
   romtools::ChildBootSettings settings;
   // 16-bit signed values reach every interesting offset of a small image.
   settings.insert_offset = static_cast<int16_t>(support::LoadLe16(data));

@@ -1,11 +1,10 @@
 // The argument buriers' list-file reader (both generations' rules) and the
-// argument-area marker search, on arbitrary bytes held in memory. The marker
-// search fed in random blocks must find what a plain search of the whole
-// text finds.
+// argument-area marker search, on arbitrary bytes held in memory. Each, fed
+// in random blocks, must find what it finds in the whole text (the marker
+// search: what a plain search finds).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -17,22 +16,37 @@
 
 namespace {
 
+// Reads the list whole and again in blocks of pseudo-random sizes: the
+// block boundaries must not change what it says.
 void ReadList(const uint8_t* data, size_t size, const argbury::ListRules& rules) {
-  if (size == 0) return;  // fmemopen refuses an empty buffer
-  std::vector<uint8_t> copy(data, data + size);
-  FILE* file = fmemopen(copy.data(), copy.size(), "rb");
-  if (file == nullptr) return;
-  auto buffer = std::make_unique<argbury::ArgBuffer>();
+  auto whole = std::make_unique<argbury::ArgBuffer>();
   argbury::ListContents list;
-  const argbury::ListStatus status = argbury::ReadListFile(file, rules, buffer.get(), &list);
-  std::fclose(file);
-  if (buffer->fill > argbury::kWorkBufferSize) __builtin_trap();
+  argbury::ListReader reader(rules, whole.get(), &list);
+  reader.Feed(data, size);
+  const argbury::ListStatus status = reader.Finish();
+  if (whole->fill > argbury::kWorkBufferSize) __builtin_trap();
   // Zero after the fill position (the first bytes past it are enough).
-  for (size_t i = buffer->fill; i < std::min(buffer->fill + 256, argbury::kWorkBufferSize); ++i) {
-    if (buffer->bytes[i] != 0) __builtin_trap();
+  for (size_t i = whole->fill; i < std::min(whole->fill + 256, argbury::kWorkBufferSize); ++i) {
+    if (whole->bytes[i] != 0) __builtin_trap();
   }
-  if (status == argbury::ListStatus::kOk && (list.source.empty() && buffer->fill == 0)) __builtin_trap();
+  if (status == argbury::ListStatus::kOk && (list.source.empty() && whole->fill == 0)) __builtin_trap();
   if (status == argbury::ListStatus::kOk && rules.source_needs_directory && !list.has_directory) __builtin_trap();
+
+  auto pieces = std::make_unique<argbury::ArgBuffer>();
+  argbury::ListContents piece_list;
+  argbury::ListReader piece_reader(rules, pieces.get(), &piece_list);
+  uint32_t x = static_cast<uint32_t>(size) * 2654435761u + 1u;
+  for (size_t at = 0; at < size;) {
+    x = x * 1103515245u + 12345u;
+    const size_t block = std::min<size_t>(size - at, 1 + (x >> 16) % 97);
+    if (!piece_reader.Feed(data + at, block)) break;
+    at += block;
+  }
+  if (piece_reader.Finish() != status || piece_list.source != list.source ||
+      piece_list.directory != list.directory || pieces->fill != whole->fill ||
+      std::memcmp(pieces->bytes.data(), whole->bytes.data(), whole->fill) != 0) {
+    __builtin_trap();
+  }
 }
 
 }  // namespace

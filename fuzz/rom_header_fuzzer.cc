@@ -36,8 +36,8 @@ void CheckStampScan(const uint8_t* data, size_t size) {
     close(fd);
     return;
   }
-  romtools::ImageFile file;
-  if (!file.Open("/proc/self/fd/" + std::to_string(fd))) {
+  support::File file;
+  if (!romtools::OpenImage("/proc/self/fd/" + std::to_string(fd), &file)) {
     close(fd);
     return;
   }

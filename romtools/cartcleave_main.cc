@@ -3,19 +3,30 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "cart_slices.h"
 #include "error_line.h"
 #include "image_file.h"
 #include "rom_header.h"
-#include "support/file_io.h"
 #include "support/output_file.h"
+#include "support/platform.h"
+#include "support/tool_main.h"
 
 namespace {
 
 constexpr int kExitOk = 0;  // also after the usage text
 constexpr int kExitFailure = 1;
+
+// The four outputs of an image, named after it.
+constexpr const char* kArm9Slice = ".arm9.sbin";
+constexpr const char* kArm7Slice = ".arm7.sbin";
+constexpr const char* kArm9Record = ".arm9_defs.sbin";
+constexpr const char* kArm7Record = ".arm7_defs.sbin";
+constexpr const char* kOutputSuffixes[] = {kArm9Slice, kArm7Slice, kArm9Record, kArm7Record};
 
 struct Options {
   int count = 0;
@@ -34,55 +45,77 @@ int ParseArgs(int argc, char** argv, Options* options) {
 
 using romtools_cli::ErrorLine;
 
-// Writes `length` bytes of the image from `offset` to image path + suffix.
-bool WriteSlice(const romtools::ImageFile& image, const char* path, const char* suffix, uint64_t offset,
-                uint64_t length) {
-  const std::string name = std::string(path) + suffix;
-  support::OutputFile out;
-  if (out.Open(name) != support::WriteStatus::kOk) {
+// An output written in full but not yet put in place, and the image it is
+// named after. Outputs are put in place only once every image has been
+// sliced, so that a run that fails leaves no new output behind.
+struct PendingOutput {
+  const char* image;
+  support::OutputFile file;
+};
+using PendingOutputs = std::vector<std::unique_ptr<PendingOutput>>;
+
+// Opens image path + suffix; null (after the message) when it cannot be.
+support::OutputFile* OpenOutput(const char* path, const char* suffix, PendingOutputs* pending) {
+  auto output = std::make_unique<PendingOutput>();
+  output->image = path;
+  if (output->file.Open(std::string(path) + suffix) != support::WriteStatus::kOk) {
     ErrorLine("Can't write '%s'\n", path);
-    return false;
+    return nullptr;
   }
-  switch (romtools::CopyRange(image, offset, length, &out)) {
+  pending->push_back(std::move(output));
+  return &pending->back()->file;
+}
+
+// Writes `length` bytes of the image from `offset` to image path + suffix.
+bool WriteSlice(const support::File& image, const char* path, const char* suffix, uint64_t offset, uint64_t length,
+                PendingOutputs* pending) {
+  support::OutputFile* out = OpenOutput(path, suffix, pending);
+  if (out == nullptr) return false;
+  switch (romtools::CopyRange(image, offset, length, out)) {
     case romtools::CopyStatus::kOk:
-      break;
+      return true;
     case romtools::CopyStatus::kReadError:
       ErrorLine("Can't read '%s'\n", path);
       return false;
     case romtools::CopyStatus::kWriteError:
-      ErrorLine("Can't write '%s'\n", path);
-      return false;
+      break;
   }
-  if (out.Commit() != support::WriteStatus::kOk) {
+  ErrorLine("Can't write '%s'\n", path);
+  return false;
+}
+
+bool WriteRecord(const char* path, const char* suffix, const uint8_t* record, PendingOutputs* pending) {
+  support::OutputFile* out = OpenOutput(path, suffix, pending);
+  if (out == nullptr) return false;
+  if (!out->Write(record, romtools::kDefinitionRecordSize)) {
     ErrorLine("Can't write '%s'\n", path);
     return false;
   }
   return true;
 }
 
-bool WriteRecord(const char* path, const char* suffix, const uint8_t* record) {
-  const std::string name = std::string(path) + suffix;
-  if (support::WriteOutputFile(name, record, romtools::kDefinitionRecordSize) != support::WriteStatus::kOk) {
-    ErrorLine("Can't write '%s'\n", path);
-    return false;
-  }
-  return true;
+// The entry address a definition record gets: the header's, or the load
+// address (with a notice) when the header's lies outside the processor's bounds.
+uint32_t CheckedEntry(const romtools::StaticSegment& segment, romtools::EntryBounds bounds, const char* processor) {
+  if (romtools::InBounds(segment.entry_address, bounds)) return segment.entry_address;
+  printf("%s entry address is out of bounds 0x%08x, set default 0x%08x.\n", processor, segment.entry_address,
+         segment.load_address);
+  return segment.load_address;
 }
 
-bool Cleave(const char* path) {
-  romtools::ImageFile image;
+bool Cleave(const char* path, PendingOutputs* pending) {
+  support::File image;
   uint8_t header[romtools::kSegmentHeaderSize];
-  if (!image.Open(path)) {
+  if (!romtools::OpenImage(path, &image)) {
     ErrorLine("Can't read '%s'\n", path);
     return false;
   }
   const uint64_t size = image.size();
   if (size < romtools::kSegmentHeaderSize) {
-    fflush(stdout);
-    fputs("Binary file is too small.\n", stderr);
+    ErrorLine("Binary file is too small.\n");
     return false;
   }
-  if (image.ReadAt(0, header, sizeof header) != static_cast<ssize_t>(sizeof header)) {
+  if (image.ReadAt(0, header, sizeof header) != static_cast<long long>(sizeof header)) {
     ErrorLine("Can't read '%s'\n", path);
     return false;
   }
@@ -90,59 +123,78 @@ bool Cleave(const char* path) {
   const romtools::StaticSegment arm7 = romtools::Arm7Segment(header);
   // The sums are taken without wrapping, so no slice can reach past the file.
   if (size < arm9.End() || size < arm7.End()) {
-    fflush(stdout);
-    fprintf(stderr,
-            "Rom Header information is corrupted.\n"
-            "arm9_rom_offset  = %ld\n"
-            "arm9_size        = %ld\n"
-            "arm7_rom_offset  = %ld\n"
-            "arm7_size        = %ld\n"
-            "rom_size         = %llu\n",
-            static_cast<long>(arm9.rom_offset), static_cast<long>(arm9.size), static_cast<long>(arm7.rom_offset),
-            static_cast<long>(arm7.size), static_cast<unsigned long long>(size));
+    ErrorLine(
+        "Rom Header information is corrupted.\n"
+        "arm9_rom_offset  = %ld\n"
+        "arm9_size        = %ld\n"
+        "arm7_rom_offset  = %ld\n"
+        "arm7_size        = %ld\n"
+        "rom_size         = %llu\n",
+        static_cast<long>(arm9.rom_offset), static_cast<long>(arm9.size), static_cast<long>(arm7.rom_offset),
+        static_cast<long>(arm7.size), static_cast<unsigned long long>(size));
     return false;
   }
   if (strncmp(reinterpret_cast<const char*>(header + romtools::kGameTitleOffset), "HALVORNE", 8) != 0) {
-    fflush(stdout);
-    fputs("Not DRAVO ROM binary.\n", stderr);
+    ErrorLine("Not DRAVO ROM binary.\n");
     return false;
   }
-  if (!WriteSlice(image, path, ".arm9.sbin", arm9.rom_offset, arm9.size)) return false;
-  if (!WriteSlice(image, path, ".arm7.sbin", arm7.rom_offset, arm7.size)) return false;
+  if (!WriteSlice(image, path, kArm9Slice, arm9.rom_offset, arm9.size, pending)) return false;
+  if (!WriteSlice(image, path, kArm7Slice, arm7.rom_offset, arm7.size, pending)) return false;
 
-  // An entry address outside the processor's bounds is replaced by the load
-  // address, with a notice.
-  uint32_t arm9_entry = arm9.entry_address;
-  if (!romtools::InBounds(arm9_entry, romtools::kArm9EntryBounds)) {
-    printf("ARM9 entry address is out of bounds 0x%08x, set default 0x%08x.\n", arm9.entry_address,
-           arm9.load_address);
-    arm9_entry = arm9.load_address;
-  }
-  uint32_t arm7_entry = arm7.entry_address;
-  if (!romtools::InBounds(arm7_entry, romtools::kArm7EntryBounds)) {
-    printf("ARM7 entry address is out of bounds 0x%08x, set default 0x%08x.\n", arm7.entry_address,
-           arm7.load_address);
-    arm7_entry = arm7.load_address;
-  }
   uint8_t arm9_record[romtools::kDefinitionRecordSize];
   uint8_t arm7_record[romtools::kDefinitionRecordSize];
-  romtools::FillDefinitionRecord(arm9, arm9_entry, arm9_record);
-  romtools::FillDefinitionRecord(arm7, arm7_entry, arm7_record);
-  return WriteRecord(path, ".arm9_defs.sbin", arm9_record) && WriteRecord(path, ".arm7_defs.sbin", arm7_record);
+  romtools::FillDefinitionRecord(arm9, CheckedEntry(arm9, romtools::kArm9EntryBounds, "ARM9"), arm9_record);
+  romtools::FillDefinitionRecord(arm7, CheckedEntry(arm7, romtools::kArm7EntryBounds, "ARM7"), arm7_record);
+  return WriteRecord(path, kArm9Record, arm9_record, pending) && WriteRecord(path, kArm7Record, arm7_record, pending);
+}
+
+// An output replaces the file of its name, which must not be one of the
+// images of the run (a link to one, or an image named on the command line
+// after another's output). Each name is looked at once, by its identity.
+bool RefuseImageAsOutput(const Options& options) {
+  std::vector<std::pair<support::FileIdentity, const char*>> images;
+  for (int i = 0; i < options.count; ++i) {
+    support::FileIdentity identity;
+    if (support::StatFile(options.images[i], &identity) == support::FileKind::kRegular) {
+      images.emplace_back(identity, options.images[i]);
+    }
+  }
+  for (int i = 0; i < options.count; ++i) {
+    for (const char* suffix : kOutputSuffixes) {
+      const std::string name = std::string(options.images[i]) + suffix;
+      support::FileIdentity identity;
+      if (support::StatFile(name, &identity) != support::FileKind::kRegular) continue;
+      for (const auto& [image_identity, image] : images) {
+        if (image_identity == identity) {
+          ErrorLine("Can't write '%s': it is the same file as '%s'\n", name.c_str(), image);
+          return false;
+        }
+      }
+    }
+  }
+  return true;
 }
 
 int Run(const Options& options) {
+  if (!RefuseImageAsOutput(options)) return kExitFailure;
+  PendingOutputs pending;
   for (int i = 0; i < options.count; ++i) {
-    if (!Cleave(options.images[i])) return kExitFailure;
+    if (!Cleave(options.images[i], &pending)) return kExitFailure;
+  }
+  // The notices must have reached standard output before anything is kept.
+  if (!support::FlushStdout()) {
+    ErrorLine("Can't write 'stdout'\n");
+    return kExitFailure;
+  }
+  for (const auto& output : pending) {
+    if (output->file.Commit() != support::WriteStatus::kOk) {
+      ErrorLine("Can't write '%s'\n", output->image);
+      return kExitFailure;
+    }
   }
   return kExitOk;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  Options options;
-  int status = ParseArgs(argc, argv, &options);
-  if (status < 0) status = Run(options);
-  return support::CloseStdout(status, "Can't write 'stdout'\n");
-}
+int main(int argc, char** argv) { return support::ToolMain(argc, argv, ParseArgs, Run, "Can't write 'stdout'\n"); }

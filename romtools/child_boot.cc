@@ -1,13 +1,42 @@
 #include "child_boot.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "file_helpers.h"
 #include "rom_header.h"
 #include "support/byte_order.h"
+#include "support/text_parse.h"
 
 namespace romtools {
+
+bool ParseSettingValue(const char* text, int* value) {
+  const char* p = text;
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+  bool negative = false;
+  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  int base = 10;
+  if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+    base = 16;
+    p += 2;
+  }
+  if (*p == '\0') return false;
+  // One past the largest magnitude an int holds, so that the loop stops long
+  // before the sum could overflow.
+  constexpr long long kLimit = static_cast<long long>(INT_MAX) + 1;
+  long long magnitude = 0;
+  for (; *p != '\0'; ++p) {
+    const int digit = support::HexDigitValue(*p);
+    if (digit < 0 || digit >= base) return false;
+    magnitude = magnitude * base + digit;
+    if (magnitude > kLimit) return false;
+  }
+  const long long signed_value = negative ? -magnitude : magnitude;
+  if (signed_value > INT_MAX) return false;
+  *value = static_cast<int>(signed_value);
+  return true;
+}
 
 ChildBootCheck BuildChildBootImage(const ChildBootSettings& settings, std::vector<uint8_t>* rom,
                                    const std::vector<uint8_t>& syscall, ChildBootPlan* plan) {

@@ -43,6 +43,12 @@ struct ChildBootPlan {
   uint64_t output_length = 0;
 };
 
+/// Reads a setting as typed on the command line: a decimal number (white
+/// space and a sign may lead it, as for atoi) or a 0x-prefixed hexadecimal
+/// one, with nothing after it and within the range of int. False, with
+/// `*value` unchanged, for anything else.
+bool ParseSettingValue(const char* text, int* value);
+
 /// Checks the settings against `rom` and `syscall`, then inserts the first
 /// insert_size bytes of `syscall` into `rom` at insert_offset and clears
 /// clear_size bytes at the clear offset (the clear wins where they meet).

@@ -1,5 +1,5 @@
-// For the mains of cartcleave and stampview: an error line on standard error
-// that comes after whatever standard output already holds.
+// For the mains of cartcleave, stampview and signmerge: an error line on
+// standard error that comes after whatever standard output already holds.
 #pragma once
 
 #include <cstdarg>

@@ -8,8 +8,8 @@
 
 #include "child_boot.h"
 #include "file_helpers.h"
-#include "support/file_io.h"
-#include "support/text_parse.h"
+#include "support/platform.h"
+#include "support/tool_main.h"
 
 namespace {
 
@@ -51,31 +51,38 @@ int Usage() {
   return kExitFailure;
 }
 
+// The option that sets each number, or null.
+int* NumberFor(int option, romtools::ChildBootSettings* s) {
+  switch (option) {
+    case 'a':
+      return &s->insert_offset;
+    case 'A':
+      return &s->insert_size;
+    case 'c':
+      return &s->clear_offset;
+    case 'C':
+      return &s->clear_size;
+    default:
+      return nullptr;
+  }
+}
+
 int ParseArgs(int argc, char** argv, Options* options) {
-  romtools::ChildBootSettings& s = options->settings;
   int c;
   while ((c = getopt(argc, argv, "a:A:c:C:dhvf")) != -1) {
-    switch (c) {
-      case 'a':
-        s.insert_offset = support::ParseIntPrefix(optarg);
-        break;
-      case 'A':
-        s.insert_size = support::ParseIntPrefix(optarg);
-        break;
-      case 'c':
-        s.clear_offset = support::ParseIntPrefix(optarg);
-        break;
-      case 'C':
-        s.clear_size = support::ParseIntPrefix(optarg);
-        break;
-      case 'f':
-        s.full_output = true;
-        break;
-      case 'd':
-        filehelp::SetDebug(true);
-        break;
-      default:  // -h, -v and whatever getopt refused
+    if (int* number = NumberFor(c, &options->settings)) {
+      // The usage prints hexadecimal defaults: such a value must not read
+      // as 0, nor a value with anything after its digits as those digits.
+      if (!romtools::ParseSettingValue(optarg, number)) {
+        ErrorPrint("Option -%c: '%s' is not a number\n", c, optarg);
         return Usage();
+      }
+    } else if (c == 'f') {
+      options->settings.full_output = true;
+    } else if (c == 'd') {
+      filehelp::SetDebug(true);
+    } else {  // -h, -v and whatever getopt refused
+      return Usage();
     }
     DebugPrint("option -%c: %s\n", c, optarg ? optarg : "No ARG");
   }
@@ -101,6 +108,13 @@ int Fail() {
 
 int Run(const Options& options) {
   const romtools::ChildBootSettings& s = options.settings;
+  // The output replaces a file of that name: never one of the inputs.
+  for (const char* input : {options.rom, options.syscall}) {
+    if (support::IsSameRegularFile(options.output, input)) {
+      ErrorPrint("Output file '%s' is the same file as '%s'.\n", options.output, input);
+      return Fail();
+    }
+  }
   std::vector<uint8_t> rom;
   std::vector<uint8_t> syscall;
   const int rom_size = filehelp::ReadFile(options.rom, &rom, filehelp::OpenFailureWording::kCannotRead);
@@ -144,8 +158,5 @@ int Run(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options options;
-  int status = ParseArgs(argc, argv, &options);
-  if (status < 0) status = Run(options);
-  return support::CloseStdout(status, "Error: Cannot write file 'stdout'\n");
+  return support::ToolMain(argc, argv, ParseArgs, Run, "Error: Cannot write file 'stdout'\n");
 }

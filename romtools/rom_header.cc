@@ -6,22 +6,29 @@ namespace romtools {
 
 uint32_t HeaderWord(const uint8_t* header, size_t offset) { return support::LoadLe32(header + offset); }
 
-StaticSegment Arm9Segment(const uint8_t* header) {
+namespace {
+
+// Both segments hold four words in one order: ROM offset, entry address,
+// load address, size.
+StaticSegment SegmentAt(const uint8_t* header, size_t rom_offset_field) {
+  static_assert(kArm9EntryAddress == kArm9RomOffset + 4 && kArm9LoadAddress == kArm9RomOffset + 8 &&
+                    kArm9Size == kArm9RomOffset + 12,
+                "ARM9 fields in order");
+  static_assert(kArm7EntryAddress == kArm7RomOffset + 4 && kArm7LoadAddress == kArm7RomOffset + 8 &&
+                    kArm7Size == kArm7RomOffset + 12,
+                "ARM7 fields in order");
   StaticSegment s;
-  s.rom_offset = HeaderWord(header, kArm9RomOffset);
-  s.entry_address = HeaderWord(header, kArm9EntryAddress);
-  s.load_address = HeaderWord(header, kArm9LoadAddress);
-  s.size = HeaderWord(header, kArm9Size);
+  s.rom_offset = HeaderWord(header, rom_offset_field);
+  s.entry_address = HeaderWord(header, rom_offset_field + 4);
+  s.load_address = HeaderWord(header, rom_offset_field + 8);
+  s.size = HeaderWord(header, rom_offset_field + 12);
   return s;
 }
 
-StaticSegment Arm7Segment(const uint8_t* header) {
-  StaticSegment s;
-  s.rom_offset = HeaderWord(header, kArm7RomOffset);
-  s.entry_address = HeaderWord(header, kArm7EntryAddress);
-  s.load_address = HeaderWord(header, kArm7LoadAddress);
-  s.size = HeaderWord(header, kArm7Size);
-  return s;
-}
+}  // namespace
+
+StaticSegment Arm9Segment(const uint8_t* header) { return SegmentAt(header, kArm9RomOffset); }
+
+StaticSegment Arm7Segment(const uint8_t* header) { return SegmentAt(header, kArm7RomOffset); }
 
 }  // namespace romtools

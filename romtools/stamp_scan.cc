@@ -16,60 +16,35 @@ bool LooksLikeRomImage(const uint8_t* header) {
   return (entry & kMask) == kMainMemory && (load & kMask) == kMainMemory;
 }
 
-bool ScanMarkers(const ImageFile& file, uint64_t start, MarkerKind kind, ScanWindow* window,
+bool ScanMarkers(const support::File& file, uint64_t start, MarkerKind kind, ScanWindow* window,
                  const std::function<void(const MarkerFind&)>& found, size_t block_size) {
   std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[block_size]);
   if (!block) return false;
-  // The window lives in locals while a block is scanned; the version scan
-  // shifts only the first three words.
-  uint32_t w0 = window->word[0], w1 = window->word[1], w2 = window->word[2], w3 = window->word[3];
-  uint64_t offset = start;
-  bool ok = true;
-  for (;;) {
-    const ssize_t got = file.ReadAt(offset, block.get(), block_size);
-    if (got < 0) {
-      ok = false;
-      break;
-    }
+  const bool version = kind == MarkerKind::kVersion;
+  const uint32_t first_half = version ? kVersionMarkerFirst : kBuildTypeMarkerFirst;
+  const uint32_t second_half = version ? kVersionMarkerSecond : kBuildTypeMarkerSecond;
+  // The version scan moves only the first three words of the window on.
+  const size_t kept = version ? 3 : 4;
+  uint32_t* const w = window->word;
+  for (uint64_t offset = start;;) {
+    const long long got = file.ReadAt(offset, block.get(), block_size);
+    if (got < 0) return false;
     const size_t words = static_cast<size_t>(got) / 4;
-    const uint8_t* p = block.get();
-    if (kind == MarkerKind::kVersion) {
-      for (size_t i = 0; i < words; ++i) {
-        const uint32_t x = support::LoadLe32(p + 4 * i);
-        w0 = w1;
-        w1 = w2;
-        w2 = x;
-        if (x == kVersionMarkerSecond && w1 == kVersionMarkerFirst) {
-          MarkerFind f;
-          f.record[0] = w0;
-          f.end = offset + 4 * i + 4;
-          found(f);
-        }
-      }
-    } else {
-      for (size_t i = 0; i < words; ++i) {
-        const uint32_t x = support::LoadLe32(p + 4 * i);
-        w0 = w1;
-        w1 = w2;
-        w2 = w3;
-        w3 = x;
-        if (x == kBuildTypeMarkerSecond && w2 == kBuildTypeMarkerFirst) {
-          MarkerFind f;
-          f.record[0] = w0;
-          f.record[1] = w1;
-          f.end = offset + 4 * i + 4;
-          found(f);
-        }
+    for (size_t i = 0; i < words; ++i) {
+      const uint32_t x = support::LoadLe32(block.get() + 4 * i);
+      for (size_t k = 0; k + 1 < kept; ++k) w[k] = w[k + 1];
+      w[kept - 1] = x;
+      if (x == second_half && w[kept - 2] == first_half) {
+        MarkerFind f;
+        f.record[0] = w[0];
+        if (!version) f.record[1] = w[1];
+        f.end = offset + 4 * i + 4;
+        found(f);
       }
     }
     offset += 4 * words;
-    if (static_cast<size_t>(got) < block_size) break;  // end of file
+    if (static_cast<size_t>(got) < block_size) return true;  // end of file
   }
-  window->word[0] = w0;
-  window->word[1] = w1;
-  window->word[2] = w2;
-  window->word[3] = w3;
-  return ok;
 }
 
 namespace {
@@ -84,7 +59,7 @@ constexpr size_t kChunkWords = 8;
 
 }  // namespace
 
-bool ScanVersionsAndBuildTypes(const ImageFile& file, uint64_t version_start,
+bool ScanVersionsAndBuildTypes(const support::File& file, uint64_t version_start,
                                const std::function<void(const MarkerFind&)>& on_version,
                                std::vector<MarkerFind>* build_types, size_t max_kept, bool* too_many,
                                size_t block_size) {
@@ -127,7 +102,7 @@ bool ScanVersionsAndBuildTypes(const ImageFile& file, uint64_t version_start,
     }
   };
   for (;;) {
-    const ssize_t got = file.ReadAt(offset, block.get(), block_size);
+    const long long got = file.ReadAt(offset, block.get(), block_size);
     if (got < 0) return false;
     const size_t words = static_cast<size_t>(got) / 4;
     const uint8_t* p = block.get();

@@ -46,7 +46,7 @@ struct MarkerFind {
 /// Reads `file` in whole 4-byte words from `start` (a trailing part word is
 /// ignored) and calls `found` for each marker of `kind`, in file order.
 /// Returns false on a read error. `block_size` must be a multiple of 4.
-bool ScanMarkers(const ImageFile& file, uint64_t start, MarkerKind kind, ScanWindow* window,
+bool ScanMarkers(const support::File& file, uint64_t start, MarkerKind kind, ScanWindow* window,
                  const std::function<void(const MarkerFind&)>& found, size_t block_size = kBlockSize);
 
 /// Both scans in one pass over the file. Version finds from `version_start`
@@ -57,7 +57,7 @@ bool ScanMarkers(const ImageFile& file, uint64_t start, MarkerKind kind, ScanWin
 /// same as after the version scan. When more than `max_kept` are found the
 /// list is dropped and `*too_many` set: the caller then scans build types
 /// again with ScanMarkers. Returns false on a read error.
-bool ScanVersionsAndBuildTypes(const ImageFile& file, uint64_t version_start,
+bool ScanVersionsAndBuildTypes(const support::File& file, uint64_t version_start,
                                const std::function<void(const MarkerFind&)>& on_version,
                                std::vector<MarkerFind>* build_types, size_t max_kept, bool* too_many,
                                size_t block_size = kBlockSize);

@@ -9,7 +9,8 @@
 #include "image_file.h"
 #include "rom_header.h"
 #include "stamp_scan.h"
-#include "support/file_io.h"
+#include "support/platform.h"
+#include "support/tool_main.h"
 
 namespace {
 
@@ -66,10 +67,10 @@ void PrintVersion(const romtools::MarkerFind& find, const romtools::StaticSegmen
 }
 
 int Run(const Options& options) {
-  romtools::ImageFile file;
+  support::File file;
   uint8_t header[romtools::kSegmentHeaderSize] = {};
-  if (!file.Open(options.path) ||
-      file.ReadAt(0, header, romtools::kStampHeaderSize) != static_cast<ssize_t>(romtools::kStampHeaderSize)) {
+  if (!romtools::OpenImage(options.path, &file) ||
+      file.ReadAt(0, header, romtools::kStampHeaderSize) != static_cast<long long>(romtools::kStampHeaderSize)) {
     ErrorLine("Error: Cannot open '%s'\n", options.path);
     return kExitCannotOpen;
   }
@@ -125,8 +126,7 @@ int Run(const Options& options) {
     return kExitCannotOpen;
   }
   if (mismatch) {
-    fflush(stdout);
-    fputs("** Error: Build type mismatch\n", stderr);
+    ErrorLine("** Error: Build type mismatch\n");
     result |= kBuildTypeMismatchBit;
   }
   return result;
@@ -135,8 +135,5 @@ int Run(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options options;
-  int status = ParseArgs(argc, argv, &options);
-  if (status < 0) status = Run(options);
-  return support::CloseStdout(status, "Error: Cannot write 'stdout'\n");
+  return support::ToolMain(argc, argv, ParseArgs, Run, "Error: Cannot write 'stdout'\n");
 }

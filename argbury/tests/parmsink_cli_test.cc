@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "burier_rows.h"
 #include "image_io.h"
 #include "testing/golden.h"
 #include "testing/output_rows.h"
@@ -51,23 +52,14 @@ std::string Buried(std::string image, size_t at, const std::string& area) {
   return image.replace(at + 20, area.size(), area);
 }
 
-RunResult Parmsink(const TempDir& dir, const std::vector<std::string>& args, const std::string& cwd = "") {
-  RunOptions options;
-  options.argv0 = "parmsink";
-  return RunProgram(PARMSINK_PATH, args, cwd.empty() ? dir.path() : dir.File(cwd), options);
-}
-
-void ExpectResult(const RunResult& r, int status, const std::string& out, const std::string& err) {
-  EXPECT_EQ(r.status, status);
-  EXPECT_EQ(r.out, out);
-  EXPECT_EQ(r.err, err);
-}
+const testing_support::Cli kParmsink(PARMSINK_PATH, "parmsink");
+using argbury_test::ExpectResult;
 
 TEST(ParmsinkCli, InPlaceBuriesFileNameAndArguments) {
   TempDir dir;
   const std::string image = Image(4096, 0x200, 32);
   dir.Write("dir/game.srl", image);
-  ExpectResult(Parmsink(dir, {"dir/game.srl", "a", "bc"}), 0, "Success.\n", "");
+  ExpectResult(kParmsink.Run(dir, {"dir/game.srl", "a", "bc"}), 0, "Success.\n", "");
   EXPECT_EQ(dir.Read("dir/game.srl"), Buried(image, 0x200, Area({"game.srl", "a", "bc"}, 32)));
   EXPECT_EQ(dir.List(), std::vector<std::string>{"dir"});
 }
@@ -89,7 +81,7 @@ TEST(ParmsinkCli, CopyModesLeaveTheImageUntouched) {
     dir.Write("game.srl", image);
     std::vector<std::string> args = c.options;
     args.insert(args.end(), {"game.srl", "-x", "two words"});
-    const RunResult r = Parmsink(dir, args);
+    const RunResult r = kParmsink.Run(dir, args);
     SCOPED_TRACE(args[0]);
     if (c.output.empty()) {
       ExpectResult(r, 0, buried + "Success.\n", "");
@@ -107,24 +99,24 @@ TEST(ParmsinkCli, CutsArgumentsAndReplacementFilesToTheArea) {
   TempDir dir;
   const std::string image = Image(3000, 0x100, 8);
   dir.Write("game.srl", image);
-  ExpectResult(Parmsink(dir, {"-q", "-r", "game.srl", "longer"}), 0, "", "");
+  ExpectResult(kParmsink.Run(dir, {"-q", "-r", "game.srl", "longer"}), 0, "", "");
   EXPECT_EQ(dir.Read("game.srl.argAdded"), Buried(image, 0x100, std::string("game.s\0\0", 8)));
 
   // Shorter than the area: zeros after it. As long: its last two bytes go.
   dir.Write("short.bin", std::string("xyz"));
   dir.Write("exact.bin", std::string("12345678"));
-  ExpectResult(Parmsink(dir, {"-o", "s.srl", "-f", "short.bin", "game.srl", "ignored"}), 0, "Success.\n", "");
+  ExpectResult(kParmsink.Run(dir, {"-o", "s.srl", "-f", "short.bin", "game.srl", "ignored"}), 0, "Success.\n", "");
   EXPECT_EQ(dir.Read("s.srl"), Buried(image, 0x100, std::string("xyz\0\0\0\0\0", 8)));
-  ExpectResult(Parmsink(dir, {"-o", "e.srl", "-f=exact.bin", "game.srl"}), 0, "Success.\n", "");
+  ExpectResult(kParmsink.Run(dir, {"-o", "e.srl", "-f=exact.bin", "game.srl"}), 0, "Success.\n", "");
   EXPECT_EQ(dir.Read("e.srl"), Buried(image, 0x100, std::string("123456\0\0", 8)));
 
   // Bigger than the working buffer: a warning without a line end.
   std::string big(70000, 'b');
   dir.Write("big.bin", big);
-  ExpectResult(Parmsink(dir, {"-f", "big.bin", "game.srl"}), 0,
+  ExpectResult(kParmsink.Run(dir, {"-f", "big.bin", "game.srl"}), 0,
                "warning: replacement file is bigger than required size.Success.\n", "");
   EXPECT_EQ(dir.Read("game.srl"), Buried(image, 0x100, std::string("bbbbbb\0\0", 8)));
-  ExpectResult(Parmsink(dir, {"-q", "-f", "big.bin", "game.srl"}), 0, "", "");
+  ExpectResult(kParmsink.Run(dir, {"-q", "-f", "big.bin", "game.srl"}), 0, "", "");
 }
 
 TEST(ParmsinkCli, FindsTheFirstMarkerAfterColonsAndPartialMarkersAndAcrossBlocks) {
@@ -142,9 +134,9 @@ TEST(ParmsinkCli, FindsTheFirstMarkerAfterColonsAndPartialMarkersAndAcrossBlocks
     image.replace(image.size() - 100, kMarker.size(), kMarker);
     dir.Write("game.srl", image);
     const std::string buried = Buried(image, c.at, Area({"game.srl", "x"}, 16));
-    ExpectResult(Parmsink(dir, {"-q", "-o", "copy.srl", "game.srl", "x"}), 0, "", "");
+    ExpectResult(kParmsink.Run(dir, {"-q", "-o", "copy.srl", "game.srl", "x"}), 0, "", "");
     EXPECT_TRUE(dir.Read("copy.srl") == buried);
-    ExpectResult(Parmsink(dir, {"-q", "game.srl", "x"}), 0, "", "");
+    ExpectResult(kParmsink.Run(dir, {"-q", "game.srl", "x"}), 0, "", "");
     EXPECT_TRUE(dir.Read("game.srl") == buried);
   }
 }
@@ -153,7 +145,7 @@ TEST(ParmsinkCli, VerboseAndDebugLinesInOrder) {
   TempDir dir;
   dir.Write("game.srl", Image(2048, 0x1F0, 300));
   dir.Write("repl.bin", std::string("r\x01\x80 ~", 5));
-  const RunResult f = Parmsink(dir, {"-vd", "-f", "repl.bin", "game.srl"});
+  const RunResult f = kParmsink.Run(dir, {"-vd", "-f", "repl.bin", "game.srl"});
   EXPECT_EQ(f.status, 0);
   EXPECT_EQ(f.err, "");
   ExpectGolden(TEST_DATA_DIR "/verbose_replacement.stdout", f.out);
@@ -168,7 +160,7 @@ TEST(ParmsinkCli, ListFileNamesTheBinaryRelativeToItsFolder) {
             "#DLF\r\n9,\"a\",\"early.srl\"\r\nT,\"sub\r\nT,\"work/sub\"\r\n"
             "9,\"a\",\"bin/first.srl\",\"b\"\r\n9,\"a\",\"b\r\n9,\"a\",\"bin\\main.srl\"\r\n"
             "9,\"a\",\"bin/main.srl\"\r\n");
-  const RunResult r = Parmsink(dir, {"-v", "-r", "lists/game.dlf", "x"});
+  const RunResult r = kParmsink.Run(dir, {"-v", "-r", "lists/game.dlf", "x"});
   ExpectResult(r, 0,
                "destination bin file: work/sub/bin/main.srl.argAdded\n"
                "dlf current directory is work/sub\n"
@@ -181,10 +173,11 @@ TEST(ParmsinkCli, ListFileNamesTheBinaryRelativeToItsFolder) {
   EXPECT_EQ(dir.Read("work/sub/bin/main.srl.argAdded"),
             Buried(image, 0x80, Area({"first.srl", "main.srl", "main.srl", "x"}, 64)));
   // An output named on the command line stays relative to the starting folder.
-  ExpectResult(Parmsink(dir, {"-q", "-o", "out.srl", "lists/game.dlf"}), 0, "", "");
+  ExpectResult(kParmsink.Run(dir, {"-q", "-o", "out.srl", "lists/game.dlf"}), 0, "", "");
   EXPECT_EQ(dir.Read("out.srl"), Buried(image, 0x80, Area({"first.srl", "main.srl", "main.srl"}, 64)));
   // The list's folder is taken from the working folder, not from the list's.
-  ExpectResult(Parmsink(dir, {"game.dlf"}, "lists"), 2, "", "Error: parmsink: illegal dlf file.\n");
+  ExpectResult(RunProgram(PARMSINK_PATH, {"game.dlf"}, dir.File("lists")), 2, "",
+               "Error: parmsink: illegal dlf file.\n");
   EXPECT_EQ(dir.Read("work/sub/bin/main.srl"), image);
 }
 
@@ -202,7 +195,7 @@ TEST(ParmsinkCli, RefusesBadListFiles) {
     TempDir dir;
     dir.Write("game.srl", Image(512, 0x40, 16));
     dir.Write("game.lst", list);
-    ExpectResult(Parmsink(dir, {"-r", "game.lst"}), 2, "", err);
+    ExpectResult(kParmsink.Run(dir, {"-r", "game.lst"}), 2, "", err);
     EXPECT_EQ(dir.List(), (std::vector<std::string>{"game.lst", "game.srl"})) << list;
   }
 }
@@ -251,7 +244,7 @@ TEST(ParmsinkCli, ErrorsLeaveEveryFileAsItWas) {
       std::vector<std::string> args;
       if (*mode) args.emplace_back(mode);
       args.insert(args.end(), c.args.begin(), c.args.end());
-      const RunResult r = Parmsink(dir, args);
+      const RunResult r = kParmsink.Run(dir, args);
       SCOPED_TRACE(testing::PrintToString(args).substr(0, 80));
       if (c.err.empty()) {
         EXPECT_EQ(r.status, 0);
@@ -267,21 +260,59 @@ TEST(ParmsinkCli, ErrorsLeaveEveryFileAsItWas) {
   dir.Write("game.srl", image);
   ASSERT_EQ(chmod(dir.File("game.srl").c_str(), 0444), 0);
   if (access(dir.File("game.srl").c_str(), W_OK) != 0) {  // not when run as root
-    ExpectResult(Parmsink(dir, {"game.srl"}), 2, "", "Error: parmsink: cannot open binary file.\n");
+    ExpectResult(kParmsink.Run(dir, {"game.srl"}), 2, "", "Error: parmsink: cannot open binary file.\n");
   }
-  ExpectResult(Parmsink(dir, {"-o", "/dev/full", "game.srl"}), 2, "", "Error: parmsink: cannot write output file.\n");
+  ExpectResult(kParmsink.Run(dir, {"-o", "/dev/full", "game.srl"}), 2, "",
+               "Error: parmsink: cannot write output file.\n");
   EXPECT_EQ(dir.Read("game.srl"), image);
+}
+
+// An output that is one of the run's inputs (the image, the list, the
+// replacement file; the list's own folder changes nothing), or a standard
+// output that fails: status 2 and every file as it was.
+TEST(ParmsinkCli, AFailedRunChangesNoFile) {
+  const std::string image = Image(1024, 0x80, 64);
+  const std::string list = "#DLF\nT,\"work\"\n9,\"a\",\"game.srl\"\n";
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+    bool stdout_full;
+  };
+  const std::string same = "Error: parmsink: output file ";
+  const std::vector<Case> cases = {
+      {{"-o", "game.dlf", "game.dlf"}, same + "'game.dlf' is the same file as 'game.dlf'.\n", false},
+      {{"-o", "work/game.srl", "game.dlf"}, same + "'work/game.srl' is the same file as 'game.srl'.\n", false},
+      {{"-o", "repl.bin", "-f", "repl.bin", "game.dlf"}, same + "'repl.bin' is the same file as 'repl.bin'.\n", false},
+      {{"-f", "repl.bin", "work/game.srl"}, "Error: parmsink: cannot write standard output.\n", true},
+      {{"-v", "-q", "work/game.srl"}, "Error: parmsink: cannot write standard output.\n", true},
+      {{"-r", "game.dlf"}, "Error: parmsink: cannot write standard output.\n", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    TempDir dir;
+    dir.Write("work/game.srl", image);
+    dir.Write("game.dlf", list);
+    dir.Write("repl.bin", std::string("replacement"));
+    RunOptions options;
+    if (c.stdout_full) options.stdout_path = "/dev/full";
+    const RunResult r = RunProgram(PARMSINK_PATH, c.args, dir.path(), options);
+    ExpectResult(r, 2, "", c.err);
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"game.dlf", "repl.bin", "work"}));
+    EXPECT_EQ(dir.Read("work/game.srl"), image);
+    EXPECT_FALSE(dir.Exists("work/game.srl.argAdded"));
+    EXPECT_EQ(dir.Read("game.dlf"), list);
+  }
 }
 
 TEST(ParmsinkCli, UsageAndVersion) {
   TempDir dir;
-  const RunResult help = Parmsink(dir, {"-q", "--help", "-r"});
+  const RunResult help = kParmsink.Run(dir, {"-q", "--help", "-r"});
   EXPECT_EQ(help.status, 1);
   EXPECT_EQ(help.err, "");
   ExpectGolden(TEST_DATA_DIR "/parmsink_usage.stdout", help.out);
-  ExpectResult(Parmsink(dir, {"-v"}), 1, help.out, "");
-  ExpectResult(Parmsink(dir, {"-h", "missing.srl"}), 1, help.out, "");
-  ExpectResult(Parmsink(dir, {"--version", "--bad"}), 1,
+  ExpectResult(kParmsink.Run(dir, {"-v"}), 1, help.out, "");
+  ExpectResult(kParmsink.Run(dir, {"-h", "missing.srl"}), 1, help.out, "");
+  ExpectResult(kParmsink.Run(dir, {"--version", "--bad"}), 1,
                "DRAVO-SDK Development Tool - parmsink - Bury argument strings\nBuild 20080919\n", "");
 }
 
@@ -289,7 +320,7 @@ TEST(ParmsinkCli, UsageAndVersion) {
 TEST(ParmsinkCli, BuriedArgumentsReachTheSimulatedProgram) {
   TempDir dir;
   dir.Write("game.srl", Image(20000, 0x3000, 128));
-  ExpectResult(Parmsink(dir, {"-q", "game.srl", "-x", "two words"}), 0, "", "");
+  ExpectResult(kParmsink.Run(dir, {"-q", "game.srl", "-x", "two words"}), 0, "", "");
   RunOptions options;
   options.env = {"BOOTCAST_TEST_SETTLE_MS=0"};
   const RunResult r = RunProgram(BOOTCAST_PATH, {"game.srl"}, dir.path(), options);
@@ -301,52 +332,28 @@ TEST(ParmsinkCli, BuriedArgumentsReachTheSimulatedProgram) {
 TEST(ParmsinkCli, FaultRows) {
   using testing_support::Fault;
   using testing_support::Outcome;
-  const std::string image = Image(8192, 0x1800, 64);
-  const std::string cut = image.substr(0, 0x1800 + 40);  // the buffer runs past the end
-  const std::string kCannotOpen = "Error: parmsink: cannot open binary file.\n";
-  const std::string kBadSize = "Error: parmsink: bad argument size.\n";
-  testing_support::FaultTool copy;
-  copy.program = PARMSINK_PATH;
-  copy.inputs = {{"game.srl", image}};
-  copy.args = [](const std::string& output) {
-    return std::vector<std::string>{"-o", output, "game.srl", "a", "bc"};
-  };
-  copy.expected = Buried(image, 0x1800, Area({"game.srl", "a", "bc"}, 64));
-  copy.input = "game.srl";
-  copy.truncated = cut;
-  copy.outcome = [&](Fault fault, const std::string&) -> Outcome {
-    switch (fault) {
-      case Fault::kFullDevice:
-      case Fault::kDiskFull:
-        return {2, "", "Error: parmsink: cannot write output file.\n"};
-      case Fault::kFolderNotWritable:
-      case Fault::kOutputIsFolder:
-        return {2, "", "Error: parmsink: cannot open output file.\n"};
-      case Fault::kInputTruncated:
-        return {2, "", kBadSize};
-      default:  // a missing image, a folder or a pipe
-        return {2, "", kCannotOpen};
-    }
-  };
-  testing_support::ExpectFaultRows(copy);
-
-  // In place the image is the output: the same input rows.
-  testing_support::FaultTool in_place = copy;
-  in_place.args = [](const std::string&) { return std::vector<std::string>{"game.srl", "a", "bc"}; };
-  in_place.writes_output = false;
-  testing_support::ExpectFaultRows(in_place);
+  argbury_test::BurierRows rows;
+  rows.program = PARMSINK_PATH;
+  rows.image = Image(8192, 0x1800, 64);
+  rows.arguments = {"a", "bc"};
+  rows.copy = Buried(rows.image, 0x1800, Area({"game.srl", "a", "bc"}, 64));
+  rows.truncated = rows.image.substr(0, 0x1800 + 40);  // the buffer runs past the end
+  rows.truncated_err = "bad argument size.\n";
+  rows.in_place_limits = {0x1800 + 20 + 32, 0x1800 + 20};
+  argbury_test::ExpectBurierFaultRows(rows);
 
   // The replacement file as the input: a pipe is refused without waiting,
   // a short file fills the area in part.
+  const testing_support::FaultTool copy = argbury_test::CopyRows(rows);
   testing_support::FaultTool replaced = copy;
   replaced.inputs.emplace_back("repl.bin", "0123456789");
   replaced.args = [](const std::string& output) {
     return std::vector<std::string>{"-o", output, "-f", "repl.bin", "game.srl"};
   };
-  replaced.expected = Buried(image, 0x1800, Area({"0123456789"}, 64));
+  replaced.expected = Buried(rows.image, 0x1800, Area({"0123456789"}, 64));
   replaced.input = "repl.bin";
   replaced.truncated = "0123";
-  replaced.truncated_expected = Buried(image, 0x1800, Area({"0123"}, 64));
+  replaced.truncated_expected = Buried(rows.image, 0x1800, Area({"0123"}, 64));
   replaced.outcome = [&](Fault fault, const std::string& path) -> Outcome {
     switch (fault) {
       case Fault::kInputMissing:
@@ -360,20 +367,6 @@ TEST(ParmsinkCli, FaultRows) {
     }
   };
   testing_support::ExpectFaultRows(replaced);
-
-  // The disk filling up while the area is written in place: the image keeps
-  // its old bytes.
-  for (const long long limit : {0x1800 + 20 + 32, 0x1800 + 20}) {
-    SCOPED_TRACE(limit);
-    TempDir dir;
-    dir.Write("game.srl", image);
-    RunOptions options;
-    options.file_size_limit = limit;
-    const RunResult r = RunProgram(PARMSINK_PATH, {"game.srl", "a", "bc"}, dir.path(), options);
-    ExpectResult(r, 2, "", "Error: parmsink: cannot write binary file.\n");
-    EXPECT_TRUE(dir.Read("game.srl") == image) << "the image was damaged";
-    EXPECT_EQ(dir.List(), std::vector<std::string>{"game.srl"});
-  }
 }
 
 }  // namespace

@@ -4,14 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "burier_rows.h"
 #include "testing/golden.h"
 #include "testing/output_rows.h"
 #include "testing/run_program.h"
 
 namespace {
 
-using testing_support::RunOptions;
-using testing_support::RunProgram;
 using testing_support::RunResult;
 using testing_support::TempDir;
 
@@ -25,23 +24,14 @@ std::string Image(size_t size) {
   return image;
 }
 
-RunResult Zyr(const TempDir& dir, const std::vector<std::string>& args) {
-  RunOptions options;
-  options.argv0 = "parmsink.ZYR";
-  return RunProgram(PARMSINK_ZYR_PATH, args, dir.path(), options);
-}
-
-void ExpectResult(const RunResult& r, int status, const std::string& out, const std::string& err) {
-  EXPECT_EQ(r.status, status);
-  EXPECT_EQ(r.out, out);
-  EXPECT_EQ(r.err, err);
-}
+const testing_support::Cli kZyr(PARMSINK_ZYR_PATH, "parmsink.ZYR");
+using argbury_test::ExpectResult;
 
 TEST(ParmsinkZyrCli, InPlaceWritesTheWholeAreaAndACopyOnlyThePackedBytes) {
   TempDir dir;
   const std::string image = Image(0x2000);
   dir.Write("game.srl", image);
-  ExpectResult(Zyr(dir, {"-v", "-r", "game.srl", "x"}), 0,
+  ExpectResult(kZyr.Run(dir, {"-v", "-r", "game.srl", "x"}), 0,
                "destination bin file: game.srl.argAdded\n"
                "original bin file   : game.srl\n"
                "output 0x2000 byte (8192 byte).\n"
@@ -51,7 +41,7 @@ TEST(ParmsinkZyrCli, InPlaceWritesTheWholeAreaAndACopyOnlyThePackedBytes) {
   copy.replace(kArea, 12, std::string("game.srl\0x\0\0", 12));
   EXPECT_EQ(dir.Read("game.srl.argAdded"), copy);
 
-  ExpectResult(Zyr(dir, {"-v", "game.srl", "x"}), 0,
+  ExpectResult(kZyr.Run(dir, {"-v", "game.srl", "x"}), 0,
                "original bin file   : game.srl\nreplaced 0x100 byte.\nSuccess.\n", "");
   std::string in_place = image;
   in_place.replace(kArea, 256, std::string("game.srl\0x\0\0", 12) + std::string(244, '\0'));
@@ -65,28 +55,33 @@ TEST(ParmsinkZyrCli, ReplacementFileFillsTheAreaInPlaceAndThePackedBytesInACopy)
   for (size_t i = 0; i < replacement.size(); ++i) replacement[i] = static_cast<char>(i + 1);
   dir.Write("game.srl", image);
   dir.Write("repl.bin", replacement);
-  ExpectResult(Zyr(dir, {"-q", "-f", "repl.bin", "-o", "copy.srl", "game.srl", "ab"}), 0, "", "");
+  ExpectResult(kZyr.Run(dir, {"-q", "-f", "repl.bin", "-o", "copy.srl", "game.srl", "ab"}), 0, "", "");
   std::string copy = image;
   copy.replace(kArea, 13, replacement.substr(0, 13));  // game.srl, ab and the closing NULs
   EXPECT_EQ(dir.Read("copy.srl"), copy);
-  ExpectResult(Zyr(dir, {"-f", "repl.bin", "game.srl"}), 0, "Success.\n", "");
+  ExpectResult(kZyr.Run(dir, {"-f", "repl.bin", "game.srl"}), 0, "Success.\n", "");
   std::string in_place = image;
   in_place.replace(kArea, 256, replacement.substr(0, 256));
   EXPECT_EQ(dir.Read("game.srl"), in_place);
 }
 
-TEST(ParmsinkZyrCli, ListLongerThanTheAreaIsCutInPlaceAndRefusedInACopy) {
+// A list longer than the area would lose its closing NULs in place and run
+// past the area in a copy: refused either way. One that fills the area
+// exactly ends in its last byte.
+TEST(ParmsinkZyrCli, ListLongerThanTheAreaIsRefused) {
   TempDir dir;
   const std::string image = Image(0xF00);  // ends with the area
   dir.Write("game.srl", image);
-  const std::string arg(300, 'a');
-  for (const char* mode : {"-r", "--stdout"}) {
-    ExpectResult(Zyr(dir, {mode, "game.srl", arg}), 2, "", "Error: parmsink: arguments too long.\n");
+  const std::string too_long(246, 'a');  // "game.srl", it and three NULs: 257 bytes
+  for (const char* mode : {"-r", "--stdout", "-q"}) {
+    ExpectResult(kZyr.Run(dir, {mode, "game.srl", too_long}), 2, "", "Error: parmsink: arguments too long.\n");
     EXPECT_EQ(dir.List(), std::vector<std::string>{"game.srl"});
+    EXPECT_EQ(dir.Read("game.srl"), image);
   }
-  ExpectResult(Zyr(dir, {"-q", "game.srl", arg}), 0, "", "");
+  const std::string fits = too_long.substr(1);
+  ExpectResult(kZyr.Run(dir, {"-q", "game.srl", fits}), 0, "", "");
   std::string in_place = image;
-  in_place.replace(kArea, 256, "game.srl" + std::string(1, '\0') + arg.substr(0, 247));
+  in_place.replace(kArea, 256, "game.srl" + std::string(1, '\0') + fits + std::string(2, '\0'));
   EXPECT_EQ(dir.Read("game.srl"), in_place);
 }
 
@@ -97,7 +92,7 @@ TEST(ParmsinkZyrCli, ListFilesAndRefusals) {
   dir.Write("sub/other.srl", image);
   // "H," needs no "T," before it.
   dir.Write("game.zlf", "#ZLF\nH,\"other.srl\"\nH,\"x\\main.srl\nH,\"main.srl\"\nT,\"sub\"\n");
-  ExpectResult(Zyr(dir, {"-v", "-r", "game.zlf", "y"}), 0,
+  ExpectResult(kZyr.Run(dir, {"-v", "-r", "game.zlf", "y"}), 0,
                "destination bin file: sub/main.srl.argAdded\n"
                "zlf current directory is sub\n"
                "original bin file   : main.srl\n"
@@ -120,7 +115,7 @@ TEST(ParmsinkZyrCli, ListFilesAndRefusals) {
   for (const auto& [input, err] : cases) {
     for (const char* mode : {"-q", "-r"}) {
       dir.Write("input.bin", input);
-      ExpectResult(Zyr(dir, {mode, "input.bin"}), 2, "", err);
+      ExpectResult(kZyr.Run(dir, {mode, "input.bin"}), 2, "", err);
       EXPECT_EQ(dir.Read("input.bin"), input);
       EXPECT_EQ(dir.List(), (std::vector<std::string>{"game.zlf", "input.bin", "sub"}));
     }
@@ -129,63 +124,27 @@ TEST(ParmsinkZyrCli, ListFilesAndRefusals) {
 
 TEST(ParmsinkZyrCli, UsageAndVersion) {
   TempDir dir;
-  const RunResult help = Zyr(dir, {"-h"});
+  const RunResult help = kZyr.Run(dir, {"-h"});
   EXPECT_EQ(help.status, 1);
   EXPECT_EQ(help.err, "");
   testing_support::ExpectGolden(TEST_DATA_DIR "/parmsink_zyr_usage.stdout", help.out);
-  ExpectResult(Zyr(dir, {"--version"}), 1,
+  ExpectResult(kZyr.Run(dir, {"--version"}), 1,
                "ZYR-SDK Development Tool - parmsink.ZYR - Bury argument strings\nBuild 20080919\n", "");
 }
 
 // The faults an image, a copy or the disk can bring: a clear message, status
 // 2, and neither the copy's old file nor the image itself damaged.
 TEST(ParmsinkZyrCli, FaultRows) {
-  using testing_support::Fault;
-  using testing_support::Outcome;
-  const std::string image = Image(0x2000);
-  testing_support::FaultTool copy;
-  copy.program = PARMSINK_ZYR_PATH;
-  copy.inputs = {{"game.srl", image}};
-  copy.args = [](const std::string& output) { return std::vector<std::string>{"-o", output, "game.srl", "x"}; };
-  copy.expected = image;
-  copy.expected.replace(kArea, 12, std::string("game.srl\0x\0\0", 12));
-  copy.input = "game.srl";
-  copy.truncated = image.substr(0, kArea + 0x80);  // the area runs past the end
-  copy.outcome = [&](Fault fault, const std::string&) -> Outcome {
-    switch (fault) {
-      case Fault::kFullDevice:
-      case Fault::kDiskFull:
-        return {2, "", "Error: parmsink: cannot write output file.\n"};
-      case Fault::kFolderNotWritable:
-      case Fault::kOutputIsFolder:
-        return {2, "", "Error: parmsink: cannot open output file.\n"};
-      case Fault::kInputTruncated:
-        return {2, "", "Error: parmsink: bad argument mark position.\n"};
-      default:  // a missing image, a folder or a pipe
-        return {2, "", "Error: parmsink: cannot open binary file.\n"};
-    }
-  };
-  testing_support::ExpectFaultRows(copy);
-
-  // In place the image is the output: the same input rows.
-  testing_support::FaultTool in_place = copy;
-  in_place.args = [](const std::string&) { return std::vector<std::string>{"game.srl", "x"}; };
-  in_place.writes_output = false;
-  testing_support::ExpectFaultRows(in_place);
-
-  // The disk filling up while the area is written in place: the image keeps
-  // its old bytes.
-  for (const long long limit : {0xE80LL, 0xE00LL}) {  // inside the area, at its start
-    SCOPED_TRACE(limit);
-    TempDir dir;
-    dir.Write("game.srl", image);
-    RunOptions options;
-    options.file_size_limit = limit;
-    const RunResult r = RunProgram(PARMSINK_ZYR_PATH, {"game.srl", "x"}, dir.path(), options);
-    ExpectResult(r, 2, "", "Error: parmsink: cannot write binary file.\n");
-    EXPECT_TRUE(dir.Read("game.srl") == image) << "the image was damaged";
-    EXPECT_EQ(dir.List(), std::vector<std::string>{"game.srl"});
-  }
+  argbury_test::BurierRows rows;
+  rows.program = PARMSINK_ZYR_PATH;
+  rows.image = Image(0x2000);
+  rows.arguments = {"x"};
+  rows.copy = rows.image;
+  rows.copy.replace(kArea, 12, std::string("game.srl\0x\0\0", 12));
+  rows.truncated = rows.image.substr(0, kArea + 0x80);  // the area runs past the end
+  rows.truncated_err = "bad argument mark position.\n";
+  rows.in_place_limits = {0xE80, 0xE00};  // inside the area, at its start
+  argbury_test::ExpectBurierFaultRows(rows);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cut_rows.h"
 #include "rom_builder.h"
 #include "testing/output_rows.h"
 #include "testing/run_program.h"
@@ -21,11 +22,7 @@ using testing_support::RunProgram;
 using testing_support::RunResult;
 using testing_support::TempDir;
 
-RunResult Cartcleave(const TempDir& dir, const std::vector<std::string>& args) {
-  testing_support::RunOptions options;
-  options.argv0 = "cartcleave";
-  return RunProgram(CARTCLEAVE_PATH, args, dir.path(), options);
-}
+const testing_support::Cli kCartcleave(CARTCLEAVE_PATH, "cartcleave");
 
 // A 0x3000-byte image: ARM9 at 0x400 (0x1000 bytes), ARM7 at 0x2000 up to
 // the end of the file.
@@ -46,7 +43,7 @@ TEST(CartcleaveCli, SlicesEachImageAndWritesRecords) {
   const std::string second = Rom(0x2003FFF, 0x37F7FFF, 53);
   dir.Write("image.srl", first);
   dir.Write("sub/other", second);
-  RunResult r = Cartcleave(dir, {"image.srl", "sub/other"});
+  RunResult r = kCartcleave.Run(dir, {"image.srl", "sub/other"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
   // Entries on both bounds stay; one below either bound becomes the load address.
@@ -72,7 +69,7 @@ TEST(CartcleaveCli, AcceptsSmallestImagesAndEmptySlices) {
   std::string rom = std::string("HALVORNE") + std::string(56, '\0');
   PutSegments(&rom, 64, 0x2007FFF, 0, 0, 0, 0x37F8000, 0, 64);
   dir.Write("tiny.srl", rom);
-  RunResult r = Cartcleave(dir, {"tiny.srl"});
+  RunResult r = kCartcleave.Run(dir, {"tiny.srl"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "");
@@ -114,7 +111,7 @@ TEST(CartcleaveCli, RefusesBadImagesInOrder) {
     dir.Write("bad.srl", c.rom);
     dir.Write("good.srl", Rom());
     // The first failure stops the run: the second image is not looked at.
-    RunResult r = Cartcleave(dir, {"bad.srl", "good.srl"});
+    RunResult r = kCartcleave.Run(dir, {"bad.srl", "good.srl"});
     EXPECT_EQ(r.status, 1) << c.err;
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, c.err);
@@ -122,30 +119,83 @@ TEST(CartcleaveCli, RefusesBadImagesInOrder) {
   }
 }
 
-TEST(CartcleaveCli, StopsAtUnreadableOrUnwritable) {
+// A run that fails keeps nothing it wrote: the outputs of every image are
+// put in place only once all of them are written and standard output has
+// taken every notice.
+TEST(CartcleaveCli, AFailedRunLeavesNoNewOutput) {
   TempDir dir;
   dir.Write("good.srl", Rom());
   dir.Write("folder/x", std::string("x"));
-  RunResult r = Cartcleave(dir, {"good.srl", "missing.srl", "folder", "good.srl"});
+  RunResult r = kCartcleave.Run(dir, {"good.srl", "missing.srl", "folder", "good.srl"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "Can't read 'missing.srl'\n");
-  EXPECT_EQ(dir.List().size(), 6u);  // the first image's four outputs stay
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"folder", "good.srl"}));
 
   // An output name taken by a folder: the message names the image, and
-  // nothing is left half-written.
+  // the slice written before it is not kept.
   TempDir other;
   other.Write("rom.srl", Rom());
   other.Write("rom.srl.arm7.sbin/x", std::string("x"));
-  r = Cartcleave(other, {"rom.srl"});
+  r = kCartcleave.Run(other, {"rom.srl"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Can't write 'rom.srl'\n");
-  EXPECT_EQ(other.List(), (std::vector<std::string>{"rom.srl", "rom.srl.arm7.sbin", "rom.srl.arm9.sbin"}));
+  EXPECT_EQ(other.List(), (std::vector<std::string>{"rom.srl", "rom.srl.arm7.sbin"}));
+
+  // Notices that standard output cannot take.
+  TempDir full;
+  full.Write("a.srl", Rom());
+  full.Write("b.srl", Rom(0x2003FFF));
+  testing_support::RunOptions options;
+  options.stdout_path = "/dev/full";
+  r = RunProgram(CARTCLEAVE_PATH, {"a.srl", "b.srl"}, full.path(), options);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Can't write 'stdout'\n");
+  EXPECT_EQ(full.List(), (std::vector<std::string>{"a.srl", "b.srl"}));
+}
+
+// The outputs are named after the image, so an output is an input only
+// through a link or when an image is named after another's output: refused
+// before anything is written, whatever the spelling.
+TEST(CartcleaveCli, RefusesAnOutputThatIsAnImage) {
+  struct Case {
+    std::string link;  // the output made another name of the image
+    bool symbolic;
+    std::vector<std::string> args;
+  };
+  const std::vector<Case> cases = {
+      {"rom.srl.arm9.sbin", false, {"rom.srl"}},
+      {"rom.srl.arm7_defs.sbin", true, {"./rom.srl"}},
+      {"", false, {"rom.srl", "other.srl", "rom.srl.arm7.sbin"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.link);
+    TempDir dir;
+    const std::string rom = Rom();
+    dir.Write("rom.srl", rom);
+    dir.Write("other.srl", Rom());
+    dir.Write("rom.srl.arm7.sbin", std::string("old"));
+    std::string output = "rom.srl.arm7.sbin";
+    if (!c.link.empty()) {
+      const std::string target = c.symbolic ? "rom.srl" : dir.File("rom.srl");
+      ASSERT_EQ((c.symbolic ? symlink : link)(target.c_str(), dir.File(c.link).c_str()), 0);
+      output = c.args[0] + c.link.substr(7);
+    }
+    std::vector<std::string> names = dir.List();
+    const RunResult r = kCartcleave.Run(dir, c.args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Can't write '" + output + "': it is the same file as '" + (c.link.empty() ? output : c.args[0]) +
+                         "'\n");
+    EXPECT_EQ(dir.List(), names);
+    EXPECT_TRUE(dir.Read("rom.srl") == rom);
+    EXPECT_EQ(dir.Read("rom.srl.arm7.sbin"), "old");
+  }
 }
 
 TEST(CartcleaveCli, UsageWithoutOperands) {
   TempDir dir;
-  RunResult r = Cartcleave(dir, {});
+  RunResult r = kCartcleave.Run(dir, {});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "Usage: cartcleave [ROM IMAGE...]\n\nSlice DRAVO ROM image into ARM9/7 binaries\n");
@@ -155,29 +205,26 @@ TEST(CartcleaveCli, FaultRows) {
   using testing_support::Fault;
   using testing_support::Outcome;
   const std::string rom = Rom();
-  // The input rows: the image cut inside its header, then inside the ARM7 slice.
-  for (const size_t cut : {size_t{0x20}, size_t{0x2800}}) {
-    SCOPED_TRACE(cut);
-    testing_support::FaultTool tool;
-    tool.program = CARTCLEAVE_PATH;
-    tool.inputs = {{"rom.srl", rom}};
-    tool.args = [](const std::string&) { return std::vector<std::string>{"rom.srl"}; };
-    tool.writes_output = false;  // the output rows follow, the outputs being named after the image
-    tool.input = "rom.srl";
-    tool.truncated = rom.substr(0, cut);
-    tool.outcome = [&](Fault fault, const std::string& path) -> Outcome {
-      if (fault != Fault::kInputTruncated) return {1, "", "Can't read '" + path + "'\n"};
-      if (cut < 64) return {1, "", "Binary file is too small.\n"};
-      return {1, "",
-              "Rom Header information is corrupted.\n"
-              "arm9_rom_offset  = 1024\n"
-              "arm9_size        = 4096\n"
-              "arm7_rom_offset  = 8192\n"
-              "arm7_size        = 4096\n"
-              "rom_size         = 10240\n"};
-    };
-    testing_support::ExpectFaultRows(tool);
-  }
+  // The input rows: the image cut inside its header, then inside the ARM7
+  // slice. Its ARM9 entry address is out of bounds, so that a notice goes to
+  // standard output (a failing one in the row that fills it).
+  const std::string noticed = Rom(0x2003FFF);
+  testing_support::FaultTool tool;
+  tool.program = CARTCLEAVE_PATH;
+  tool.inputs = {{"rom.srl", noticed}};
+  tool.args = [](const std::string&) { return std::vector<std::string>{"rom.srl"}; };
+  tool.writes_output = false;  // the output rows follow, the outputs being named after the image
+  const std::vector<romtools_test::Cut> cuts = {
+      {"rom.srl", noticed.substr(0, 0x20), "Binary file is too small.\n"},
+      {"rom.srl", noticed.substr(0, 0x2800),
+       "Rom Header information is corrupted.\narm9_rom_offset  = 1024\narm9_size        = 4096\n"
+       "arm7_rom_offset  = 8192\narm7_size        = 4096\nrom_size         = 10240\n"},
+  };
+  romtools_test::ExpectFaultRowsForEachCut(tool, cuts, [](Fault fault, const std::string& path, const auto& cut) {
+    if (fault == Fault::kStdoutFull) return Outcome{1, "", "Can't write 'stdout'\n"};
+    if (fault == Fault::kInputTruncated) return Outcome{1, "", cut.err};
+    return Outcome{1, "", "Can't read '" + path + "'\n"};
+  });
 
   // The output rows. Each starts from the image with older outputs beside it
   // (none in the unwritable folder); the first output written fails, so the

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cut_rows.h"
 #include "rom_builder.h"
 #include "testing/golden.h"
 #include "testing/output_rows.h"
@@ -14,18 +15,13 @@ using romtools_test::PutSegments;
 using romtools_test::PutWord;
 using romtools_test::RandomBytes;
 using testing_support::ExpectGolden;
-using testing_support::RunProgram;
 using testing_support::RunResult;
 using testing_support::TempDir;
 
 constexpr size_t kRomSize = 0x8000;
 constexpr size_t kSegmentsEnd = 0x7200;
 
-RunResult Kidboot(const TempDir& dir, const std::vector<std::string>& args) {
-  testing_support::RunOptions options;
-  options.argv0 = "kidboot";
-  return RunProgram(KIDBOOT_PATH, args, dir.path(), options);
-}
+const testing_support::Cli kKidboot(KIDBOOT_PATH, "kidboot");
 
 // Random bytes with ARM9 at 0x200-0x31FF and ARM7 at 0x3200-0x71FF; header
 // byte 0x12 with or without bit 1.
@@ -69,9 +65,13 @@ TEST(KidbootCli, InsertsClearsAndCutsToStaticSegments) {
       {{"-c", "24576", "-C", "16"}, zero_before_c,
        Expected(zero_before_c, syscall, 0x4000, 0x800, 0x6000, 16, kSegmentsEnd)},
       {{"-f"}, clear_bit, Expected(clear_bit, syscall, 0x4000, 0x800, 0x5000, 0x2000, kRomSize)},
-      // Numbers are decimal only: 0x100 reads as 0.
+      // Numbers are decimal or 0x-prefixed hexadecimal, as the usage shows them.
       {{"-a", "0x100", "-A", "4096", "-C", "0"}, clear_bit,
-       Expected(clear_bit, syscall, 0, 0x1000, 0x5000, 0, kSegmentsEnd)},
+       Expected(clear_bit, syscall, 0x100, 0x1000, 0x5000, 0, kSegmentsEnd)},
+      {{"-a", "0x4000", "-A", "0X0800", "-c", " +20480", "-C", "0x2000"}, clear_bit,
+       Expected(clear_bit, syscall, 0x4000, 0x800, 0x5000, 0x2000, kSegmentsEnd)},
+      {{"-a", "00256", "-A", "0x0", "-c", "-0x1"}, set_bit,
+       Expected(set_bit, syscall, 256, 0, 0x5400, 0x2000, kSegmentsEnd)},
       // The clear wins where the two ranges meet; the insert may end at the end of the image.
       {{"-a", "28672", "-A", "4096", "-c", "-1", "-C", "12288", "-f"}, clear_bit,
        Expected(clear_bit, syscall, 0x7000, 0x1000, 0x5000, 0x3000, kRomSize)},
@@ -82,7 +82,7 @@ TEST(KidbootCli, InsertsClearsAndCutsToStaticSegments) {
     dir.Write("sys.bin", syscall);
     std::vector<std::string> args = run.args;
     for (const char* operand : {"orig.srl", "sys.bin", "out.srl"}) args.push_back(operand);
-    RunResult r = Kidboot(dir, args);
+    RunResult r = kKidboot.Run(dir, args);
     EXPECT_EQ(r.status, 0) << args[0];
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "");
@@ -128,7 +128,7 @@ TEST(KidbootCli, RefusesInOrderAndWritesNothing) {
     dir.Write("sys.bin", c.syscall);
     std::vector<std::string> args = c.args;
     for (const char* operand : {"orig.srl", "sys.bin", "out.srl"}) args.push_back(operand);
-    RunResult r = Kidboot(dir, args);
+    RunResult r = kKidboot.Run(dir, args);
     EXPECT_EQ(r.status, 1) << c.err;
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, c.err + "Error: exit...\n");
@@ -139,7 +139,7 @@ TEST(KidbootCli, RefusesInOrderAndWritesNothing) {
 TEST(KidbootCli, ReportsBothUnreadableFiles) {
   TempDir dir;
   dir.Write("folder/x", std::string("x"));
-  RunResult r = Kidboot(dir, {"missing.srl", "folder", "out.srl"});
+  RunResult r = kKidboot.Run(dir, {"missing.srl", "folder", "out.srl"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err,
@@ -153,11 +153,11 @@ TEST(KidbootCli, KeepsAnExistingOutputWhenWritingFails) {
   TempDir dir;
   dir.Write("orig.srl", Rom(false));
   dir.Write("sys.bin", Syscall());
-  RunResult r = Kidboot(dir, {"orig.srl", "sys.bin", "no/such/dir/out.srl"});
+  RunResult r = kKidboot.Run(dir, {"orig.srl", "sys.bin", "no/such/dir/out.srl"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Error: Cannot open file 'no/such/dir/out.srl'\nError: exit...\n");
   dir.Write("out.srl", std::string("old"));
-  r = Kidboot(dir, {"-C", "-1", "orig.srl", "sys.bin", "out.srl"});
+  r = kKidboot.Run(dir, {"-C", "-1", "orig.srl", "sys.bin", "out.srl"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(dir.Read("out.srl"), "old");
 }
@@ -168,15 +168,33 @@ TEST(KidbootCli, UsageCases) {
       {}, {"a", "b"}, {"a", "b", "c", "d"}, {"-h", "a", "b", "c"}, {"-v"}};
   const std::string usage = testing_support::ReadFileOrEmpty(TEST_DATA_DIR "/kidboot_usage.stderr");
   for (const auto& args : cases) {
-    RunResult r = Kidboot(dir, args);
+    RunResult r = kKidboot.Run(dir, args);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, usage);
   }
-  RunResult r = Kidboot(dir, {"-x", "a", "b", "c"});
+  RunResult r = kKidboot.Run(dir, {"-x", "a", "b", "c"});
   EXPECT_EQ(r.status, 1);
   ExpectGolden(TEST_DATA_DIR "/kidboot_usage.stderr", r.err.substr(r.err.find('\n') + 1));
   EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), "kidboot: invalid option -- 'x'\n");
+  EXPECT_TRUE(dir.List().empty());
+}
+
+// A value that is not wholly a number, or one past the range of int, is
+// refused with the usage before anything is read.
+TEST(KidbootCli, RefusesValuesThatAreNotNumbers) {
+  TempDir dir;
+  const std::string usage = testing_support::ReadFileOrEmpty(TEST_DATA_DIR "/kidboot_usage.stderr");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"-a", "0x4000k"}, {"-A", ""},   {"-c", "12 "},        {"-C", "0x"},          {"-a", "4k"},
+      {"-A", "0x1g"},    {"-c", "--1"}, {"-C", "2147483648"}, {"-a", "-0x80000001"}, {"-A", "0x100000000"},
+  };
+  for (const auto& [option, value] : cases) {
+    const RunResult r = kKidboot.Run(dir, {option, value, "orig.srl", "sys.bin", "out.srl"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Error: Option " + option + ": '" + value + "' is not a number\n" + usage);
+  }
   EXPECT_TRUE(dir.List().empty());
 }
 
@@ -184,7 +202,7 @@ TEST(KidbootCli, DebugLinesShowOptionsAndFiles) {
   TempDir dir;
   dir.Write("orig.srl", Rom(false));
   dir.Write("sys.bin", Syscall());
-  RunResult r = Kidboot(dir, {"-d", "-a", "16384", "-f", "orig.srl", "sys.bin", "out.srl"});
+  RunResult r = kKidboot.Run(dir, {"-d", "-a", "16384", "-f", "orig.srl", "sys.bin", "out.srl"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "");
   // Buffer addresses differ from run to run: blank them.
@@ -208,57 +226,37 @@ TEST(KidbootCli, FaultRows) {
   using testing_support::Outcome;
   const std::string rom = Rom(false);
   const std::string syscall = Syscall();
-  // The input rows for each input, with the image cut inside its header, then
-  // inside the area to clear, and the system-call image cut short.
-  struct Cut {
-    std::string input;
-    std::string truncated;
-    std::string err;
+  testing_support::FaultTool tool;
+  tool.program = KIDBOOT_PATH;
+  tool.inputs = {{"orig.srl", rom}, {"sys.bin", syscall}};
+  tool.args = [](const std::string& output) { return std::vector<std::string>{"orig.srl", "sys.bin", output}; };
+  tool.expected = Expected(rom, syscall, 0x4000, 0x800, 0x5000, 0x2000, kSegmentsEnd);
+  tool.same_file_outcome = [](const std::string& output, const std::string& input) -> Outcome {
+    return {1, "", "Error: Output file '" + output + "' is the same file as '" + input + "'.\nError: exit...\n"};
   };
-  const std::vector<Cut> cuts = {
+  // The image cut inside its header, then inside the area to clear, and the
+  // system-call image cut short.
+  const std::vector<romtools_test::Cut> cuts = {
       {"orig.srl", rom.substr(0, 0x20), "Error: 'orig.srl' is smaller than 'sys.bin'.\n"},
       {"orig.srl", rom.substr(0, 0x6000), "Error: Clearing range (0x5000-0x7000) is out of rom area (0x0-0x6000).\n"},
       {"sys.bin", syscall.substr(0, 0x7FF), "Error: 'sys.bin' is smaller than inserting size.\n"},
   };
-  for (const Cut& cut : cuts) {
-    SCOPED_TRACE(cut.input + " cut to " + std::to_string(cut.truncated.size()) + " bytes");
-    testing_support::FaultTool tool;
-    tool.program = KIDBOOT_PATH;
-    tool.inputs = {{"orig.srl", rom}, {"sys.bin", syscall}};
-    tool.args = [](const std::string& output) { return std::vector<std::string>{"orig.srl", "sys.bin", output}; };
-    tool.expected = Expected(rom, syscall, 0x4000, 0x800, 0x5000, 0x2000, kSegmentsEnd);
-    tool.input = cut.input;
-    tool.truncated = cut.truncated;
-    tool.outcome = [&](Fault fault, const std::string& path) -> Outcome {
-      switch (fault) {
-        case Fault::kFullDevice:
-        case Fault::kDiskFull:
-          return {1, "", "Error: Cannot write file '" + path + "'\nError: exit...\n"};
-        case Fault::kFolderNotWritable:
-        case Fault::kOutputIsFolder:
-          return {1, "", "Error: Cannot open file '" + path + "'\nError: exit...\n"};
-        case Fault::kInputTruncated:
-          return {1, "", cut.err + "Error: exit...\n"};
-        default:  // a missing input, a folder or a pipe
-          return {1, "", "Error: Cannot read file '" + path + "'\nError: exit...\n"};
-      }
-    };
-    testing_support::ExpectFaultRows(tool);
-  }
-
-  // A file size limit set in the shell (the rows above cover "out")
-  // with the image named as its own output: the write fails like any other
-  // and the image stays whole.
-  TempDir dir;
-  dir.Write("orig.srl", rom);
-  dir.Write("sys.bin", syscall);
-  testing_support::RunOptions limited;
-  limited.file_size_limit = 2048;
-  const RunResult same = RunProgram(KIDBOOT_PATH, {"orig.srl", "sys.bin", "orig.srl"}, dir.path(), limited);
-  EXPECT_EQ(same.status, 1);
-  EXPECT_EQ(same.err, "Error: Cannot write file 'orig.srl'\nError: exit...\n");
-  EXPECT_TRUE(dir.Read("orig.srl") == rom);
-  EXPECT_EQ(dir.List(), (std::vector<std::string>{"orig.srl", "sys.bin"}));
+  romtools_test::ExpectFaultRowsForEachCut(tool, cuts, [](Fault fault, const std::string& path, const auto& cut) {
+    switch (fault) {
+      case Fault::kFullDevice:
+      case Fault::kDiskFull:
+        return Outcome{1, "", "Error: Cannot write file '" + path + "'\nError: exit...\n"};
+      case Fault::kFolderNotWritable:
+      case Fault::kOutputIsFolder:
+        return Outcome{1, "", "Error: Cannot open file '" + path + "'\nError: exit...\n"};
+      case Fault::kInputTruncated:
+        return Outcome{1, "", cut.err + "Error: exit...\n"};
+      case Fault::kStdoutFull:  // nothing goes there
+        return Outcome{0, "", ""};
+      default:  // a missing input, a folder or a pipe
+        return Outcome{1, "", "Error: Cannot read file '" + path + "'\nError: exit...\n"};
+    }
+  });
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cut_rows.h"
 #include "rom_builder.h"
 #include "testing/output_rows.h"
 #include "testing/run_program.h"
@@ -17,11 +18,7 @@ using testing_support::TempDir;
 
 constexpr uint32_t kRecorded = 0x1000;
 
-RunResult Signmerge(const TempDir& dir, const std::vector<std::string>& args) {
-  testing_support::RunOptions options;
-  options.argv0 = "signmerge";
-  return RunProgram(SIGNMERGE_PATH, args, dir.path(), options);
-}
+const testing_support::Cli kSignmerge(SIGNMERGE_PATH, "signmerge");
 
 // An image of `size` bytes recording kRecorded, titled "PUZZLE" + zero.
 std::string Rom(size_t size) {
@@ -67,7 +64,7 @@ TEST(SignmergeCli, PlacesTheBlockByTheSizeRules) {
     const std::string rom = Rom(c.rom_size);
     dir.Write("in.srl", rom);
     dir.Write("game.sgn", Sign());
-    RunResult r = Signmerge(dir, {"in.srl", "game.sgn", "out.srl"});
+    RunResult r = kSignmerge.Run(dir, {"in.srl", "game.sgn", "out.srl"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, c.out + "attach success! out.srl\n");
@@ -84,7 +81,7 @@ TEST(SignmergeCli, PlaceholderModeComparesNothing) {
   std::string rom = Rom(kRecorded);
   rom.replace(0, 16, "SOMETHING ELSE!!");
   dir.Write("in.srl", rom);
-  RunResult r = Signmerge(dir, {"-D", "in.srl", "out.srl"});
+  RunResult r = kSignmerge.Run(dir, {"-D", "in.srl", "out.srl"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out, "attach success! out.srl\n");
@@ -128,14 +125,14 @@ TEST(SignmergeCli, RefusesWithoutWriting) {
     TempDir dir;
     dir.Write("in.srl", c.rom);
     dir.Write("game.sgn", c.sign);
-    RunResult r = Signmerge(dir, {"in.srl", "game.sgn", "out.srl"});
+    RunResult r = kSignmerge.Run(dir, {"in.srl", "game.sgn", "out.srl"});
     EXPECT_EQ(r.status, 255) << c.err;
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, c.err);
     EXPECT_EQ(dir.List(), (std::vector<std::string>{"game.sgn", "in.srl"}));
   }
   TempDir dir;
-  RunResult r = Signmerge(dir, {"-D", "missing.srl", "out.srl"});
+  RunResult r = kSignmerge.Run(dir, {"-D", "missing.srl", "out.srl"});
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(r.err, "load error! missing.srl \n");
 }
@@ -144,19 +141,35 @@ TEST(SignmergeCli, ReportsAFailedSaveAndKeepsTheOldOutput) {
   TempDir dir;
   dir.Write("in.srl", Rom(kRecorded + 200));
   dir.Write("out.srl/x", std::string("x"));
-  RunResult r = Signmerge(dir, {"-D", "in.srl", "out.srl"});
+  RunResult r = kSignmerge.Run(dir, {"-D", "in.srl", "out.srl"});
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(r.out, "pad\n");
   EXPECT_EQ(r.err, "save error! out.srl \nattach error out.srl!\n");
   EXPECT_EQ(dir.List(), (std::vector<std::string>{"in.srl", "out.srl"}));
   EXPECT_EQ(dir.Read("out.srl/x"), "x");
+
+  // Standard output that fails: the copy is not kept, and an older one stays.
+  testing_support::RunOptions full;
+  full.stdout_path = "/dev/full";
+  for (const bool old_output : {false, true}) {
+    TempDir other;
+    other.Write("in.srl", Rom(kRecorded));
+    if (old_output) other.Write("out.srl", std::string("old"));
+    r = RunProgram(SIGNMERGE_PATH, {"-D", "in.srl", "out.srl"}, other.path(), full);
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.err, "save error! stdout \nattach error out.srl!\n");
+    EXPECT_EQ(other.List().size(), old_output ? 2u : 1u);
+    if (old_output) {
+      EXPECT_EQ(other.Read("out.srl"), "old");
+    }
+  }
 }
 
 TEST(SignmergeCli, UsageNamesTheInvocation) {
   TempDir dir;
   for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"-D", "in.srl"},
                            std::vector<std::string>{"a", "b", "c", "d"}}) {
-    RunResult r = Signmerge(dir, args);
+    RunResult r = kSignmerge.Run(dir, args);
     EXPECT_EQ(r.status, 255);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err,
@@ -170,56 +183,36 @@ TEST(SignmergeCli, FaultRows) {
   using testing_support::Outcome;
   const std::string rom = Rom(kRecorded + 200);
   const std::string sign = Sign();
-  // The input rows for each input, with the image cut inside its header, then
-  // inside its recorded size, and the sign file cut short.
-  struct Cut {
-    std::string input;
-    std::string truncated;
-    std::string err;
+  testing_support::FaultTool tool;
+  tool.program = SIGNMERGE_PATH;
+  tool.inputs = {{"in.srl", rom}, {"game.sgn", sign}};
+  tool.args = [](const std::string& output) { return std::vector<std::string>{"in.srl", "game.sgn", output}; };
+  tool.expected = rom.substr(0, kRecorded) + sign.substr(0, 136) + rom.substr(kRecorded + 136);
+  tool.same_file_outcome = [](const std::string& output, const std::string& input) -> Outcome {
+    return {255, "", "error: " + output + " is the same file as " + input + " !\n"};
   };
-  const std::vector<Cut> cuts = {
+  // The image cut inside its header, then inside its recorded size, and the
+  // sign file cut short.
+  const std::vector<romtools_test::Cut> cuts = {
       {"in.srl", rom.substr(0, 0x40), "file format error! in.srl \n"},
       {"in.srl", rom.substr(0, kRecorded - 0x100), "error: invalid rom size !\n"},
       {"game.sgn", sign.substr(0, 100), "invalid hmac file size is not 155 =>136 100  game.sgn \n"},
   };
-  for (const Cut& cut : cuts) {
-    SCOPED_TRACE(cut.input + " cut to " + std::to_string(cut.truncated.size()) + " bytes");
-    testing_support::FaultTool tool;
-    tool.program = SIGNMERGE_PATH;
-    tool.inputs = {{"in.srl", rom}, {"game.sgn", sign}};
-    tool.args = [](const std::string& output) { return std::vector<std::string>{"in.srl", "game.sgn", output}; };
-    tool.expected = rom.substr(0, kRecorded) + sign.substr(0, 136) + rom.substr(kRecorded + 136);
-    tool.input = cut.input;
-    tool.truncated = cut.truncated;
-    tool.outcome = [&](Fault fault, const std::string& path) -> Outcome {
-      switch (fault) {
-        case Fault::kFullDevice:
-        case Fault::kDiskFull:
-        case Fault::kFolderNotWritable:
-        case Fault::kOutputIsFolder:
-          return {255, "pad\n", "save error! " + path + " \nattach error " + path + "!\n"};
-        case Fault::kInputTruncated:
-          return {255, "", cut.err};
-        default:  // a missing input, a folder or a pipe
-          return {255, "", "load error! " + path + " \n"};
-      }
-    };
-    testing_support::ExpectFaultRows(tool);
-  }
-
-  // A file size limit set in the shell (the rows above cover "out")
-  // with the image named as its own output: the write fails like any other
-  // and the image stays whole.
-  TempDir dir;
-  dir.Write("in.srl", rom);
-  dir.Write("game.sgn", sign);
-  testing_support::RunOptions limited;
-  limited.file_size_limit = 2048;
-  const RunResult same = RunProgram(SIGNMERGE_PATH, {"in.srl", "game.sgn", "in.srl"}, dir.path(), limited);
-  EXPECT_EQ(same.status, 255);
-  EXPECT_EQ(same.err, "save error! in.srl \nattach error in.srl!\n");
-  EXPECT_TRUE(dir.Read("in.srl") == rom);
-  EXPECT_EQ(dir.List(), (std::vector<std::string>{"game.sgn", "in.srl"}));
+  romtools_test::ExpectFaultRowsForEachCut(tool, cuts, [](Fault fault, const std::string& path, const auto& cut) {
+    switch (fault) {
+      case Fault::kFullDevice:
+      case Fault::kDiskFull:
+      case Fault::kFolderNotWritable:
+      case Fault::kOutputIsFolder:
+        return Outcome{255, "pad\n", "save error! " + path + " \nattach error " + path + "!\n"};
+      case Fault::kInputTruncated:
+        return Outcome{255, "", cut.err};
+      case Fault::kStdoutFull:
+        return Outcome{255, "", "save error! stdout \nattach error out!\n"};
+      default:  // a missing input, a folder or a pipe
+        return Outcome{255, "", "load error! " + path + " \n"};
+    }
+  });
 }
 
 }  // namespace

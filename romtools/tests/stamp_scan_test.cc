@@ -97,8 +97,8 @@ TEST(StampScan, MatchesLiteralWordScan) {
     const std::vector<MarkerFind> literal_builds = LiteralScan(fp, MarkerKind::kBuildType, literal_window);
     fclose(fp);
 
-    romtools::ImageFile file;
-    ASSERT_TRUE(file.Open(dir.File("p.bin")));
+    support::File file;
+    ASSERT_TRUE(romtools::OpenImage(dir.File("p.bin"), &file));
     ScanWindow window;
     std::vector<MarkerFind> versions, builds;
     ASSERT_TRUE(romtools::ScanMarkers(file, start, MarkerKind::kVersion, &window,

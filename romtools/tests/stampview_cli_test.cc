@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cut_rows.h"
 #include "rom_builder.h"
 #include "testing/golden.h"
 #include "testing/output_rows.h"
@@ -13,15 +14,10 @@ namespace {
 using romtools_test::PutSegments;
 using romtools_test::PutWord;
 using testing_support::ExpectGolden;
-using testing_support::RunProgram;
 using testing_support::RunResult;
 using testing_support::TempDir;
 
-RunResult Stampview(const TempDir& dir, const std::vector<std::string>& args) {
-  testing_support::RunOptions options;
-  options.argv0 = "stampview";
-  return RunProgram(STAMPVIEW_PATH, args, dir.path(), options);
-}
+const testing_support::Cli kStampview(STAMPVIEW_PATH, "stampview");
 
 std::string Version(int major, int minor, int release_step) {
   std::string s(12, '\0');
@@ -51,7 +47,7 @@ std::string Rom() {
 std::string ScanProgram(const std::string& program, RunResult* r) {
   TempDir dir;
   dir.Write("game.srl", program);
-  *r = Stampview(dir, {"game.srl"});
+  *r = kStampview.Run(dir, {"game.srl"});
   return r->out;
 }
 
@@ -125,7 +121,7 @@ TEST(StampviewCli, RefusesMissingShortAndSpecialFiles) {
   dir.Write("short.bin", std::string(47, '\0'));
   dir.Write("folder/x", std::string("x"));
   for (const std::string name : {"missing.srl", "short.bin", "folder", "/dev/zero"}) {
-    RunResult r = Stampview(dir, {name});
+    RunResult r = kStampview.Run(dir, {name});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "Error: Cannot open '" + name + "'\n");
@@ -135,7 +131,7 @@ TEST(StampviewCli, RefusesMissingShortAndSpecialFiles) {
 TEST(StampviewCli, UsageForAnyOtherOperandCount) {
   TempDir dir;
   for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"a", "b"}}) {
-    RunResult r = Stampview(dir, args);
+    RunResult r = kStampview.Run(dir, args);
     EXPECT_EQ(r.status, 5);
     EXPECT_EQ(r.out, "");
     ExpectGolden(TEST_DATA_DIR "/stampview_usage.stderr", r.err);
@@ -147,23 +143,20 @@ TEST(StampviewCli, FaultRows) {
   using testing_support::Outcome;
   const std::string rom = Rom() + Version(2, 2, 20100) + BuildType(1, 9) + BuildType(1, 7);
   const std::string lines = "DRAVO-SDK VERSION: 2.02 RC1 [STATIC MODULE]\nBUILD_TYPE:ARM9 RELEASE\n";
+  testing_support::FaultTool tool;
+  tool.program = STAMPVIEW_PATH;
+  tool.inputs = {{"game.srl", rom}};
+  tool.args = [](const std::string&) { return std::vector<std::string>{"game.srl"}; };
+  tool.writes_output = false;
   // The image is cut inside its header, then inside its last record.
-  for (const size_t cut : {size_t{0x20}, rom.size() - 6}) {
-    SCOPED_TRACE(cut);
-    testing_support::FaultTool tool;
-    tool.program = STAMPVIEW_PATH;
-    tool.inputs = {{"game.srl", rom}};
-    tool.args = [](const std::string&) { return std::vector<std::string>{"game.srl"}; };
-    tool.writes_output = false;
-    tool.input = "game.srl";
-    tool.truncated = rom.substr(0, cut);
-    tool.outcome = [&](Fault fault, const std::string& path) -> Outcome {
-      if (fault == Fault::kInputTruncated && cut >= 48) return {0, lines, ""};
-      // A missing input, a folder, a pipe or a file shorter than the header.
-      return {1, "", "Error: Cannot open '" + path + "'\n"};
-    };
-    testing_support::ExpectFaultRows(tool);
-  }
+  const std::vector<romtools_test::Cut> cuts = {{"game.srl", rom.substr(0, 0x20), ""},
+                                                {"game.srl", rom.substr(0, rom.size() - 6), lines}};
+  romtools_test::ExpectFaultRowsForEachCut(tool, cuts, [](Fault fault, const std::string& path, const auto& cut) {
+    if (fault == Fault::kInputTruncated && !cut.err.empty()) return Outcome{0, cut.err, ""};
+    if (fault == Fault::kStdoutFull) return Outcome{1, "", "Error: Cannot write 'stdout'\n"};
+    // A missing input, a folder, a pipe or a file shorter than the header.
+    return Outcome{1, "", "Error: Cannot open '" + path + "'\n"};
+  });
 }
 
 }  // namespace
