@@ -37,11 +37,18 @@ function(_halvorne_fail function)
 endfunction()
 
 # _halvorne_check_arguments(<function> <prefix> <required>...): refuses
-# unknown arguments and missing required keywords of a parsed call.
+# unknown arguments, keywords without their value (ARGS and DITHER may stand
+# alone) and missing required keywords of a parsed call.
 function(_halvorne_check_arguments function prefix)
   if(DEFINED ${prefix}_UNPARSED_ARGUMENTS)
-    _halvorne_fail(${function} "unknown arguments: ${${prefix}_UNPARSED_ARGUMENTS}")
+    string(JOIN " " unknown ${${prefix}_UNPARSED_ARGUMENTS})
+    _halvorne_fail(${function} "unknown arguments: ${unknown}")
   endif()
+  foreach(keyword IN LISTS ${prefix}_KEYWORDS_MISSING_VALUES)
+    if(NOT keyword MATCHES "^(ARGS|DITHER)$")
+      _halvorne_fail(${function} "${keyword} needs a value")
+    endif()
+  endforeach()
   foreach(keyword IN LISTS ARGN)
     if(NOT DEFINED ${prefix}_${keyword} OR "${${prefix}_${keyword}}" STREQUAL "")
       _halvorne_fail(${function} "${keyword} is required")
@@ -119,7 +126,8 @@ function(_halvorne_shown var path)
 endfunction()
 
 # halvorne_add_texture(<prefix> INPUT <png-or-ppm> TYPE <type>
-#     [ALGORITHM <name>] [KEY <r,g,b>] [SHARE <r,g,b>] [NEAR] [PREVIEW <file>])
+#     [ALGORITHM <name>] [KEY <r,g,b>] [SHARE <r,g,b>] [NEAR] [PREVIEW <file>]
+#     [QUALITY reference|refined] [DITHER [<strength>]])
 # Converts an image with kelvane_convert into the texture data <prefix>.tex
 # (texels), <prefix>.pal (palette; not for direct) and, for tex4x4,
 # <prefix>.pidx (palette indexes). TYPE is one of palette4, a5i3, palette16,
@@ -128,12 +136,16 @@ endfunction()
 # share colours within these per-channel tolerances, NEAR grows the texture
 # to power-of-two sides. PREVIEW names the preview image decoded from the
 # data (PNG when its name ends in .png, else binary PPM); without it the
-# preview is <prefix>.preview.ppm.
+# preview is <prefix>.preview.ppm. QUALITY refined chooses a palette type's
+# palette with the library's refined processor; DITHER diffuses the error of
+# a palette type's texels, with a strength of 0 to 100 (100 without one).
 function(halvorne_add_texture prefix)
-  cmake_parse_arguments(PARSE_ARGV 1 T "NEAR" "INPUT;TYPE;ALGORITHM;KEY;SHARE;PREVIEW" "")
+  cmake_parse_arguments(PARSE_ARGV 1 T "NEAR" "INPUT;TYPE;ALGORITHM;KEY;SHARE;PREVIEW;QUALITY"
+    "DITHER")
   _halvorne_check_arguments(halvorne_add_texture T INPUT TYPE)
   set(types palette4 a5i3 palette16 a3i5 palette256 tex4x4 direct)
   if(NOT T_TYPE IN_LIST types)
+    string(JOIN ", " types ${types})
     _halvorne_fail(halvorne_add_texture "TYPE ${T_TYPE} is none of ${types}")
   endif()
   _halvorne_program(program halvorne_add_texture kelvane_convert)
@@ -155,7 +167,7 @@ function(halvorne_add_texture prefix)
   list(APPEND outputs "${preview}")
 
   set(options "")
-  foreach(option IN ITEMS ALGORITHM KEY SHARE)
+  foreach(option IN ITEMS ALGORITHM KEY SHARE QUALITY)
     if(DEFINED T_${option})
       string(TOLOWER "${option}" name)
       list(APPEND options --${name} "${T_${option}}")
@@ -163,6 +175,18 @@ function(halvorne_add_texture prefix)
   endforeach()
   if(T_NEAR)
     list(APPEND options --near)
+  endif()
+  # The strength is always given: the converter reads a number after
+  # --dither as its strength.
+  if("DITHER" IN_LIST T_KEYWORDS_MISSING_VALUES)
+    list(APPEND options --dither 100)
+  elseif(DEFINED T_DITHER)
+    list(LENGTH T_DITHER count)
+    if(count GREATER 1)
+      string(JOIN " " strengths ${T_DITHER})
+      _halvorne_fail(halvorne_add_texture "DITHER takes one strength, not ${strengths}")
+    endif()
+    list(APPEND options --dither "${T_DITHER}")
   endif()
 
   _halvorne_shown(shown_input "${input}")
@@ -241,6 +265,7 @@ function(halvorne_add_c_array)
   _halvorne_check_arguments(halvorne_add_c_array A OUTPUT INPUT TOOL)
   set(tools huecast huemap huetile keyedbin)
   if(NOT A_TOOL IN_LIST tools)
+    string(JOIN ", " tools ${tools})
     _halvorne_fail(halvorne_add_c_array "TOOL ${A_TOOL} is none of ${tools}")
   endif()
   _halvorne_program(program halvorne_add_c_array ${A_TOOL})
