@@ -263,6 +263,11 @@ int Burier::LocateArea(const support::File& image, uint64_t* at, size_t* count) 
 
 // "Success." (unless quiet) and everything before it reached standard output.
 bool Burier::ReportSuccess() const {
+  if (to_stdout_) {
+    // The image went out in binary mode; the words after it are text again.
+    std::fflush(stdout);
+    support::SetTextMode(stdout);
+  }
   if (!o_.quiet) std::printf("Success.\n");
   return support::FlushStdout();
 }

@@ -1,6 +1,7 @@
 #include "file_helpers.h"
 
 #include "support/file_io.h"
+#include "support/output_file.h"
 #include "support/text_parse.h"
 
 #include <climits>
@@ -95,7 +96,7 @@ int ReadFile(const char* path, std::vector<uint8_t>* buffer, OpenFailureWording 
   return size;
 }
 
-int WriteFile(const char* path, const void* data, int size) {
+int WriteFile(const char* path, const void* data, int size, const std::function<void()>& before_commit) {
   DebugPrint("%p %8d bytes  WriteFile '%s'\n", data, size, path);
   if (path == nullptr) {
     ErrorPrint("Not specified filename\n");
@@ -107,7 +108,23 @@ int WriteFile(const char* path, const void* data, int size) {
   }
   // A new or existing regular file is replaced only once every byte is out,
   // so a failure never leaves a partial file behind nor loses the old one.
-  switch (support::WriteOutputFile(path, data, static_cast<size_t>(size))) {
+  support::OutputFile out;
+  support::WriteStatus status = out.Open(path);
+  if (status == support::WriteStatus::kOk) {
+    // After a failed write Commit() says so and keeps nothing.
+    if (out.Write(data, static_cast<size_t>(size))) {
+      if (before_commit) before_commit();
+      // What the run printed must have reached standard output before the
+      // output may count as made.
+      if (!support::FlushStdout()) {
+        out.Abandon();
+        ErrorPrint("Cannot write file 'stdout'\n");
+        return -1;
+      }
+    }
+    status = out.Commit();
+  }
+  switch (status) {
     case support::WriteStatus::kOk:
       return size;
     case support::WriteStatus::kCannotOpen:

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -39,11 +40,15 @@ int ReadFile(const char* path, std::vector<uint8_t>* buffer,
 
 /// Writes `size` bytes to `path` through the shared output writer
 /// (support/output_file.h): a new or replaceable file goes to a temporary file
-/// beside it that replaces `path` only once complete, so a failure leaves
-/// neither a partial file nor a damaged earlier one; descriptors, pipes,
-/// devices and files a rename would change are written in place. Returns
-/// `size`, or -1 after one error-channel message.
-int WriteFile(const char* path, const void* data, int size);
+/// beside it that replaces `path` only once complete; a file that a rename
+/// would change (other hard links, another owner, a folder the user may not
+/// write) gets its bytes only at the end, from a staged copy; descriptors,
+/// pipes and devices get them as they come. Once every byte is out,
+/// `before_commit` (when given) runs, and standard output is checked: only
+/// when all it was given has been written does the output take its place,
+/// so that a run that fails leaves no new output behind. Returns `size`, or
+/// -1 after one error-channel message.
+int WriteFile(const char* path, const void* data, int size, const std::function<void()>& before_commit = {});
 
 /// Copies `length` bytes; overlapping ranges are safe.
 void MoveBytes(const void* source, void* destination, size_t length);

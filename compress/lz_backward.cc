@@ -1,5 +1,6 @@
 #include "lz_backward.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -17,7 +18,7 @@ void Report(CompressTracer* tracer, CompressTracePoint point, int source, int st
 // A position is keyed by the bytes ending at it, going down:
 // source[x - key + 1 .. x].
 template <int kKey>
-inline uint32_t KeyHash(const uint8_t* end, int bits) {
+inline uint32_t KeyHash(const uint8_t* end, int shift) {
   const uint8_t* low = end - kKey + 1;
   uint64_t a;
   uint64_t b = 0;
@@ -37,55 +38,85 @@ inline uint32_t KeyHash(const uint8_t* end, int bits) {
     b = hi;
   }
   const uint64_t mixed = (a ^ (b * 0x9E3779B97F4A7C15u)) * 0xFF51AFD7ED558CCDu;
-  return static_cast<uint32_t>(mixed >> (64 - bits));
+  return static_cast<uint32_t>(mixed >> shift);
+}
+
+// The number of bits that can count to `value` (0 for 0).
+int BitWidth(uint32_t value) {
+  int bits = 0;
+  while (value != 0) {
+    ++bits;
+    value >>= 1;
+  }
+  return bits;
 }
 
 }  // namespace
 
 MatchFinder::MatchFinder(const uint8_t* source, int size)
     : source_(source), size_(size), lowest_inserted_(size) {
-  for (Chains& chains : chains_) {
-    chains.head.assign(size_t{1} << kHashBits, -1);
-    chains.next.assign(kRing, -1);
-  }
+  // A chain only ever holds positions of the source, so a source smaller
+  // than the largest tables needs about one head per position and one link
+  // per position. Which positions share a hash changes only how many
+  // candidates are compared, never which match wins.
+  const uint32_t positions = size > 1 ? static_cast<uint32_t>(size) : 1;
+  const int hash_bits = std::min(kMaxHashBits, std::max(kMinHashBits, BitWidth(positions - 1)));
+  hash_shift_ = 64 - hash_bits;
+  const size_t ring = std::min<size_t>(kMaxRing, size_t{1} << BitWidth(positions - 1));
+  ring_mask_ = ring - 1;
+  const size_t heads = size_t{1} << hash_bits;
+  table_.assign(kLevels * (heads + ring), -1);
+  for (int level = 0; level < kLevels; ++level) head_[level] = table_.data() + level * heads;
+  links_ = table_.data() + kLevels * heads;
 }
 
 uint32_t MatchFinder::Hash(int level, int position) const {
   const uint8_t* end = source_ + position;
   switch (level) {
     case 0:
-      return KeyHash<kKeyLength[0]>(end, kHashBits);
+      return KeyHash<kKeyLength[0]>(end, hash_shift_);
     case 1:
-      return KeyHash<kKeyLength[1]>(end, kHashBits);
+      return KeyHash<kKeyLength[1]>(end, hash_shift_);
     default:
-      return KeyHash<kKeyLength[2]>(end, kHashBits);
+      return KeyHash<kKeyLength[2]>(end, hash_shift_);
   }
 }
 
 void MatchFinder::InsertAbove(int position) {
-  while (lowest_inserted_ > position + 1) {
-    const int x = --lowest_inserted_;
-    const uint8_t* end = source_ + x;
-    const size_t slot = static_cast<size_t>(x) & (kRing - 1);
+  // Locals, since every store into the tables could otherwise change a member
+  // as far as the compiler knows.
+  const uint8_t* const source = source_;
+  const int shift = hash_shift_;
+  const size_t ring_mask = ring_mask_;
+  int32_t* const head0 = head_[0];
+  int32_t* const head1 = head_[1];
+  int32_t* const head2 = head_[2];
+  int32_t* const links = links_;
+  int x = lowest_inserted_;
+  while (x > position + 1) {
+    --x;
+    const uint8_t* end = source + x;
+    int32_t* link = links + (static_cast<size_t>(x) & ring_mask) * kLevels;
     if (x >= kKeyLength[2] - 1) {
-      int32_t& head0 = chains_[0].head[KeyHash<kKeyLength[0]>(end, kHashBits)];
-      chains_[0].next[slot] = head0;
-      head0 = x;
-      int32_t& head1 = chains_[1].head[KeyHash<kKeyLength[1]>(end, kHashBits)];
-      chains_[1].next[slot] = head1;
-      head1 = x;
-      int32_t& head2 = chains_[2].head[KeyHash<kKeyLength[2]>(end, kHashBits)];
-      chains_[2].next[slot] = head2;
-      head2 = x;
+      int32_t& first = head0[KeyHash<kKeyLength[0]>(end, shift)];
+      link[0] = first;
+      first = x;
+      int32_t& second = head1[KeyHash<kKeyLength[1]>(end, shift)];
+      link[1] = second;
+      second = x;
+      int32_t& third = head2[KeyHash<kKeyLength[2]>(end, shift)];
+      link[2] = third;
+      third = x;
     } else {
       // The first few bytes of the source: only the shorter keys exist.
       for (int level = 0; level < kLevels && x >= kKeyLength[level] - 1; ++level) {
-        int32_t& head = chains_[level].head[Hash(level, x)];
-        chains_[level].next[slot] = head;
+        int32_t& head = head_[level][Hash(level, x)];
+        link[level] = head;
         head = x;
       }
     }
   }
+  lowest_inserted_ = x;
 }
 
 Match MatchFinder::FindLongestMatch(int n) {
@@ -102,7 +133,7 @@ Match MatchFinder::FindLongestMatch(int n) {
   // strictly longer one replaces it.
   int best_length = kMinMatch - 1;
   int level = 0;
-  int m = chains_[0].head[Hash(0, cur)];
+  int m = head_[0][Hash(0, cur)];
   while (m >= 0 && m <= limit) {
     const int distance = m - cur;
     const int cap = distance < most ? distance : most;
@@ -125,7 +156,7 @@ Match MatchFinder::FindLongestMatch(int n) {
       // key's bytes exist.)
       const int examined = m;
       ++level;
-      m = chains_[level].head[Hash(level, cur)];
+      m = head_[level][Hash(level, cur)];
       while (m >= 0 && m <= examined) m = Next(level, m);
       continue;
     }

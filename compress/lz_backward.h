@@ -79,7 +79,9 @@ struct Match {
 /// distance). Candidates come from hash chains over the 3, 6 and 12 bytes
 /// ending at each position; once a match of 5 (or 11) bytes is found, only
 /// candidates sharing 6 (or 12) bytes can be longer, and the sparser chain
-/// takes over.
+/// takes over. Its tables grow with the source (about a head and a link per
+/// position and level), up to about 480 KiB for more than 16 KiB of source,
+/// so that a small source costs little to set up.
 class MatchFinder {
  public:
   MatchFinder(const uint8_t* source, int size);
@@ -92,24 +94,24 @@ class MatchFinder {
  private:
   static constexpr int kLevels = 3;
   static constexpr int kKeyLength[kLevels] = {3, 6, 12};
-  static constexpr int kHashBits = 15;
-  static constexpr int kRing = 8192;  // a power of two above the window
-
-  struct Chains {
-    std::vector<int32_t> head;  // per hash: the lowest position inserted
-    std::vector<int32_t> next;  // per position (modulo kRing): the next higher one
-  };
+  static constexpr int kMinHashBits = 4;
+  static constexpr int kMaxHashBits = 15;
+  static constexpr int kMaxRing = 8192;  // a power of two above the window
 
   void InsertAbove(int position);
   uint32_t Hash(int level, int position) const;
   int32_t& Next(int level, int position) {
-    return chains_[level].next[static_cast<size_t>(position) & (kRing - 1)];
+    return links_[(static_cast<size_t>(position) & ring_mask_) * kLevels + static_cast<size_t>(level)];
   }
 
   const uint8_t* source_;
   int size_;
   int lowest_inserted_;
-  Chains chains_[kLevels];
+  int hash_shift_;                // a 64-bit hash shifted right by this much indexes the heads
+  size_t ring_mask_;              // positions modulo the ring
+  std::vector<int32_t> table_;    // the heads, then the links
+  int32_t* head_[kLevels] = {};   // per level and hash: the lowest position inserted
+  int32_t* links_ = nullptr;      // per position (modulo the ring) and level: the next higher one
 };
 
 /// Outcome of CheckOverwrite.

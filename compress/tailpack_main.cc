@@ -9,7 +9,7 @@
 #include "file_helpers.h"
 #include "lz_backward.h"
 #include "lz_channel_trace.h"
-#include "support/file_io.h"
+#include "support/platform.h"
 #include "support/tool_main.h"
 
 namespace {
@@ -79,6 +79,18 @@ int ParseArgs(int argc, char** argv, Options* options) {
   return kGoOn;
 }
 
+// False when memory ran out (said already).
+bool OutputName(const Options& options, std::string* output) {
+  std::string base;
+  if (options.output_base) {
+    base = options.output_base;
+  } else {
+    std::string operand = options.input;
+    base = filehelp::StripDirAndExt(operand.data());
+  }
+  return filehelp::ConcatStrings({base, options.suffix ? options.suffix : "_BLZ.bin"}, output);
+}
+
 int Run(const Options& options) {
   std::vector<uint8_t> data;
   const int size = filehelp::ReadFile(options.input, &data);
@@ -86,6 +98,16 @@ int Run(const Options& options) {
     InfoPrint("exit...\n");
     return kExitFailure;
   }
+  std::string output;
+  if (!OutputName(options, &output)) return kExitFailure;
+  // However it is spelt, the output must not be the input: replacing it
+  // would destroy the file being compressed.
+  if (support::IsSameRegularFile(output, options.input)) {
+    ErrorPrint("Output file '%s' is the same file as input file '%s'\n", output.c_str(), options.input);
+    InfoPrint("exit...\n");
+    return kExitFailure;
+  }
+
   backlz::ChannelTracer tracer;
   const int image_size = backlz::CompressBackward(data.data(), size, &tracer);
   switch (image_size) {
@@ -109,20 +131,13 @@ int Run(const Options& options) {
       break;
   }
 
-  std::string base;
-  if (options.output_base) {
-    base = options.output_base;
-  } else {
-    std::string operand = options.input;
-    base = filehelp::StripDirAndExt(operand.data());
-  }
-  std::string output;
-  if (!filehelp::ConcatStrings({base, options.suffix ? options.suffix : "_BLZ.bin"}, &output)) return kExitFailure;
-  if (filehelp::WriteFile(output.c_str(), data.data(), image_size) < 0) {
+  // The report goes out before the image takes its place, so that a report
+  // that cannot be written leaves no new output.
+  const auto report = [&] { InfoPrint("Inputdata ..... Compressed ... %9d -> %9d\n", size, image_size); };
+  if (filehelp::WriteFile(output.c_str(), data.data(), image_size, report) < 0) {
     InfoPrint("exit...\n\n");
     return kExitFailure;
   }
-  InfoPrint("Inputdata ..... Compressed ... %9d -> %9d\n", size, image_size);
   return kExitOk;
 }
 

@@ -38,18 +38,6 @@ int DravoKindFromName(const char* name) {
   return 0;
 }
 
-int FillDravoDeviceTable(const std::function<bool(uint32_t*)>& next, DravoDeviceTable* table) {
-  for (DravoDevice& entry : table->entries) entry.kind = kKindEmpty;
-  table->count = 0;
-  uint32_t id = 0;
-  while (next(&id)) {
-    if (table->count >= kMaxDevices) break;
-    DecodeDravoDevice(id, &table->entries[table->count]);
-    ++table->count;
-  }
-  return table->count;
-}
-
 int SelectDravoDevice(const DravoDeviceTable& table, int kind_filter, int32_t serial) {
   if (kind_filter == 0 && serial == kSerialNotGiven) return 0;
   for (int i = 0; i < table.count; ++i) {
@@ -59,6 +47,21 @@ int SelectDravoDevice(const DravoDeviceTable& table, int kind_filter, int32_t se
     return i;
   }
   return -1;
+}
+
+std::string DravoDeviceListing(const DravoDeviceTable& table) {
+  const auto line = [](int i, const DravoDevice& d) {
+    switch (d.kind) {
+      case kKindVktUsb: return FormatText("%3d: [VKTUSB]  IS-VKT-EMU(USB) serial:%8d\n", i, d.serial);
+      case kKindVktScsi:
+        return FormatText("%3d: [VKTSCSI]  IS-VKT-EMULATOR serial(host-id):%02d%02d\n", i, d.host_id, d.serial);
+      case kKindDravoUsb: return FormatText("%3d: [DRAVOUSB]  IS-DRAVO-EMULATOR serial:%08d\n", i, d.serial);
+      case kKindDravoUic: return FormatText("%3d: [DRAVOUIC]  IS-DRAVO-UIC serial: %08d\n", i, d.serial);
+      case kKindUnknown: return FormatText("%3d: unknown device %x\n", i, d.id);
+    }
+    return std::string("Illegal device\n");
+  };
+  return DeviceLines<DravoDevice>(table, line) + FormatText("%d device(s) found.\n", table.count);
 }
 
 }  // namespace loader

@@ -3,22 +3,15 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
+#include <string>
+
+#include "device_table.h"
+#include "loader_options.h"
 
 namespace loader {
 
-inline constexpr int kMaxDevices = 256;
-/// Serial number setting that means "not given".
-inline constexpr int32_t kSerialNotGiven = 0x7FFFFFFF;
-
-enum DravoKind : int {
-  kKindEmpty = 0,
-  kKindVktUsb = 1,
-  kKindVktScsi = 2,
-  kKindDravoUsb = 3,
-  kKindDravoUic = 4,
-  kKindUnknown = 5,
-};
+/// Device kinds, numbered 0 to 5 in this order (0: an empty entry).
+enum DravoKind : int { kKindEmpty, kKindVktUsb, kKindVktScsi, kKindDravoUsb, kKindDravoUic, kKindUnknown };
 
 struct DravoDevice {
   uint32_t id = 0;
@@ -27,10 +20,7 @@ struct DravoDevice {
   int32_t serial = 0;
 };
 
-struct DravoDeviceTable {
-  DravoDevice entries[kMaxDevices];
-  int count = 0;
-};
+using DravoDeviceTable = DeviceTable<DravoDevice>;
 
 /// Fills `device` from an identifier: bits 28 to 31 give the kind, bits 0 to
 /// 27 the serial number (bits 4 to 7 also the host id of a VKTSCSI device).
@@ -40,15 +30,13 @@ void DecodeDravoDevice(uint32_t id, DravoDevice* device);
 /// the name is not a kind.
 int DravoKindFromName(const char* name);
 
-/// Asks `next` for devices until it returns false or the table is full; the
-/// request is made before the count is tested, so one device beyond the table
-/// is fetched and dropped. Returns the number of entries filled.
-int FillDravoDeviceTable(const std::function<bool(uint32_t*)>& next, DravoDeviceTable* table);
-
 /// Index of the device to use: entry 0 when neither filter is given, else the
 /// first entry matching the kind filter (0 = any) and the serial number
 /// (kSerialNotGiven = any); -1 when none matches. The caller checks the
 /// entry's kind.
 int SelectDravoDevice(const DravoDeviceTable& table, int kind_filter, int32_t serial);
+
+/// The device listing of `-L`: a line per entry, then the count.
+std::string DravoDeviceListing(const DravoDeviceTable& table);
 
 }  // namespace loader

@@ -1,48 +1,79 @@
 #include "loader_finish.h"
 
-#include <csignal>
-#include <cstring>
+#include <cstdarg>
+#include <cstdio>
+
+#include "support/file_io.h"
+#include "support/platform.h"
 
 namespace loader {
 namespace {
 
 std::atomic<bool> g_user_break{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "the interrupt handler sets the flag");
-
-void OnInterrupt(int) { g_user_break.store(true); }
 
 }  // namespace
 
-std::string ClosingLine(const char* tool_name, const Outcome& outcome) {
-  const char* how = nullptr;
-  switch (outcome.reason) {
-    case StopReason::kUserBreak:
-      how = "user";
+TextSink StandardOutput() {
+  return [](const char* text, size_t length) { std::fwrite(text, 1, length, stdout); };
+}
+
+std::string FormatText(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  const int length = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+  if (length > 0) std::vsnprintf(&text[0], text.size() + 1, format, again);
+  va_end(again);
+  return text;
+}
+
+int Reporter::Fail(const char* message, int status) const {
+  if (before_error) before_error();
+  Write(std::string("*** ") + tool_name_ + ": Error: " + message + "\n");
+  return status;
+}
+
+int ProgramExitStatus(int program_status) {
+  if (program_status >= 0 && program_status <= kMaxProgramStatus) return program_status;
+  return kStatusProgramOutOfRange;
+}
+
+Outcome EndOutcome(RunEnd end, int program_status) {
+  switch (end) {
+    case RunEnd::kUserBreak:
+      return {kStatusUserBreak, StopReason::kUserBreak};
+    case RunEnd::kAbortString:
+      return {kStatusAborted, StopReason::kAbortString};
+    case RunEnd::kExitLine:
+      return {ProgramExitStatus(program_status), StopReason::kNone};
+    case RunEnd::kPrintTimeout:
+      return {kStatusPrintTimeout, StopReason::kPrintTimeout};
+    case RunEnd::kExecTimeout:
+      return {kStatusExecTimeout, StopReason::kExecTimeout};
+    case RunEnd::kFetchFailed:
       break;
-    case StopReason::kPrintTimeout:
-      how = "print timeout";
-      break;
-    case StopReason::kExecTimeout:
-      how = "exec timeout";
-      break;
-    case StopReason::kAbortString:
-      how = "aborting string";
-      break;
-    case StopReason::kNone:
-      return {};
   }
+  return {kErrorReceive, StopReason::kNone};
+}
+
+std::string ClosingLine(const char* tool_name, const Outcome& outcome) {
+  // By StopReason, from kNone on.
+  static constexpr const char* kHow[] = {nullptr, "user", "aborting string", "print timeout", "exec timeout"};
+  const char* how = kHow[static_cast<int>(outcome.reason)];
+  if (how == nullptr) return {};
   return std::string("\n*** ") + tool_name + ": stopped by " + how + ".\n";
 }
 
-void InstallUserBreak() {
-  struct sigaction action;
-  std::memset(&action, 0, sizeof action);
-  action.sa_handler = OnInterrupt;
-  // Restarted calls keep a break from cutting a write of program text short.
-  action.sa_flags = SA_RESTART;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
+int Finish(const Reporter& reporter, bool quiet, const Outcome& outcome) {
+  if (!quiet) reporter.Write(ClosingLine(reporter.tool_name(), outcome));
+  const std::string lost = std::string("*** ") + reporter.tool_name() + ": Error: cannot write standard output.\n";
+  return support::CloseStdout(outcome.status, lost.c_str());
 }
+
+void InstallUserBreak() { support::CatchInterrupt(&g_user_break); }
 
 const std::atomic<bool>& UserBreakFlag() { return g_user_break; }
 

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "console_lines.h"
+#include "loader_finish.h"
 
 namespace loader {
 
@@ -33,15 +34,6 @@ struct MonitorHooks {
   /// Whole seconds since the program was started.
   std::function<long long()> elapsed_seconds;
   const std::atomic<bool>* user_break = nullptr;
-};
-
-enum class RunEnd {
-  kUserBreak,
-  kAbortString,
-  kExitLine,
-  kPrintTimeout,
-  kExecTimeout,
-  kFetchFailed,
 };
 
 struct MonitorResult {

@@ -1,6 +1,7 @@
-// Calling conventions of the second-generation device library ISZYR.DLL, as
-// bootcast.ZYR calls it. The simulated library in sim/ implements the same
-// signatures, so a change here is a change to both.
+// The functions of the second-generation device library ISZYR.DLL that
+// bootcast.ZYR calls, as it calls them. The simulated library in sim/ defines
+// them against these declarations, so a change here is a change to both;
+// bootcast.ZYR itself never links them, it looks them up by name.
 #pragma once
 
 #include <cstdint>
@@ -22,20 +23,21 @@ using ZyrPrintCallback = void (*)(uintptr_t user_value, int processor, int conso
                                   uint32_t length);
 
 /// The debugger's version in four parts; non-zero on success.
-using ZyrGetVersionFn = int (*)(int32_t* major, int32_t* minor, int32_t* part3, int32_t* part4);
+int ISDGetVersion(int32_t* major, int32_t* minor, int32_t* part3, int32_t* part4);
 /// Opens a device search; 0 means the devices cannot be accessed.
-using ZyrFindOpenFn = void* (*)();
+void* ISDFindOpen();
 /// Stores the next device; non-zero while a device was returned.
-using ZyrFindNextFn = int (*)(void* search, ZyrDeviceId* device_id);
+int ISDFindNext(void* search, ZyrDeviceId* device_id);
 /// Connects a device; 0 means it cannot be connected.
-using ZyrDeviceOpenExFn = void* (*)(ZyrDeviceId device_id);
+void* ISDDeviceOpenEx(ZyrDeviceId device_id);
 /// 1 holds the target in reset.
-using ZyrResetFn = int (*)(void* device, int hold);
-using ZyrSetCallbackPrintfFn = int (*)(void* device, ZyrPrintCallback callback, uintptr_t user_value);
-/// 1 runs a hybrid image in first-generation mode, 0 in its own.
-using ZyrSetHybridModeFn = int (*)(void* device, int dravo_mode);
+int ISDReset(void* device, int hold);
+int ISDSetCallbackPrintf(void* device, ZyrPrintCallback callback, uintptr_t user_value);
+/// 1 runs a hybrid image in first-generation mode, 0 in its own. Absent from
+/// libraries older than that mode.
+int ISDSetHybridMode(void* device, int dravo_mode);
 /// Downloads and starts the image at `path`; non-zero once it runs.
-using ZyrDownloadGo2Fn = int (*)(void* device, const char* path);
-using ZyrGetLastErrorFn = uint32_t (*)();
+int ISDDownloadGo2(void* device, const char* path);
+uint32_t ISDGetLastError();
 
 }  // extern "C"

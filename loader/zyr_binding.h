@@ -1,37 +1,33 @@
-// Binding of ISZYR.DLL: the library handle and the addresses of the
-// functions bootcast.ZYR uses.
+// Binding of ISZYR.DLL: the library and the addresses of the functions
+// bootcast.ZYR uses.
 #pragma once
 
-#include <string>
+#include <vector>
 
 #include "library_binding.h"
 #include "zyr_api.h"
 
 namespace loader {
 
-/// File name under which the second-generation device library is loaded.
-inline constexpr const char* kZyrLibraryName = "ISZYR.DLL";
-
 struct ZyrApi {
-  LibraryHandle library;
-  ZyrGetVersionFn get_version = nullptr;
-  ZyrFindOpenFn find_open = nullptr;
-  ZyrFindNextFn find_next = nullptr;
-  ZyrDeviceOpenExFn device_open_ex = nullptr;
-  ZyrResetFn reset = nullptr;
-  ZyrSetCallbackPrintfFn set_callback_printf = nullptr;
+  /// File name under which the second-generation device library is loaded.
+  static constexpr const char* kLibraryName = "ISZYR.DLL";
+
+  support::SharedLibrary library;
+  decltype(&ISDGetVersion) get_version = nullptr;
+  decltype(&ISDFindOpen) find_open = nullptr;
+  decltype(&ISDFindNext) find_next = nullptr;
+  decltype(&ISDDeviceOpenEx) device_open_ex = nullptr;
+  decltype(&ISDReset) reset = nullptr;
+  decltype(&ISDSetCallbackPrintf) set_callback_printf = nullptr;
   /// Null in a library older than first-generation mode: not an error.
-  ZyrSetHybridModeFn set_hybrid_mode = nullptr;
-  ZyrDownloadGo2Fn download_go2 = nullptr;
-  ZyrGetLastErrorFn get_last_error = nullptr;
+  decltype(&ISDSetHybridMode) set_hybrid_mode = nullptr;
+  decltype(&ISDDownloadGo2) download_go2 = nullptr;
+  decltype(&ISDGetLastError) get_last_error = nullptr;
+
+  /// Every function bootcast.ZYR looks up, in order, with where its address
+  /// goes.
+  std::vector<FunctionSlot> Slots();
 };
-
-/// Loads ISZYR.DLL and looks up every function. On failure nothing stays
-/// loaded; `detail` holds the loader's reason (kCannotLoad) or the name of the
-/// first missing function (kMissingFunction).
-BindResult BindZyrLibrary(ZyrApi* api, std::string* detail);
-
-/// Releases the library and forgets every function address.
-void ReleaseZyrLibrary(ZyrApi* api);
 
 }  // namespace loader

@@ -11,28 +11,20 @@ int ZyrKindFromName(const char* name) {
   return 0;
 }
 
-int FillZyrDeviceTable(const std::function<bool(ZyrDeviceId*)>& next, ZyrDeviceTable* table) {
-  for (ZyrDevice& entry : table->entries) entry.kind = kZyrKindEmpty;
-  table->count = 0;
-  ZyrDeviceId id{0, 0};
-  while (next(&id)) {
-    if (table->count >= kMaxDevices) break;
-    ZyrDevice& entry = table->entries[table->count++];
-    entry.id = id;
-    entry.serial = static_cast<int32_t>(id.serial);
-    if (id.kind_code == kZyrEmulatorCode) {
-      entry.kind = kZyrKindEmulator;
-    } else if (id.kind_code == kZyrDebuggerCode) {
-      entry.kind = kZyrKindDebugger;
-    } else {
-      entry.kind = kZyrKindUnknown;
-      entry.serial = 0;
-    }
+void DecodeZyrDevice(ZyrDeviceId id, ZyrDevice* device) {
+  device->id = id;
+  device->serial = static_cast<int32_t>(id.serial);
+  if (id.kind_code == kZyrEmulatorCode) {
+    device->kind = kZyrKindEmulator;
+  } else if (id.kind_code == kZyrDebuggerCode) {
+    device->kind = kZyrKindDebugger;
+  } else {
+    device->kind = kZyrKindUnknown;
+    device->serial = 0;
   }
-  return table->count;
 }
 
-ZyrSelection SelectZyrDevice(const ZyrDeviceTable& table, int kind_filter, const ZyrSerialWanted& serial,
+ZyrSelection SelectZyrDevice(const ZyrDeviceTable& table, int kind_filter, const SerialWanted& serial,
                              int* index) {
   *index = -1;
   if (kind_filter == 0 && serial.number == kSerialNotGiven) {
@@ -59,6 +51,19 @@ ZyrSelection SelectZyrDevice(const ZyrDeviceTable& table, int kind_filter, const
   if (candidates == 0) return ZyrSelection::kNoMatch;
   *index = candidate;
   return ZyrSelection::kFound;
+}
+
+std::string ZyrDeviceListing(const ZyrDeviceTable& table) {
+  const auto line = [](int i, const ZyrDevice& d) {
+    // Both known kinds are shown under the debugger's name.
+    if (d.kind == kZyrKindEmulator || d.kind == kZyrKindDebugger) {
+      return FormatText("%3d: [IS-ZYR-DEBUGGER] serial:%8d\n", i, d.serial);
+    }
+    if (d.kind == kZyrKindUnknown) return FormatText("%3d: unknown device %x:%x\n", i, d.id.kind_code, d.id.serial);
+    return std::string("Illegal device\n");
+  };
+  return DeviceLines<ZyrDevice>(table, line) +
+         FormatText("Found %d device%s.\n", table.count, table.count > 1 ? "s" : "");
 }
 
 }  // namespace loader

@@ -4,20 +4,16 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
-#include "dravo_devices.h"
+#include "device_table.h"
+#include "loader_options.h"
 #include "zyr_api.h"
 
 namespace loader {
 
-enum ZyrKind : int {
-  kZyrKindEmpty = 0,
-  kZyrKindEmulator = 1,
-  kZyrKindDebugger = 2,
-  kZyrKindUnknown = 3,
-};
+/// Device kinds, numbered 0 to 3 in this order (0: an empty entry).
+enum ZyrKind : int { kZyrKindEmpty, kZyrKindEmulator, kZyrKindDebugger, kZyrKindUnknown };
 
 /// Kind codes as they lie in memory: "ZYRE" and "ZYRD", first character lowest.
 inline constexpr uint32_t kZyrEmulatorCode = 0x4552595Au;
@@ -29,24 +25,15 @@ struct ZyrDevice {
   int32_t serial = 0;
 };
 
-struct ZyrDeviceTable {
-  ZyrDevice entries[kMaxDevices];
-  int count = 0;
-};
+using ZyrDeviceTable = DeviceTable<ZyrDevice>;
+
+/// Fills `device` from what the search returned: a kind code of "ZYRE" or
+/// "ZYRD" with its serial number; any other code is an unknown device, with
+/// serial number 0.
+void DecodeZyrDevice(ZyrDeviceId id, ZyrDevice* device);
 
 /// Kind number for a kind name ("ZYREMU", "ZYRDEB", exact case); 0 otherwise.
 int ZyrKindFromName(const char* name);
-
-/// Asks `next` for devices until it returns false or the table is full; one
-/// device beyond the table is fetched and dropped. Returns the count.
-int FillZyrDeviceTable(const std::function<bool(ZyrDeviceId*)>& next, ZyrDeviceTable* table);
-
-/// The serial number wanted: the number (kSerialNotGiven: any) and the text
-/// as given, whose end may name a device.
-struct ZyrSerialWanted {
-  int32_t number = kSerialNotGiven;
-  std::string text;
-};
 
 enum class ZyrSelection { kFound, kNoMatch, kSeveralMatch };
 
@@ -55,7 +42,10 @@ enum class ZyrSelection { kFound, kNoMatch, kSeveralMatch };
 /// given, or the one entry whose serial number's decimal text is longer than
 /// the text given and ends with it. `*index` is -1 when nothing matched; the
 /// caller checks the entry's kind.
-ZyrSelection SelectZyrDevice(const ZyrDeviceTable& table, int kind_filter, const ZyrSerialWanted& serial,
+ZyrSelection SelectZyrDevice(const ZyrDeviceTable& table, int kind_filter, const SerialWanted& serial,
                              int* index);
+
+/// The device listing of `-L`: a line per entry, then the count.
+std::string ZyrDeviceListing(const ZyrDeviceTable& table);
 
 }  // namespace loader

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "support/output_file.h"
@@ -101,19 +103,28 @@ bool WriteAll(int fd, const uint8_t* p, size_t size) {
 }
 
 // Temporary files that a signal must not leave behind. The handler reads
-// this table, so it holds plain arrays and flags only.
+// this table, so it holds plain arrays and flags only: blocks of slots that
+// are chained as more outputs are open at once (cartcleave keeps four per
+// image until the end of its run) and never freed, so that the handler can
+// walk them at any moment.
 constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-constexpr int kMaxLiveTemps = 16;
+constexpr int kSlotsPerBlock = 16;
 struct LiveTemp {
   volatile sig_atomic_t used = 0;
   char path[PATH_MAX] = {};
 };
-LiveTemp g_live_temps[kMaxLiveTemps];
+struct LiveTempBlock {
+  LiveTemp slots[kSlotsPerBlock];
+  std::atomic<LiveTempBlock*> next{nullptr};
+};
+LiveTempBlock g_live_temps;
 
 extern "C" void RemoveTempsAndReraise(int sig) {
   const int saved_errno = errno;
-  for (LiveTemp& temp : g_live_temps) {
-    if (temp.used) unlink(temp.path);
+  for (LiveTempBlock* block = &g_live_temps; block != nullptr; block = block->next.load()) {
+    for (LiveTemp& temp : block->slots) {
+      if (temp.used) unlink(temp.path);
+    }
   }
   // End the way the signal would have ended the process without us.
   struct sigaction dfl = {};
@@ -168,20 +179,37 @@ class CleanupSignalsBlocked {
   sigset_t old_;
 };
 
+// Slot `slot` of the chain, counting from the first block.
+LiveTemp& SlotAt(int slot) {
+  LiveTempBlock* block = &g_live_temps;
+  for (int skip = slot / kSlotsPerBlock; skip > 0; --skip) block = block->next.load();
+  return block->slots[slot % kSlotsPerBlock];
+}
+
+// Called with the cleanup signals blocked. -1 when the path is too long or
+// no memory is left for another block: the file is then not cleaned up.
 int RegisterTemp(const std::string& path) {
-  if (path.size() >= sizeof(g_live_temps[0].path)) return -1;
-  for (int i = 0; i < kMaxLiveTemps; ++i) {
-    LiveTemp& temp = g_live_temps[i];
-    if (temp.used) continue;
-    std::memcpy(temp.path, path.c_str(), path.size() + 1);
-    temp.used = 1;
-    return i;
+  if (path.size() >= sizeof(LiveTemp::path)) return -1;
+  int index = 0;
+  for (LiveTempBlock* block = &g_live_temps;; block = block->next.load()) {
+    for (LiveTemp& temp : block->slots) {
+      if (!temp.used) {
+        std::memcpy(temp.path, path.c_str(), path.size() + 1);
+        temp.used = 1;
+        return index;
+      }
+      ++index;
+    }
+    if (block->next.load() == nullptr) {
+      LiveTempBlock* more = new (std::nothrow) LiveTempBlock;
+      if (more == nullptr) return -1;
+      block->next.store(more);
+    }
   }
-  return -1;
 }
 
 void UnregisterTemp(int slot) {
-  if (slot >= 0) g_live_temps[slot].used = 0;
+  if (slot >= 0) SlotAt(slot).used = 0;
 }
 
 // Whether a rename over the existing regular file `st` at `target` would

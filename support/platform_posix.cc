@@ -176,6 +176,8 @@ bool WriteStandardOutput(const void* data, size_t size) {
 
 void SetBinaryMode(std::FILE*) {}
 
+void SetTextMode(std::FILE*) {}
+
 void CatchInterrupt(std::atomic<bool>* flag) {
   static_assert(std::atomic<bool>::is_always_lock_free, "the interrupt handler sets the flag");
   g_interrupt_flag = flag;

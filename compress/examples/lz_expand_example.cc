@@ -11,6 +11,7 @@
 #include "lz_expand.h"
 #include "support/byte_order.h"
 #include "support/file_io.h"
+#include "support/tool_main.h"
 
 namespace {
 
@@ -71,8 +72,5 @@ int Run(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options o;
-  int status = ParseArgs(argc, argv, &o);
-  if (status < 0) status = Run(o);
-  return support::CloseStdout(status, "lz_expand_example: cannot write standard output\n");
+  return support::ToolMain(argc, argv, ParseArgs, Run, "lz_expand_example: cannot write standard output\n");
 }

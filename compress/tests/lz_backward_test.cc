@@ -192,6 +192,20 @@ TEST(LzBackward, MatchesLiteralScanOnLongInputsWithCrowdedChains) {
   ExpectSameAsReference(skewed, "mostly zeros");
 }
 
+TEST(LzBackward, MatchesLiteralScanWhereTheTablesChangeSize) {
+  // The finder's tables double at each power of two of the source size, up
+  // to 16 KiB: one side of each step, and the sizes beside it.
+  std::mt19937 rng(14);
+  for (size_t step = 16; step <= 16384; step *= 2) {
+    for (size_t size : {step - 1, step, step + 1}) {
+      const int alphabet = 2 + static_cast<int>(rng() % 4);
+      ExpectSameAsReference(lz_test::RandomBytes(rng, size, alphabet), "alphabet " + std::to_string(alphabet));
+      ExpectSameAsReference(lz_test::Periodic(rng, size, 1 + rng() % 200, 1 + static_cast<int>(size / 64)),
+                            "periodic");
+    }
+  }
+}
+
 TEST(LzBackward, MatchesLiteralScanAtTheWindowEdge) {
   std::mt19937 rng(4);
   // A block repeated at distances around the window size: 4098 is the

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "lz_reference.h"
+#include "testing/golden.h"
 #include "testing/output_rows.h"
 #include "testing/run_program.h"
 
@@ -17,19 +18,8 @@ namespace {
 using testing_support::RunResult;
 using testing_support::TempDir;
 
-const char kUsage[] =
-    "ZYR-SDK Development Tool - tailpack - Compress data\n"
-    "Build 20080917\n"
-    "\n"
-    "Usage: tailpack [-d] [-o outputFile] [-e suffix] inputFile\n"
-    "\n"
-    "  Compress data (backward LZ)\n"
-    "\n"
-    "    -o outputFile FILENAME for output file   (default:input filename)\n"
-    "    -e suffix     SUFFIX for output file (default:\"_BLZ\")\n"
-    "    -d            Show debug messages (for test purpose)\n"
-    "    -h            Show this  message\n"
-    "\n";
+// The usage text, kept whole in a golden file.
+const char kUsageFile[] = TEST_DATA_DIR "/tailpack_usage.stderr";
 
 const testing_support::Cli kTailpack(TAILPACK_PATH, "tailpack");
 
@@ -126,6 +116,11 @@ TEST(TailpackCli, WritesThroughLinksIntoDevices) {
 TEST(TailpackCli, UsageCases) {
   TempDir dir;
   dir.Write("a.bin", ArmCode(4096));
+  RunResult help = kTailpack.Run(dir, {"-h"});
+  EXPECT_EQ(help.status, 1);
+  EXPECT_EQ(help.out, "");
+  testing_support::ExpectGolden(kUsageFile, help.err);
+  const std::string usage = testing_support::ReadFileOrEmpty(kUsageFile);
   struct Case {
     std::vector<std::string> args;
     std::string err_before_usage;
@@ -133,7 +128,6 @@ TEST(TailpackCli, UsageCases) {
   const std::vector<Case> cases = {
       {{}, ""},
       {{"a.bin", "a.bin"}, ""},
-      {{"-h"}, ""},
       {{"-v", "a.bin"}, ""},
       {{"-x", "a.bin"}, "tailpack: invalid option -- 'x'\n"},
       {{"a.bin", "-o"}, "tailpack: option requires an argument -- 'o'\n"},
@@ -142,9 +136,35 @@ TEST(TailpackCli, UsageCases) {
     RunResult r = kTailpack.Run(dir, c.args);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, c.err_before_usage + kUsage);
+    EXPECT_EQ(r.err, c.err_before_usage + usage);
   }
   EXPECT_EQ(dir.List(), std::vector<std::string>{"a.bin"});
+}
+
+TEST(TailpackCli, RefusesAnOutputThatIsTheInput) {
+  // The output name comes from -o and -e, or from the input's own name.
+  struct Case {
+    std::vector<std::string> args;
+    std::string output;
+  };
+  const std::vector<Case> cases = {
+      {{"-o", "a", "-e", ".bin", "a.bin"}, "a"},
+      {{"-e", ".bin", "a.bin"}, "a"},
+      {{"-o", "sub/../a", "-e", ".bin", "./a.bin"}, "sub/../a"},
+  };
+  const std::string input = ArmCode(4096);
+  for (const Case& c : cases) {
+    TempDir dir;
+    dir.Write("a.bin", input);
+    dir.Write("sub/keep", std::string("k"));
+    RunResult r = kTailpack.Run(dir, c.args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "exit...\n");
+    EXPECT_EQ(r.err, "Error: Output file '" + c.output + ".bin' is the same file as input file '" + c.args.back() +
+                         "'\n");
+    EXPECT_TRUE(dir.Read("a.bin") == input);
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.bin", "sub"}));
+  }
 }
 
 TEST(TailpackCli, RefusesWhatCannotBeRead) {
@@ -212,25 +232,31 @@ TEST(TailpackCli, DebugLinesShowWhyNothingWasWritten) {
   TempDir dir;
   dir.Write("empty.bin", std::string());
   dir.Write("tiny.bin", std::string("tiny"));
-  RunResult r = kTailpack.Run(dir, {"-d", "empty.bin"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, "Inputdata ..... Not compressed (enlarged or same size as before)\nexit...\n");
-  EXPECT_TRUE(std::regex_match(r.err, std::regex("option -d: No ARG\n"
-                                                 "argc=1  optind=2\n"
-                                                 "argv\\[0\\] = \\[empty.bin\\]\n"
-                                                 "0x[0-9a-f]+        0 bytes  ReadFile 'empty.bin'\n"
-                                                 "1: source size = 0  compressed = 0\n"
-                                                 "Compressed buffer size exceeds or equals original data size.\n")))
-      << r.err;
-  r = kTailpack.Run(dir, {"tiny.bin", "-d"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, "Inputdata ..... Not compressed (enlarged or same size as before)\nexit...\n");
-  EXPECT_TRUE(std::regex_match(r.err, std::regex("option -d: No ARG\n"
-                                                 "argc=1  optind=2\n"
-                                                 "argv\\[0\\] = \\[tiny.bin\\]\n"
-                                                 "0x[0-9a-f]+        4 bytes  ReadFile 'tiny.bin'\n"
-                                                 "Compressed buffer size exceeds original data size.\n")))
-      << r.err;
+  struct Case {
+    std::vector<std::string> args;
+    std::string err_pattern;
+  };
+  const std::vector<Case> cases = {
+      {{"-d", "empty.bin"},
+       "option -d: No ARG\n"
+       "argc=1  optind=2\n"
+       "argv\\[0\\] = \\[empty.bin\\]\n"
+       "0x[0-9a-f]+        0 bytes  ReadFile 'empty.bin'\n"
+       "1: source size = 0  compressed = 0\n"
+       "Compressed buffer size exceeds or equals original data size.\n"},
+      {{"tiny.bin", "-d"},
+       "option -d: No ARG\n"
+       "argc=1  optind=2\n"
+       "argv\\[0\\] = \\[tiny.bin\\]\n"
+       "0x[0-9a-f]+        4 bytes  ReadFile 'tiny.bin'\n"
+       "Compressed buffer size exceeds original data size.\n"},
+  };
+  for (const Case& c : cases) {
+    RunResult r = kTailpack.Run(dir, c.args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Inputdata ..... Not compressed (enlarged or same size as before)\nexit...\n");
+    EXPECT_TRUE(std::regex_match(r.err, std::regex(c.err_pattern))) << r.err;
+  }
   EXPECT_EQ(dir.List(), (std::vector<std::string>{"empty.bin", "tiny.bin"}));
 }
 
@@ -334,9 +360,16 @@ TEST(TailpackCli, FaultRows) {
         return {1, "exit...\n\n", "Error: Cannot open file '" + path + "'\n"};
       case Fault::kInputTruncated:
         return {0, CompressedLine(tool.truncated.size(), tool.truncated_expected.size()), ""};
+      case Fault::kStdoutFull:
+        return {1, "", "Error: Cannot write file 'stdout'\n"};
       default:  // a missing input, a folder or a pipe
         return {1, "exit...\n", "Error: Cannot open file '" + path + "'\n"};
     }
+  };
+  tool.strict_rows = true;
+  tool.same_file_outcome = [](const std::string& output, const std::string& named_input) -> Outcome {
+    return {1, "exit...\n",
+            "Error: Output file '" + output + "' is the same file as input file '" + named_input + "'\n"};
   };
   testing_support::ExpectFaultRows(tool);
 }

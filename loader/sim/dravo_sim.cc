@@ -4,9 +4,6 @@
 // environment asks for and can record every call; loader/README.md describes
 // the settings. Without settings it offers one DRAVOUSB device whose program
 // prints its argument strings and exits with status 0.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -19,8 +16,6 @@
 
 #include "dravo_api.h"
 #include "sim/sim_script.h"
-
-#define SIM_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
@@ -38,7 +33,7 @@ struct Piece {
 struct Simulator {
   bool configured = false;
   std::vector<uint32_t> devices;
-  size_t next_device = 0;
+  sim_script::DeviceSearch<uint32_t> search;
   // Failures: call numbers count from 1, 0 means never.
   bool fail_find_open = false;
   bool fail_device_open = false;
@@ -53,19 +48,18 @@ struct Simulator {
   std::vector<std::string> problems;
   std::string rom_path;
   std::string script_path;
-  int rom_fd = -1;
+  std::FILE* rom_file = nullptr;
   std::vector<uint8_t> rom;
   bool running = false;
   std::chrono::steady_clock::time_point start;
   std::deque<Piece> channels[2];
 
   ~Simulator() {
-    if (rom_fd >= 0) close(rom_fd);
+    if (rom_file != nullptr) std::fclose(rom_file);
   }
 };
 
-// Handles given out: their addresses only identify them.
-char g_search_handle;
+// The handle given out for the device: its address only identifies it.
 char g_device_handle;
 
 Simulator& Sim();
@@ -233,26 +227,12 @@ void StartProgram(Simulator* sim) {
 
 }  // namespace
 
-SIM_EXPORT void* DRAVOToolAPIFindOpen() {
-  Simulator& sim = Sim();
-  if (sim.fail_find_open) {
-    Sim().log->Add("FindOpen failed");
-    return nullptr;
-  }
-  Sim().log->Add("FindOpen");
-  sim.next_device = 0;
-  return &g_search_handle;
-}
+SIM_EXPORT void* DRAVOToolAPIFindOpen() { return Sim().search.Open(Sim().fail_find_open, Sim().log.get()); }
 
 SIM_EXPORT int DRAVOToolAPIFindNext(void* search, uint32_t* device_id) {
   Simulator& sim = Sim();
-  if (search != &g_search_handle || device_id == nullptr) return 0;
-  if (sim.next_device >= sim.devices.size()) {
-    Sim().log->Add("FindNext end");
-    return 0;
-  }
-  *device_id = sim.devices[sim.next_device++];
-  Sim().log->Add("FindNext 0x%08x", *device_id);
+  if (!sim.search.Next(search, sim.devices, device_id, sim.log.get())) return 0;
+  sim.log->Add("FindNext 0x%08x", *device_id);
   return 1;
 }
 
@@ -268,9 +248,9 @@ SIM_EXPORT void* DRAVOToolAPIDeviceOpen(uint32_t device_id) {
   sim.rom.clear();
   sim.running = false;
   if (!sim.rom_path.empty()) {
-    if (sim.rom_fd >= 0) close(sim.rom_fd);
-    sim.rom_fd = open(sim.rom_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (sim.rom_fd < 0) Complain(&sim, "cannot create " + sim.rom_path);
+    if (sim.rom_file != nullptr) std::fclose(sim.rom_file);
+    sim.rom_file = std::fopen(sim.rom_path.c_str(), "wb");
+    if (sim.rom_file == nullptr) Complain(&sim, "cannot create " + sim.rom_path);
   }
   return &g_device_handle;
 }
@@ -299,7 +279,10 @@ SIM_EXPORT int DRAVOToolAPIWriteROM(void* device, const void* data, uint32_t off
   Sim().log->Add("WriteROM %u %u", offset, length);
   if (sim.rom.size() < end) sim.rom.resize(end);
   std::memcpy(sim.rom.data() + offset, data, length);
-  if (sim.rom_fd >= 0 && pwrite(sim.rom_fd, data, length, offset) != static_cast<ssize_t>(length)) {
+  // Flushed at once, so the file holds every byte written while the device runs.
+  if (sim.rom_file != nullptr &&
+      (std::fseek(sim.rom_file, static_cast<long>(offset), SEEK_SET) != 0 ||
+       std::fwrite(data, 1, length, sim.rom_file) != length || std::fflush(sim.rom_file) != 0)) {
     Complain(&sim, "cannot write " + sim.rom_path);
   }
   return 1;

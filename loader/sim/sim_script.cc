@@ -1,10 +1,12 @@
 #include "sim/sim_script.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace sim_script {
@@ -32,6 +34,10 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 }
 
 bool Unescape(const std::string& in, std::string* out) {
+  static constexpr struct {
+    char letter;
+    char byte;
+  } kEscapes[] = {{'n', '\n'}, {'r', '\r'}, {'t', '\t'}, {'\\', '\\'}};
   out->clear();
   for (size_t i = 0; i < in.size(); ++i) {
     if (in[i] != '\\') {
@@ -39,33 +45,20 @@ bool Unescape(const std::string& in, std::string* out) {
       continue;
     }
     if (++i == in.size()) return false;
-    switch (in[i]) {
-      case 'n':
-        out->push_back('\n');
-        break;
-      case 'r':
-        out->push_back('\r');
-        break;
-      case 't':
-        out->push_back('\t');
-        break;
-      case '\\':
-        out->push_back('\\');
-        break;
-      case 'x': {
-        unsigned long long v = 0;
-        if (i + 2 >= in.size() || !std::isxdigit(static_cast<unsigned char>(in[i + 1])) ||
-            !std::isxdigit(static_cast<unsigned char>(in[i + 2])) ||
-            !ParseUnsigned(in.substr(i + 1, 2), 16, &v)) {
-          return false;
-        }
-        out->push_back(static_cast<char>(v));
-        i += 2;
-        break;
-      }
-      default:
+    unsigned long long v = 0;
+    if (in[i] == 'x') {
+      if (i + 2 >= in.size() || !std::isxdigit(static_cast<unsigned char>(in[i + 1])) ||
+          !std::isxdigit(static_cast<unsigned char>(in[i + 2])) || !ParseUnsigned(in.substr(i + 1, 2), 16, &v)) {
         return false;
+      }
+      out->push_back(static_cast<char>(v));
+      i += 2;
+      continue;
     }
+    const auto* escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                                      [&](const auto& e) { return e.letter == in[i]; });
+    if (escape == std::end(kEscapes)) return false;
+    out->push_back(escape->byte);
   }
   return true;
 }

@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+/// Marks a function the simulated library exports (the version script or
+/// export list beside the library keeps everything else inside).
+#define SIM_EXPORT extern "C" __attribute__((visibility("default")))
+
 namespace sim_script {
 
 /// The line a simulated program prints as it exits.
@@ -66,6 +70,35 @@ class CallLog {
  private:
   std::string path_;
   std::mutex mutex_;
+};
+
+/// The device search of a simulated library: the handle it gives out and the
+/// devices it returns, one a call, each call recorded in `log`.
+template <typename Id>
+class DeviceSearch {
+ public:
+  /// Starts a search; null when it is to fail.
+  void* Open(bool fail, CallLog* log) {
+    log->Add("FindOpen%s", fail ? " failed" : "");
+    if (fail) return nullptr;
+    next_ = 0;
+    return &handle_;
+  }
+  /// Stores the next of `devices` in `*id`; false at the end (recorded) and
+  /// for a handle this search did not give out. The caller records a device.
+  bool Next(void* search, const std::vector<Id>& devices, Id* id, CallLog* log) {
+    if (search != &handle_ || id == nullptr) return false;
+    if (next_ >= devices.size()) {
+      log->Add("FindNext end");
+      return false;
+    }
+    *id = devices[next_++];
+    return true;
+  }
+
+ private:
+  char handle_ = 0;
+  size_t next_ = 0;
 };
 
 }  // namespace sim_script

@@ -21,8 +21,6 @@
 #include "sim/sim_script.h"
 #include "zyr_api.h"
 
-#define SIM_EXPORT extern "C" __attribute__((visibility("default")))
-
 namespace {
 
 using sim_script::ScriptItem;
@@ -86,7 +84,7 @@ class Program {
 
 struct Simulator {
   std::vector<ZyrDeviceId> devices;
-  size_t next_device = 0;
+  sim_script::DeviceSearch<ZyrDeviceId> search;
   int32_t version[4] = {0, 64, 2008, 918};
   bool fail_get_version = false;
   bool fail_find_open = false;
@@ -103,8 +101,7 @@ struct Simulator {
   ZyrPrintCallback callback = nullptr;
 };
 
-// Handles given out: their addresses only identify them.
-char g_search_handle;
+// The handle given out for the device: its address only identifies it.
 char g_device_handle;
 
 // A setting that cannot be used is said at once on standard error (a device
@@ -303,25 +300,11 @@ SIM_EXPORT int ISDGetVersion(int32_t* major, int32_t* minor, int32_t* part3, int
   return 1;
 }
 
-SIM_EXPORT void* ISDFindOpen() {
-  Simulator& sim = Sim();
-  if (sim.fail_find_open) {
-    sim.log->Add("FindOpen failed");
-    return nullptr;
-  }
-  sim.log->Add("FindOpen");
-  sim.next_device = 0;
-  return &g_search_handle;
-}
+SIM_EXPORT void* ISDFindOpen() { return Sim().search.Open(Sim().fail_find_open, Sim().log.get()); }
 
 SIM_EXPORT int ISDFindNext(void* search, ZyrDeviceId* device_id) {
   Simulator& sim = Sim();
-  if (search != &g_search_handle || device_id == nullptr) return 0;
-  if (sim.next_device >= sim.devices.size()) {
-    sim.log->Add("FindNext end");
-    return 0;
-  }
-  *device_id = sim.devices[sim.next_device++];
+  if (!sim.search.Next(search, sim.devices, device_id, sim.log.get())) return 0;
   sim.log->Add("FindNext %s %u", CodeText(device_id->kind_code).c_str(), device_id->serial);
   return 1;
 }

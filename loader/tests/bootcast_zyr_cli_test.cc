@@ -9,20 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "loader_cli.h"
 #include "testing/golden.h"
-#include "testing/output_rows.h"
 #include "testing/run_program.h"
 
 namespace {
 
-using testing_support::RunOptions;
-using testing_support::RunProgram;
-using testing_support::RunResult;
-using testing_support::TempDir;
+using namespace loader_test;
 
-constexpr int Status(int status) { return status & 0xFF; }
-
-const std::string kExit = "*** Exit Dravo/Zyr program (status=";
 const std::string kError = "*** bootcast.ZYR: Error: ";
 
 std::string Golden(const std::string& name) { return std::string(TEST_DATA_DIR) + "/" + name; }
@@ -215,6 +209,8 @@ TEST(BootcastZyrCli, ErrorsWithTheLastErrorInDebugMode) {
       {"", {"-D", "-t", "0", "g.srl"}, "illegal value for abort timeout option.", -3},
       {"", {"-D", "-d", "ZYREMU1", "g.srl"}, "illegal device type.", -3},
       {"", {"-D", "-c", "yes", "g.srl"}, "illegal value for card slot option.", -3},
+      {"", {"-D", "-s", "12ab", "g.srl"}, "illegal value for serial option.", -3},
+      {"", {"-D", "-T", "10s", "g.srl"}, "illegal value for abort exec timeout option.", -3},
       {"", {"-D", "-x", "g.srl"}, "unknown option.", -2},
       {"findopen", {"-D", "g.srl"}, "Cannot access devices.", -1},
       {"findopen", {"-D", "-L"}, "Cannot access devices.", -1},
@@ -260,8 +256,9 @@ TEST(BootcastZyrCli, ExitLineAndAbortString) {
        "exit 3\n",
        kExit + "3)\n\n*** bootcast.ZYR: stopped by aborting string.\n",
        200},
-      // A program's own 206 is no user break.
-      {{"g.srl"}, "exit 206\n", kExit + "206)\n", 206},
+      // A program's own 206 is no user break; 256 is no success.
+      {{"g.srl"}, "exit 206\n", kExit + "206)\n", 208},
+      {{"g.srl"}, "exit 256\n", kExit + "256)\n", 208},
   };
   for (const Case& c : cases) {
     Zyr z;
@@ -379,12 +376,7 @@ TEST(BootcastZyrCli, LostStandardOutputFailsASuccessfulRun) {
 }
 
 TEST(BootcastZyrCli, LibraryThatCannotBeLoaded) {
-  TempDir dir;
-  std::filesystem::create_directories(dir.File("bin"));
-  std::filesystem::copy_file(BOOTCAST_ZYR_PATH, dir.File("bin/bootcast.ZYR"));
-  const RunResult r = RunProgram(dir.File("bin/bootcast.ZYR"), {"g.srl"}, dir.path());
-  EXPECT_EQ(r.out.rfind(kError + "cannot load device library ISZYR.DLL (", 0), 0u) << r.out;
-  EXPECT_EQ(r.status, Status(-10));
+  loader_test::ExpectLibraryCannotBeLoaded(BOOTCAST_ZYR_PATH, "bootcast.ZYR", "ISZYR.DLL");
 }
 
 }  // namespace
@@ -392,24 +384,9 @@ TEST(BootcastZyrCli, LibraryThatCannotBeLoaded) {
 namespace {
 
 TEST(BootcastZyrCli, FaultRows) {
-  using testing_support::Fault;
-  testing_support::FaultTool tool;
-  tool.program = BOOTCAST_ZYR_PATH;
   const std::string image = MakeImage({"g.srl", "-x"});
-  tool.inputs = {{"g.srl", image}};
-  tool.args = [](const std::string&) { return std::vector<std::string>{"g.srl"}; };
-  tool.writes_output = false;
-  tool.input = "g.srl";
-  tool.truncated = image.substr(0, 0xE04);
-  tool.env = {"BOOTCAST_TEST_SETTLE_MS=0"};
-  // The image is sent as it is: a short one runs with what it holds.
-  tool.outcome = [](Fault fault, const std::string&) -> testing_support::Outcome {
-    switch (fault) {
-      case Fault::kInputTruncated: return {0, "g.sr\n" + kExit + "0)\n", ""};
-      default: return {252, "*** bootcast.ZYR: Error: cannot open input file.\n", ""};
-    }
-  };
-  testing_support::ExpectFaultRows(tool);
+  loader_test::ExpectLoaderFaultRows(
+      {BOOTCAST_ZYR_PATH, "bootcast.ZYR", image, image.substr(0, 0xE04), "g.sr\n" + kExit + "0)\n", ""});
 }
 
 }  // namespace

@@ -44,11 +44,17 @@ struct FakeDevice {
   }
 };
 
+// How the monitor ends for `d` with these time-outs (0: none).
+loader::RunEnd EndWithTimeouts(FakeDevice* d, int print_timeout_s, int exec_timeout_s) {
+  loader::MonitorSettings s;
+  s.print_timeout_s = print_timeout_s;
+  s.exec_timeout_s = exec_timeout_s;
+  return loader::RunMonitor(s, d->Hooks()).end;
+}
+
 TEST(Monitor, PrintTimeoutAfterElevenIdleWaits) {
   FakeDevice d;
-  loader::MonitorSettings s;
-  s.print_timeout_s = 1;
-  EXPECT_EQ(loader::RunMonitor(s, d.Hooks()).end, loader::RunEnd::kPrintTimeout);
+  EXPECT_EQ(EndWithTimeouts(&d, 1, 0), loader::RunEnd::kPrintTimeout);
   EXPECT_EQ(d.sleeps, 11);
   EXPECT_EQ(d.fetches, 22);
 }
@@ -56,18 +62,14 @@ TEST(Monitor, PrintTimeoutAfterElevenIdleWaits) {
 TEST(Monitor, TextResetsTheIdleTime) {
   FakeDevice d;
   d.pending = {{0, "a\n"}};
-  loader::MonitorSettings s;
-  s.print_timeout_s = 1;
-  EXPECT_EQ(loader::RunMonitor(s, d.Hooks()).end, loader::RunEnd::kPrintTimeout);
+  EXPECT_EQ(EndWithTimeouts(&d, 1, 0), loader::RunEnd::kPrintTimeout);
   EXPECT_EQ(d.sleeps, 11);
   EXPECT_EQ(d.out, "a\n");
 }
 
 TEST(Monitor, ExecTimeoutCountsFromTheStart) {
   FakeDevice d;
-  loader::MonitorSettings s;
-  s.exec_timeout_s = 2;
-  EXPECT_EQ(loader::RunMonitor(s, d.Hooks()).end, loader::RunEnd::kExecTimeout);
+  EXPECT_EQ(EndWithTimeouts(&d, 0, 2), loader::RunEnd::kExecTimeout);
   EXPECT_EQ(d.sleeps, 20);
 }
 

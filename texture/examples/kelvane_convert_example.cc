@@ -6,7 +6,8 @@
 // the console would show.
 //
 //   kelvane_convert [--key R,G,B] [--algorithm NAME] [--share R,G,B] [--near]
-//                   [--data PREFIX] INPUT.ppm|INPUT.png TYPE PREVIEW.ppm|PREVIEW.png
+//                   [--data PREFIX] [--quality reference|refined] [--dither [STRENGTH]]
+//                   INPUT.ppm|INPUT.png TYPE PREVIEW.ppm|PREVIEW.png
 //
 // TYPE is one of palette4, a5i3, palette16, a3i5, palette256, tex4x4, direct.
 // --key makes texels of exactly that colour transparent; transparent texels
@@ -16,7 +17,10 @@
 // per-channel tolerances (in steps of 8). --near grows the texture to
 // power-of-two sides before writing. --data writes the data blocks to
 // PREFIX.tex (texels), PREFIX.pal (palette, palette types and tex4x4) and
-// PREFIX.pidx (palette index, tex4x4).
+// PREFIX.pidx (palette index, tex4x4). --quality refined chooses the palette
+// of a palette type with the library's refined processor; --dither diffuses
+// the error of the palette types' texels (STRENGTH 0 to 100 percent, 100
+// when left out).
 #include <kelvane/kelvane.h>
 
 #include <chrono>
@@ -33,13 +37,17 @@
 namespace {
 
 using Kelvane::CDefaultColorProcessor;
+using Kelvane::CRefinedColorProcessor;
 using Kelvane::CTexture;
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
+constexpr long long kFullDither = 100;
 
 struct Options {
   CDefaultColorProcessor::tConvertFactor factor{};
+  bool refined = false;
+  unsigned int dither = 0;
   bool near_size = false;
   const char* data_prefix = nullptr;
   const char* input = nullptr;
@@ -50,7 +58,7 @@ struct Options {
 
 const char* const kUsage =
     "usage: kelvane_convert [--key R,G,B] [--algorithm NAME] [--share R,G,B] [--near] [--data PREFIX] "
-    "INPUT.ppm|INPUT.png TYPE PREVIEW.ppm|PREVIEW.png\n";
+    "[--quality reference|refined] [--dither [STRENGTH]] INPUT.ppm|INPUT.png TYPE PREVIEW.ppm|PREVIEW.png\n";
 
 bool ParseType(const char* name, CTexture::tType* type) {
   static const struct {
@@ -111,6 +119,16 @@ int ParseArgs(int argc, char** argv, Options* o) {
       o->near_size = true;
       continue;
     }
+    if (std::strcmp(option, "--dither") == 0) {
+      // The strength is optional: a number followed by the three operands.
+      long long strength = kFullDither;
+      const bool operands_follow = argc - (arg + 2) >= 3;
+      if (value != nullptr && operands_follow && support::ParseDecimalStrict(value, 0, kFullDither, &strength)) {
+        ++arg;
+      }
+      o->dither = static_cast<unsigned int>(strength);
+      continue;
+    }
     if (value == nullptr) break;
     if (std::strcmp(option, "--key") == 0 && ParseTriple(value, rgb)) {
       o->factor.useTransparency = true;
@@ -123,6 +141,9 @@ int ParseArgs(int argc, char** argv, Options* o) {
       o->factor.toleranceGreen = rgb[1];
       o->factor.toleranceBlue = rgb[2];
     } else if (std::strcmp(option, "--algorithm") == 0 && ParseAlgorithm(value, &o->factor.algorithm)) {
+    } else if (std::strcmp(option, "--quality") == 0 &&
+               (std::strcmp(value, "reference") == 0 || std::strcmp(value, "refined") == 0)) {
+      o->refined = std::strcmp(value, "refined") == 0;
     } else if (std::strcmp(option, "--data") == 0 && value[0] != '\0') {
       o->data_prefix = value;
     } else {
@@ -153,10 +174,22 @@ int Run(const Options& o) {
     return kExitFailure;
   }
 
+  // The library's own processor unless a refined palette or dithering is
+  // asked for.
   CDefaultColorProcessor processor;
   processor.SetConvertFactor(&o.factor);
+  CRefinedColorProcessor refined;
+  refined.SetConvertFactor(&o.factor);
+  CRefinedColorProcessor::tRefineFactor refine{};
+  refine.quality = o.refined ? CRefinedColorProcessor::QUALITY_REFINED : CRefinedColorProcessor::QUALITY_REFERENCE;
+  refine.ditherStrength = o.dither;
+  refined.SetRefineFactor(refine);
   CTexture texture;
-  texture.SetColorProcessor(&processor);
+  if (o.refined || o.dither > 0) {
+    texture.SetColorProcessor(&refined);
+  } else {
+    texture.SetColorProcessor(&processor);
+  }
   kelvane_example::FillTexture(input, &texture);
 
   const auto start = std::chrono::steady_clock::now();

@@ -14,7 +14,7 @@ using testing_support::TempDir;
 const std::string kPhoto = std::string(TEST_DATA_DIR) + "/photo-cat-64.ppm";
 const std::string kUsage =
     "usage: kelvane_convert [--key R,G,B] [--algorithm NAME] [--share R,G,B] [--near] [--data PREFIX] "
-    "INPUT.ppm|INPUT.png TYPE PREVIEW.ppm|PREVIEW.png\n";
+    "[--quality reference|refined] [--dither [STRENGTH]] INPUT.ppm|INPUT.png TYPE PREVIEW.ppm|PREVIEW.png\n";
 
 TEST(KelvaneExample, ConvertsPhotoAndWritesPreview) {
   TempDir dir;
@@ -42,6 +42,42 @@ TEST(KelvaneExample, RefusesBadArguments) {
   EXPECT_EQ(bad.status, 1);
   EXPECT_EQ(bad.err, "kelvane_convert: cannot read bad.ppm as a binary PPM or PNG image\n");
   EXPECT_FALSE(dir.Exists("out.ppm"));
+}
+
+TEST(KelvaneExample, RefinedQualityAndDithering) {
+  TempDir dir;
+  for (const std::vector<std::string>& options :
+       {std::vector<std::string>{"--quality", "refined"}, {"--quality", "refined", "--dither", "50"},
+        {"--dither"}, {"--quality", "reference", "--dither", "100"}}) {
+    std::vector<std::string> args = options;
+    args.insert(args.end(), {kPhoto, "palette16", "preview.ppm"});
+    const auto result = RunProgram(KELVANE_CONVERT_PATH, args, dir.path());
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_NE(result.out.find("type: palette16\npalette entries: 16\n"), std::string::npos) << result.out;
+    const std::string preview = dir.Read("preview.ppm");
+    std::set<std::string> colours;
+    for (size_t i = std::string("P6\n64 64\n255\n").size(); i < preview.size(); i += 3)
+      colours.insert(preview.substr(i, 3));
+    EXPECT_LE(colours.size(), 16u);
+    EXPECT_GT(colours.size(), 8u);
+  }
+  // A strength of 0 is no dithering; one above 100, or a quality not known, is
+  // a usage error, and the strength is only taken with the three operands after it.
+  const auto plain = RunProgram(KELVANE_CONVERT_PATH, {"--dither", "0", kPhoto, "palette16", "a.ppm"}, dir.path());
+  const auto reference = RunProgram(KELVANE_CONVERT_PATH, {kPhoto, "palette16", "b.ppm"}, dir.path());
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  ASSERT_EQ(reference.status, 0) << reference.err;
+  EXPECT_EQ(dir.Read("a.ppm"), dir.Read("b.ppm"));
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--quality", "best", kPhoto, "palette16", "q.ppm"},
+        {"--dither", "101", kPhoto, "palette16", "q.ppm"},
+        {"--dither", "50", kPhoto, "palette16"}}) {
+    const auto usage = RunProgram(KELVANE_CONVERT_PATH, args, dir.path());
+    EXPECT_EQ(usage.status, 1);
+    EXPECT_EQ(usage.err, kUsage);
+  }
+  EXPECT_FALSE(dir.Exists("q.ppm"));
 }
 
 TEST(KelvaneExample, KeyColourShowsMagentaInPreview) {

@@ -31,8 +31,10 @@ struct FileIdentity {
 FileKind StatFile(const std::string& path, FileIdentity* identity = nullptr, uint64_t* size = nullptr);
 
 /// True when `a` and `b` both name one existing regular file, however each
-/// is spelt. Pipes, devices and descriptors named as paths are never "the
-/// same file" as anything: writing to them destroys no input.
+/// is spelt. Pipes and devices are never "the same file" as anything:
+/// writing to them destroys no input. A descriptor named as a path
+/// (/dev/stdout) is what it is open on: standard output redirected onto an
+/// input file is that file.
 bool IsSameRegularFile(const std::string& a, const std::string& b);
 
 /// An open file, closed when the object goes.
@@ -91,6 +93,9 @@ bool WriteStandardOutput(const void* data, size_t size);
 /// translated or taken as the end of the file; a no-op on hosts without the
 /// distinction.
 void SetBinaryMode(std::FILE* stream);
+
+/// Switches `stream` back to text mode (after SetBinaryMode).
+void SetTextMode(std::FILE* stream);
 
 /// Sets `*flag` when the user interrupts the program (Ctrl-C; Ctrl-Break
 /// too where there is one). Calls in progress are restarted, so that a

@@ -379,6 +379,92 @@ class KELVANE_API CDefaultColorProcessor : public CColorProcessor {
   tConvertFactor factor_;
 };
 
+/// A colour processor that chooses palettes closer to the picture than the
+/// library's own, for the palette types, and can dither the texels it maps.
+///
+/// It takes the same settings as CDefaultColorProcessor (tConvertFactor:
+/// transparency from the key colour or the alpha image, fixed palette, 4x4
+/// settings) and handles transparency exactly as that processor does: with
+/// `useTransparency`, transparent texels get index 0, entry 0 holds the key
+/// colour and no other texel maps to it (unless a fixed palette is used).
+///
+/// Palette choice (QUALITY_REFINED): when the opaque texels have no more
+/// distinct colours, each rounded to the nearest colour of the console's 5-bit
+/// grid, than the palette has room for, those colours in order of first
+/// appearance; otherwise boxes of the colour histogram are split where their
+/// error is largest, and Lloyd (k-means) iterations then move every colour to
+/// the 5-bit grid point nearest the mean of the texels nearest to it. The
+/// distance is 3 (dr)^2 + 4 (dg)^2 + 2 (db)^2; texels map to the nearest
+/// entry by it. The palette holds distinct colours, brightest first.
+/// QUALITY_REFERENCE keeps the palette and the nearest-colour search of
+/// CDefaultColorProcessor: without dithering its results are that
+/// processor's, byte for byte.
+///
+/// Dithering (`ditherStrength` above 0): texels are mapped row by row, left
+/// to right and right to left in turn, and the part `ditherStrength` / 100 of
+/// each texel's error is passed on to its unmapped neighbours (7/16 ahead,
+/// 3/16, 5/16 and 1/16 below). The error a texel takes is cut, per channel, to
+/// the gap between its nearest entry and that entry's nearest other entry,
+/// plus 8, so that a region of colours outside the palette does not scatter
+/// far colours. Transparent
+/// texels neither take nor pass on error.
+///
+/// The results are the same bytes on every run and every machine, whatever
+/// the number of threads. 4x4-block textures are encoded as
+/// CDefaultColorProcessor encodes them with the same settings.
+class KELVANE_API CRefinedColorProcessor : public CColorProcessor {
+ public:
+  /// How the palette of a palette type is chosen.
+  enum tQuality : unsigned int {
+    QUALITY_REFINED = 0,
+    /// The palette and search of CDefaultColorProcessor.
+    QUALITY_REFERENCE = 1,
+  };
+
+  /// The refinement settings; copied whole by SetRefineFactor and
+  /// GetRefineFactor. All zero: refined palettes, no dithering, all cores.
+  struct tRefineFactor {
+    tQuality quality;
+    /// The percentage of each texel's error passed on: 0 (no dithering) to
+    /// 100; larger values act as 100.
+    unsigned int ditherStrength;
+    /// At most this many threads choose a palette; 0: one per core. The
+    /// result does not depend on it.
+    unsigned int threads;
+  };
+
+  /// Conversion settings zero (as CDefaultColorProcessor's), refinement
+  /// settings zero.
+  CRefinedColorProcessor();
+  CRefinedColorProcessor(const CRefinedColorProcessor& other);
+  CRefinedColorProcessor& operator=(const CRefinedColorProcessor& other);
+  ~CRefinedColorProcessor() override;
+
+  /// Copies a whole CDefaultColorProcessor::tConvertFactor from `factor`.
+  void SetConvertFactor(const void* factor) override;
+  CDefaultColorProcessor::tConvertFactor GetConvertFactor() const;
+  void SetRefineFactor(const tRefineFactor& factor);
+  tRefineFactor GetRefineFactor() const { return refine_; }
+
+  /// The lowest entry at the smallest distance of the chosen quality (the
+  /// refined distance, or CDefaultColorProcessor's); an empty palette gives 0.
+  int FindNearColor(const CColorPalette* palette, unsigned char red, unsigned char green, unsigned char blue,
+                    short excluded) override;
+  /// Fills the palette and index image that the texture has prepared. A class
+  /// derived from this one gets its FindNearColor called for every opaque
+  /// texel (with dithering, for its colour and for the colour that dithering
+  /// has moved it to). False when a
+  /// plane is missing or of another size, for a fixed palette that is not
+  /// available or empty, and when FindNearColor gives -1.
+  bool ConvertToPaletteType(CTexture* texture) override;
+  /// As CDefaultColorProcessor::ConvertToTex4x4 with the same settings.
+  bool ConvertToTex4x4(CTexture* texture) override;
+
+ private:
+  CDefaultColorProcessor reference_;
+  tRefineFactor refine_;
+};
+
 /// A texture: every plane that any texture type needs, the type of its current
 /// contents, and conversions between types.
 class KELVANE_API CTexture {
