@@ -136,9 +136,10 @@ endforeach()
 if(programs STREQUAL "")
   message(FATAL_ERROR "the package holds no program")
 endif()
-# The device libraries are loaded by the loaders at start, before anything else.
+# The device libraries are loaded by the loaders at start, before anything
+# else, from the kit's private folder.
 function(require_library name)
-  file(GLOB found "${usr}/lib/${name}" "${usr}/lib/*/${name}" "${usr}/lib/*/*/${name}")
+  file(GLOB found "${usr}/lib/halvorne-tools/${name}" "${usr}/lib/*/halvorne-tools/${name}")
   if(NOT found)
     message(FATAL_ERROR "the package lacks ${name}")
   endif()
