@@ -1,8 +1,8 @@
 # The kit inside a game's build: the CMake package halvorne-tools (every
 # program of the registry as an imported executable halvorne::<program>, and
-# the build functions of HalvorneBuild.cmake), installed and usable from this
-# build folder too (halvorne-tools_DIR=<build folder>), and the make fragment
-# halvorne.mk. All of it is installed in the component "integration"; it
+# the build functions of HalvorneBuild.cmake) and the make fragment
+# halvorne.mk, installed and usable from this build folder too
+# (halvorne-tools_DIR=<build folder>, <build folder>/halvorne.mk). All of it is installed in the component "integration"; it
 # names the programs, so it goes with them.
 include(CMakePackageConfigHelpers)
 
@@ -51,3 +51,6 @@ file(RELATIVE_PATH HALVORNE_MAKE_TO_BINDIR
 configure_file(${CMAKE_CURRENT_LIST_DIR}/halvorne.mk.in ${PROJECT_BINARY_DIR}/integration/halvorne.mk @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/integration/halvorne.mk
   DESTINATION ${HALVORNE_MAKE_DIR} COMPONENT integration)
+# The same for this build folder, whose programs are in bin/.
+set(HALVORNE_MAKE_TO_BINDIR bin)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/halvorne.mk.in ${PROJECT_BINARY_DIR}/halvorne.mk @ONLY)
