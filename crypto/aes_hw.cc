@@ -77,6 +77,10 @@ AES_TARGET inline __m128i Load(const uint8_t *p) {
 }
 AES_TARGET inline void Store(uint8_t *p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i *>(p), v); }
 
+// Byte 15 first: one shuffle reverses a block.
+AES_TARGET inline __m128i ReverseMask() { return _mm_set_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15); }
+AES_TARGET inline __m128i Flip(__m128i v, __m128i mask) { return _mm_shuffle_epi8(v, mask); }
+
 AES_TARGET void EncryptBlockHw(const Context &ctx, const uint8_t *in, uint8_t *out) {
   __m128i rk[kMaxRoundKeys];
   LoadKeys(ctx.enc_keys, ctx.rounds, rk);
@@ -92,7 +96,9 @@ AES_TARGET void DecryptBlockHw(Context *ctx, const uint8_t *in, uint8_t *out) {
   WipeKeys(rk);
 }
 
+template <bool kReversed>
 AES_TARGET void CtrBlocksHw(Context *ctx, const uint8_t *in, uint8_t *out, size_t blocks) {
+  const __m128i mask = ReverseMask();
   const int rounds = ctx->rounds;
   __m128i rk[kMaxRoundKeys];
   LoadKeys(ctx->enc_keys, rounds, rk);
@@ -122,6 +128,7 @@ AES_TARGET void CtrBlocksHw(Context *ctx, const uint8_t *in, uint8_t *out, size_
     }
     for (size_t i = 0; i < n; ++i) {
       b[i] = _mm_aesenclast_si128(b[i], rk[rounds]);
+      if (kReversed) b[i] = Flip(b[i], mask);
       Store(out + 16 * i, _mm_xor_si128(b[i], Load(in + 16 * i)));
     }
     in += 16 * n;
@@ -133,14 +140,18 @@ AES_TARGET void CtrBlocksHw(Context *ctx, const uint8_t *in, uint8_t *out, size_
   WipeKeys(rk);
 }
 
+template <bool kReversed>
 AES_TARGET void CbcEncryptBlocksHw(Context *ctx, const uint8_t *in, uint8_t *out, size_t blocks) {
   const int rounds = ctx->rounds;
+  const __m128i mask = ReverseMask();
   __m128i rk[kMaxRoundKeys];
   LoadKeys(ctx->enc_keys, rounds, rk);
   __m128i chain = Load(ctx->chain);
   for (size_t k = 0; k < blocks; ++k) {
-    chain = Encrypt1(rk, rounds, _mm_xor_si128(chain, Load(in + 16 * k)));
-    Store(out + 16 * k, chain);
+    __m128i x = Load(in + 16 * k);
+    if (kReversed) x = Flip(x, mask);
+    chain = Encrypt1(rk, rounds, _mm_xor_si128(chain, x));
+    Store(out + 16 * k, kReversed ? Flip(chain, mask) : chain);
   }
   Store(ctx->chain, chain);
   WipeKeys(rk);
@@ -156,8 +167,10 @@ AES_TARGET void CbcMacBlocksHw(Context *ctx, const uint8_t *in, size_t blocks) {
   WipeKeys(rk);
 }
 
+template <bool kReversed>
 AES_TARGET void CbcDecryptBlocksHw(Context *ctx, const uint8_t *in, uint8_t *out, size_t blocks) {
   PrepareDecryptKeys(ctx);
+  const __m128i mask = ReverseMask();
   const int rounds = ctx->rounds;
   __m128i rk[kMaxRoundKeys];
   LoadKeys(ctx->dec_keys, rounds, rk);
@@ -170,6 +183,7 @@ AES_TARGET void CbcDecryptBlocksHw(Context *ctx, const uint8_t *in, uint8_t *out
     __m128i b[kInFlight];
     for (size_t i = 0; i < n; ++i) {
       c[i] = Load(in + 16 * i);
+      if (kReversed) c[i] = Flip(c[i], mask);
       b[i] = _mm_xor_si128(c[i], rk[0]);
     }
     for (int r = 1; r < rounds; ++r) {
@@ -177,7 +191,8 @@ AES_TARGET void CbcDecryptBlocksHw(Context *ctx, const uint8_t *in, uint8_t *out
     }
     for (size_t i = 0; i < n; ++i) {
       b[i] = _mm_aesdeclast_si128(b[i], rk[rounds]);
-      Store(out + 16 * i, _mm_xor_si128(b[i], chain));
+      const __m128i plain = _mm_xor_si128(b[i], chain);
+      Store(out + 16 * i, kReversed ? Flip(plain, mask) : plain);
       chain = c[i];
     }
     in += 16 * n;
@@ -188,18 +203,95 @@ AES_TARGET void CbcDecryptBlocksHw(Context *ctx, const uint8_t *in, uint8_t *out
   WipeKeys(rk);
 }
 
+// The MAC chain waits on each round it runs (its next block needs its last
+// result), so the CTR block of the same step runs its rounds in the gaps.
+// Decryption needs the plaintext before the MAC, so its keystream is made
+// one block ahead. The counter stays in a register: byte 15 is stepped by a
+// vector add, and only its wrap (once in 256 blocks) goes through
+// IncrementCounter.
+template <bool kEncrypt, bool kReversed>
+AES_TARGET void CcmBlocksHw(Context *ctr, Context *mac, const uint8_t *in, uint8_t *out, size_t blocks) {
+  const int rounds = ctr->rounds;
+  const __m128i mask = ReverseMask();
+  const __m128i one = _mm_set_epi8(1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+  __m128i rk[kMaxRoundKeys];
+  LoadKeys(ctr->enc_keys, rounds, rk);
+  __m128i chain = Load(mac->chain);
+  __m128i counter = Load(ctr->chain);
+  auto step = [&]() {
+    if (ctr->chain[15] != 0xFF) {
+      counter = _mm_add_epi8(counter, one);
+      ++ctr->chain[15];
+    } else {
+      IncrementCounter(ctr->chain);
+      counter = Load(ctr->chain);
+    }
+  };
+  __m128i ahead = _mm_setzero_si128();  // decryption: the keystream of the next block
+  if (!kEncrypt && blocks > 0) {
+    ahead = Encrypt1(rk, rounds, counter);
+    step();
+  }
+  for (size_t k = 0; k < blocks; ++k) {
+    __m128i data = Load(in + 16 * k);
+    if (kReversed) data = Flip(data, mask);
+    const __m128i plain = kEncrypt ? data : _mm_xor_si128(data, ahead);
+    __m128i m = _mm_xor_si128(_mm_xor_si128(chain, plain), rk[0]);
+    // Encryption: this block's counter; decryption: the next one's (one
+    // block too many at the end, never stored, the counter left where the
+    // next call starts).
+    __m128i c = _mm_xor_si128(counter, rk[0]);
+    for (int r = 1; r < rounds; ++r) {
+      m = _mm_aesenc_si128(m, rk[r]);
+      c = _mm_aesenc_si128(c, rk[r]);
+    }
+    chain = _mm_aesenclast_si128(m, rk[rounds]);
+    c = _mm_aesenclast_si128(c, rk[rounds]);
+    __m128i result;
+    if (kEncrypt) {
+      result = _mm_xor_si128(data, c);
+      step();
+    } else {
+      result = plain;
+      ahead = c;
+      if (k + 1 < blocks) step();
+    }
+    Store(out + 16 * k, kReversed ? Flip(result, mask) : result);
+  }
+  Store(mac->chain, chain);
+  WipeKeys(rk);
+}
+
 }  // namespace
 
 void EncryptBlock(const Context &ctx, const uint8_t *in, uint8_t *out) { EncryptBlockHw(ctx, in, out); }
 void DecryptBlock(Context *ctx, const uint8_t *in, uint8_t *out) { DecryptBlockHw(ctx, in, out); }
 void CtrBlocks(Context *ctx, const uint8_t *in, uint8_t *out, size_t blocks) {
-  CtrBlocksHw(ctx, in, out, blocks);
+  CtrBlocksHw<false>(ctx, in, out, blocks);
 }
 void CbcEncryptBlocks(Context *ctx, const uint8_t *in, uint8_t *out, size_t blocks) {
-  CbcEncryptBlocksHw(ctx, in, out, blocks);
+  CbcEncryptBlocksHw<false>(ctx, in, out, blocks);
 }
 void CbcDecryptBlocks(Context *ctx, const uint8_t *in, uint8_t *out, size_t blocks) {
-  CbcDecryptBlocksHw(ctx, in, out, blocks);
+  CbcDecryptBlocksHw<false>(ctx, in, out, blocks);
+}
+void CtrBlocksReversed(Context *ctx, const uint8_t *in, uint8_t *out, size_t blocks) {
+  CtrBlocksHw<true>(ctx, in, out, blocks);
+}
+void CbcEncryptBlocksReversed(Context *ctx, const uint8_t *in, uint8_t *out, size_t blocks) {
+  CbcEncryptBlocksHw<true>(ctx, in, out, blocks);
+}
+void CbcDecryptBlocksReversed(Context *ctx, const uint8_t *in, uint8_t *out, size_t blocks) {
+  CbcDecryptBlocksHw<true>(ctx, in, out, blocks);
+}
+void CcmBlocks(Context *ctr, Context *mac, const uint8_t *in, uint8_t *out, size_t blocks, bool encrypt,
+               bool reversed) {
+  if (encrypt) {
+    reversed ? CcmBlocksHw<true, true>(ctr, mac, in, out, blocks) : CcmBlocksHw<true, false>(ctr, mac, in, out, blocks);
+  } else {
+    reversed ? CcmBlocksHw<false, true>(ctr, mac, in, out, blocks)
+             : CcmBlocksHw<false, false>(ctr, mac, in, out, blocks);
+  }
 }
 void CbcMacBlocks(Context *ctx, const uint8_t *in, size_t blocks) { CbcMacBlocksHw(ctx, in, blocks); }
 
@@ -211,6 +303,10 @@ void CtrBlocks(Context *, const uint8_t *, uint8_t *, size_t) {}
 void CbcEncryptBlocks(Context *, const uint8_t *, uint8_t *, size_t) {}
 void CbcDecryptBlocks(Context *, const uint8_t *, uint8_t *, size_t) {}
 void CbcMacBlocks(Context *, const uint8_t *, size_t) {}
+void CtrBlocksReversed(Context *, const uint8_t *, uint8_t *, size_t) {}
+void CbcEncryptBlocksReversed(Context *, const uint8_t *, uint8_t *, size_t) {}
+void CbcDecryptBlocksReversed(Context *, const uint8_t *, uint8_t *, size_t) {}
+void CcmBlocks(Context *, Context *, const uint8_t *, uint8_t *, size_t, bool, bool) {}
 
 #endif
 

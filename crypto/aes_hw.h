@@ -35,4 +35,22 @@ void CbcMacBlocks(Context *ctx, const uint8_t *in, size_t blocks);
 /// CBC decryption of `blocks` blocks, several in flight; `in` may be `out`.
 void CbcDecryptBlocks(Context *ctx, const uint8_t *in, uint8_t *out, size_t blocks);
 
+// The same loops in the reversed byte order convention: each block is
+// byte-reversed as it is loaded and again as it is stored, with a vector
+// shuffle beside the rounds rather than a pass of its own.
+
+/// CTR with each keystream block byte-reversed (which is what reversing the
+/// data block around CTR amounts to).
+void CtrBlocksReversed(Context *ctx, const uint8_t *in, uint8_t *out, size_t blocks);
+void CbcEncryptBlocksReversed(Context *ctx, const uint8_t *in, uint8_t *out, size_t blocks);
+void CbcDecryptBlocksReversed(Context *ctx, const uint8_t *in, uint8_t *out, size_t blocks);
+
+/// CCM's two passes over `blocks` whole blocks at once, their rounds
+/// interleaved: the CTR pass (counter in ctr->chain, advanced per block) and
+/// the CBC-MAC (chain in mac->chain) over the plaintext, which is the input
+/// when `encrypt` and the output otherwise. With `reversed` each block is
+/// byte-reversed on its way in and out. `in` may be `out`.
+void CcmBlocks(Context *ctr, Context *mac, const uint8_t *in, uint8_t *out, size_t blocks, bool encrypt,
+               bool reversed);
+
 }  // namespace aes::hw

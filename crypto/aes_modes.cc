@@ -151,8 +151,6 @@ class CbcMac {
   size_t fill_ = 0;
 };
 
-constexpr uint8_t kLengthFieldSize = 3;  // 15 - nonce size
-
 // The tag T over the formatted MAC input; `tag` receives 16 bytes of which
 // the first `tag_size` are the tag.
 void ComputeTag(const uint8_t key[kKeySize], const uint8_t nonce[kNonceSize], const uint8_t* adata,
@@ -161,33 +159,10 @@ void ComputeTag(const uint8_t key[kKeySize], const uint8_t nonce[kNonceSize], co
   Trace(tracer, CcmTracePoint::kFormattedBegin, nullptr, 0);
   CbcMac mac(key, tracer);
   uint8_t b0[kBlockSize];
-  b0[0] =
-      static_cast<uint8_t>((adata_size != 0 ? 0x40 : 0) | ((tag_size - 2) / 2) << 3 | (kLengthFieldSize - 1));
-  std::memcpy(b0 + 1, nonce, kNonceSize);
-  b0[13] = static_cast<uint8_t>(payload_size >> 16);
-  b0[14] = static_cast<uint8_t>(payload_size >> 8);
-  b0[15] = static_cast<uint8_t>(payload_size);
+  CcmFirstBlock(nonce, adata_size, payload_size, tag_size, b0);
   mac.Absorb(b0, sizeof(b0));
-
-  if (adata_size != 0 && !omit_length_prefix) {
-    uint8_t prefix[6];
-    size_t prefix_size;
-    if (adata_size < 0xFF00) {
-      prefix[0] = static_cast<uint8_t>(adata_size >> 8);
-      prefix[1] = static_cast<uint8_t>(adata_size);
-      prefix_size = 2;
-    } else {
-      const uint64_t la = adata_size;
-      prefix[0] = 0xFF;
-      prefix[1] = 0xFE;
-      prefix[2] = static_cast<uint8_t>(la >> 24);
-      prefix[3] = static_cast<uint8_t>(la >> 16);
-      prefix[4] = static_cast<uint8_t>(la >> 8);
-      prefix[5] = static_cast<uint8_t>(la);
-      prefix_size = 6;
-    }
-    mac.Absorb(prefix, prefix_size);
-  }
+  uint8_t prefix[kCcmMaxPrefix];
+  mac.Absorb(prefix, CcmAdataPrefix(adata_size, omit_length_prefix, prefix));
   if (adata_size != 0) mac.Absorb(adata, adata_size);
   mac.PadWithZeros();
   if (payload_size != 0) mac.Absorb(payload, payload_size);
@@ -198,18 +173,12 @@ void ComputeTag(const uint8_t key[kKeySize], const uint8_t nonce[kNonceSize], co
   Trace(tracer, CcmTracePoint::kTag, tag, tag_size);
 }
 
-void MakeCounterZero(const uint8_t nonce[kNonceSize], uint8_t counter[kBlockSize]) {
-  counter[0] = kLengthFieldSize - 1;
-  std::memcpy(counter + 1, nonce, kNonceSize);
-  counter[13] = counter[14] = counter[15] = 0;
-}
-
 // The CTR pass of CCM: the 16-byte `tag_block` with counter 0, then the data
 // with counters 1, 2, ...
 void CcmCtrPass(const uint8_t key[kKeySize], const uint8_t nonce[kNonceSize], uint8_t tag_block[kBlockSize],
                 const uint8_t* in, size_t size, uint8_t* out) {
   uint8_t counter[kBlockSize];
-  MakeCounterZero(nonce, counter);
+  CcmCounterBlock(nonce, 0, counter);
   Context ctx;
   KeySetup(&ctx, key, kKeySize, counter, &kCtrOps);
   kCtrOps.forward(&ctx, tag_block, tag_block);
@@ -223,12 +192,6 @@ CcmStatus CheckCcmSizes(size_t adata_size, size_t data_size, size_t tag_size) {
     return CcmStatus::kTooLong;
   }
   return CcmStatus::kOk;
-}
-
-bool EqualInConstantTime(const uint8_t* a, const uint8_t* b, size_t size) {
-  volatile uint8_t diff = 0;
-  for (size_t i = 0; i < size; ++i) diff = static_cast<uint8_t>(diff | (a[i] ^ b[i]));
-  return diff == 0;
 }
 
 }  // namespace
@@ -258,25 +221,71 @@ void CtrCrypt(const uint8_t key[kKeySize], const uint8_t counter[kBlockSize], co
   WipeContext(&ctx);
 }
 
-bool CbcEncrypt(const uint8_t key[kKeySize], const uint8_t iv[kBlockSize], const uint8_t* in, size_t size,
-                uint8_t* out) {
+namespace {
+
+bool CbcRun(const uint8_t key[kKeySize], const uint8_t iv[kBlockSize], const uint8_t* in, size_t size,
+            uint8_t* out, bool forward) {
   Context ctx;
   KeySetup(&ctx, key, kKeySize, iv, &kCbcOps);
-  const bool ok = RunForward(&ctx, in, out, size);
+  const bool ok = Run(&ctx, in, out, size, forward);
   WipeContext(&ctx);
   return ok;
+}
+
+}  // namespace
+
+bool CbcEncrypt(const uint8_t key[kKeySize], const uint8_t iv[kBlockSize], const uint8_t* in, size_t size,
+                uint8_t* out) {
+  return CbcRun(key, iv, in, size, out, true);
 }
 
 bool CbcDecrypt(const uint8_t key[kKeySize], const uint8_t iv[kBlockSize], const uint8_t* in, size_t size,
                 uint8_t* out) {
-  Context ctx;
-  KeySetup(&ctx, key, kKeySize, iv, &kCbcOps);
-  const bool ok = RunInverse(&ctx, in, out, size);
-  WipeContext(&ctx);
-  return ok;
+  return CbcRun(key, iv, in, size, out, false);
+}
+
+bool EqualInConstantTime(const uint8_t* a, const uint8_t* b, size_t size) {
+  volatile uint8_t diff = 0;
+  for (size_t i = 0; i < size; ++i) diff = static_cast<uint8_t>(diff | (a[i] ^ b[i]));
+  return diff == 0;
 }
 
 bool IsValidCcmTagLength(size_t tag_size) { return tag_size >= 4 && tag_size <= 16 && tag_size % 2 == 0; }
+
+void CcmFirstBlock(const uint8_t nonce[kNonceSize], size_t adata_size, size_t payload_size, size_t tag_size,
+                   uint8_t b0[kBlockSize]) {
+  b0[0] =
+      static_cast<uint8_t>((adata_size != 0 ? 0x40 : 0) | ((tag_size - 2) / 2) << 3 | (kCcmLengthFieldSize - 1));
+  std::memcpy(b0 + 1, nonce, kNonceSize);
+  b0[13] = static_cast<uint8_t>(payload_size >> 16);
+  b0[14] = static_cast<uint8_t>(payload_size >> 8);
+  b0[15] = static_cast<uint8_t>(payload_size);
+}
+
+size_t CcmAdataPrefix(size_t adata_size, bool omit_length_prefix, uint8_t prefix[kCcmMaxPrefix]) {
+  if (adata_size == 0 || omit_length_prefix) return 0;
+  if (adata_size < 0xFF00) {
+    prefix[0] = static_cast<uint8_t>(adata_size >> 8);
+    prefix[1] = static_cast<uint8_t>(adata_size);
+    return 2;
+  }
+  const uint64_t la = adata_size;
+  prefix[0] = 0xFF;
+  prefix[1] = 0xFE;
+  prefix[2] = static_cast<uint8_t>(la >> 24);
+  prefix[3] = static_cast<uint8_t>(la >> 16);
+  prefix[4] = static_cast<uint8_t>(la >> 8);
+  prefix[5] = static_cast<uint8_t>(la);
+  return 6;
+}
+
+void CcmCounterBlock(const uint8_t nonce[kNonceSize], size_t index, uint8_t counter[kBlockSize]) {
+  counter[0] = kCcmLengthFieldSize - 1;
+  std::memcpy(counter + 1, nonce, kNonceSize);
+  counter[13] = static_cast<uint8_t>(index >> 16);
+  counter[14] = static_cast<uint8_t>(index >> 8);
+  counter[15] = static_cast<uint8_t>(index);
+}
 
 CcmStatus CcmEncrypt(const uint8_t key[kKeySize], const uint8_t nonce[kNonceSize], const uint8_t* adata,
                      size_t adata_size, const uint8_t* payload, size_t payload_size, size_t tag_size,
@@ -419,12 +428,8 @@ CcmStatus CcmDecryptReversed(const uint8_t key[kKeySize], const uint8_t nonce[kN
     // Rebuild the dropped ciphertext bytes: they are the end of the reversed
     // keystream block of the last counter, so they decrypt to the zero
     // padding that encryption authenticated.
-    const size_t last = padded_cipher / kBlockSize;
     uint8_t counter[kBlockSize];
-    MakeCounterZero(rnonce, counter);
-    counter[13] = static_cast<uint8_t>(last >> 16);
-    counter[14] = static_cast<uint8_t>(last >> 8);
-    counter[15] = static_cast<uint8_t>(last);
+    CcmCounterBlock(rnonce, padded_cipher / kBlockSize, counter);
     uint8_t keystream[kBlockSize] = {};
     CtrCrypt(rkey, counter, keystream, kBlockSize, keystream);
     ReverseBytes(keystream, kBlockSize);

@@ -86,8 +86,30 @@ class CcmTracer {
   virtual void Trace(CcmTracePoint point, const uint8_t* data, size_t size) = 0;
 };
 
+/// True when the `size` bytes at `a` and `b` are equal; the time taken does
+/// not depend on where they differ.
+bool EqualInConstantTime(const uint8_t* a, const uint8_t* b, size_t size);
+
 /// Tag lengths CCM allows.
 bool IsValidCcmTagLength(size_t tag_size);
+
+/// Bytes of CCM's length field (15 - the nonce size).
+inline constexpr uint8_t kCcmLengthFieldSize = 3;
+/// The longest length prefix of the associated data.
+inline constexpr size_t kCcmMaxPrefix = 6;
+
+/// CCM's first MAC block B0: the flags, the nonce and the low 24 bits of
+/// `payload_size`.
+void CcmFirstBlock(const uint8_t nonce[kNonceSize], size_t adata_size, size_t payload_size, size_t tag_size,
+                   uint8_t b0[kBlockSize]);
+
+/// Writes the length prefix of the associated data (none, 2 or 6 bytes) to
+/// `prefix` and returns its size.
+size_t CcmAdataPrefix(size_t adata_size, bool omit_length_prefix, uint8_t prefix[kCcmMaxPrefix]);
+
+/// The counter block A_index: the flags byte, the nonce, then `index` as 3
+/// bytes big-endian.
+void CcmCounterBlock(const uint8_t nonce[kNonceSize], size_t index, uint8_t counter[kBlockSize]);
 
 enum class CcmStatus {
   kOk,

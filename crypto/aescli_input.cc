@@ -2,15 +2,14 @@
 
 #include <new>
 
-#include "aes.h"
 #include "support/file_io.h"
 #include "support/text_parse.h"
 
-namespace aes {
+namespace aescli {
 
 namespace {
 
-constexpr size_t kStartSize = 1048576;
+constexpr size_t kPiece = size_t{1} << 20;
 
 // The containers report a lack of memory only by throwing.
 bool Resize(std::vector<uint8_t>* bytes, size_t size) {
@@ -43,37 +42,69 @@ InputStatus ReadInputFile(const char* path, std::vector<uint8_t>* out, InputFail
   return InputStatus::kShortRead;
 }
 
-InputStatus ReadFileStart(const char* path, size_t size, uint8_t* out) {
-  FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return InputStatus::kCannotOpen;
-  const size_t got = std::fread(out, 1, size, file);
-  std::fclose(file);
-  return got == size ? InputStatus::kOk : InputStatus::kShortRead;
+InputStatus OpenInputFile(const char* path, support::File* file) {
+  switch (file->Open(path, support::File::Mode::kReadRegular)) {
+    case support::File::OpenStatus::kOk:
+      return InputStatus::kOk;
+    case support::File::OpenStatus::kCannotOpen:
+      return InputStatus::kCannotOpen;
+    case support::File::OpenStatus::kIsDirectory:
+      return InputStatus::kShortRead;
+    case support::File::OpenStatus::kNotRegular:
+      break;
+  }
+  return InputStatus::kCannotSeek;
 }
 
-InputStatus ReadCount(FILE* in, size_t count, std::vector<uint8_t>* out, InputFailure* failure) {
+InputStatus ReadFileStart(const char* path, size_t size, uint8_t* out) {
+  support::File file;
+  switch (file.Open(path, support::File::Mode::kReadAny)) {
+    case support::File::OpenStatus::kOk:
+      break;
+    case support::File::OpenStatus::kIsDirectory:
+      return InputStatus::kShortRead;
+    case support::File::OpenStatus::kCannotOpen:
+    case support::File::OpenStatus::kNotRegular:
+      return InputStatus::kCannotOpen;
+  }
+  return file.Read(out, size) == static_cast<long long>(size) ? InputStatus::kOk : InputStatus::kShortRead;
+}
+
+InputStatus ReadCount(support::File* in, size_t count, std::vector<uint8_t>* out, InputFailure* failure) {
   out->clear();
   if (!Resize(out, count)) {
     failure->size = count;
     return InputStatus::kNoMemory;
   }
-  const size_t got = count == 0 ? 0 : std::fread(out->data(), 1, count, in);
-  return got == count ? InputStatus::kOk : InputStatus::kShortRead;
+  const long long got = count == 0 ? 0 : in->Read(out->data(), count);
+  return got == static_cast<long long>(count) ? InputStatus::kOk : InputStatus::kShortRead;
 }
 
-InputStatus ReadToEnd(FILE* in, std::vector<uint8_t>* out, InputFailure* failure) {
-  out->clear();
-  size_t size = 0;
-  for (size_t room = kStartSize;; room *= 2) {
-    if (!Resize(out, room)) {
-      failure->size = room;
-      return InputStatus::kNoMemory;
-    }
-    size += std::fread(out->data() + size, 1, room - size, in);
-    if (size < room) break;
+bool SkipToEnd(support::File* in) {
+  std::vector<uint8_t> piece(kPiece);
+  for (;;) {
+    const long long got = in->Read(piece.data(), piece.size());
+    if (got < 0) return false;
+    if (static_cast<size_t>(got) < piece.size()) return true;
   }
-  out->resize(size);
-  return std::ferror(in) ? InputStatus::kShortRead : InputStatus::kOk;
+}
+
+InputStatus SetAside(support::File* in, uint64_t keep, std::FILE** scratch, uint64_t* size) {
+  *scratch = support::OpenScratchFile();
+  if (*scratch == nullptr) return InputStatus::kNoScratch;
+  std::vector<uint8_t> piece(kPiece);
+  *size = 0;
+  for (;;) {
+    const long long got = in->Read(piece.data(), piece.size());
+    if (got < 0) return InputStatus::kShortRead;
+    const uint64_t count = static_cast<uint64_t>(got);
+    const uint64_t kept = *size >= keep ? 0 : (keep - *size < count ? keep - *size : count);
+    if (kept != 0 && std::fwrite(piece.data(), 1, kept, *scratch) != kept) return InputStatus::kNoScratch;
+    *size += count;
+    if (count < piece.size()) break;
+  }
+  if (std::fflush(*scratch) != 0 || std::fseek(*scratch, 0, SEEK_SET) != 0) return InputStatus::kNoScratch;
+  return InputStatus::kOk;
 }
 
 void DecodeHexLenient(const char* digits, size_t byte_count, uint8_t* out) {
@@ -86,4 +117,4 @@ void DecodeHexLenient(const char* digits, size_t byte_count, uint8_t* out) {
   }
 }
 
-}  // namespace aes
+}  // namespace aescli

@@ -5,8 +5,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "aes_modes.h"
@@ -14,20 +14,29 @@
 #include "aescli_input.h"
 #include "ccm_trace_text.h"
 #include "support/file_io.h"
+#include "support/output_file.h"
+#include "support/platform.h"
 #include "support/text_parse.h"
+#include "support/tool_main.h"
 
 namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kGoOn = -1;
+constexpr const char kStdinName[] = "stdin";
 
-/// The settings, with the files named by options already read (in
-/// command-line order, so errors come in that order).
+/// The settings, with the files named by options already read or opened
+/// (in command-line order, so errors come in that order).
 struct Options {
-  aes::CipherRequest cipher;
-  std::vector<uint8_t> text;
-  bool has_text = false;
+  aescli::CipherRequest cipher;
+  /// -p: the text file, open; otherwise the text is standard input.
+  const char* text_path = nullptr;
+  mutable support::File text_file;
+  /// Standard input, once an option or the text reads it.
+  mutable support::File standard_input;
+  /// Every file an option named, for the check that the output is none of them.
+  std::vector<const char*> input_files;
   bool verbose = false;
   const char* output = nullptr;
 };
@@ -38,39 +47,54 @@ bool StartsWith(const char* text, const char* prefix) {
 
 int ClampToInt(size_t value) { return value > INT_MAX ? INT_MAX : static_cast<int>(value); }
 
+support::File* StandardInput(const Options& o) {
+  if (!o.standard_input.is_open()) o.standard_input.OpenStandardInput();
+  return &o.standard_input;
+}
+
 // Words a failed read of the file at `path`.
-int FileFailure(aes::InputStatus status, const char* path, const aes::InputFailure& failure) {
+int FileFailure(aescli::InputStatus status, const char* path, const aescli::InputFailure& failure) {
   switch (status) {
-    case aes::InputStatus::kOk:
+    case aescli::InputStatus::kOk:
       return kGoOn;
-    case aes::InputStatus::kCannotOpen:
+    case aescli::InputStatus::kCannotOpen:
       std::fprintf(stderr, "cant open file: %s\n", path);
       break;
-    case aes::InputStatus::kCannotSeek:
+    case aescli::InputStatus::kCannotSeek:
       std::fprintf(stderr, "cant seek file: %s\n", path);
       break;
-    case aes::InputStatus::kNoMemory:
+    case aescli::InputStatus::kNoMemory:
       std::fprintf(stderr, "cant alloc memory: %zu bytes\n", failure.size);
       break;
-    case aes::InputStatus::kShortRead:
+    case aescli::InputStatus::kShortRead:
       std::fprintf(stderr, "cant read from file: %s\n", path);
+      break;
+    case aescli::InputStatus::kNoScratch:
+      std::fprintf(stderr, "cant open temporary file\n");
       break;
   }
   return kExitFailure;
 }
 
 // Words a failed read of standard input.
-int StdinFailure(aes::InputStatus status, const aes::InputFailure& failure) {
-  if (status == aes::InputStatus::kOk) return kGoOn;
-  if (status == aes::InputStatus::kNoMemory) {
-    std::fprintf(stderr, "cant alloc memory: %zu bytes\n", failure.size);
-  } else {
-    std::fprintf(stderr, "cant read from stdin\n");
+int StdinFailure(aescli::InputStatus status, const aescli::InputFailure& failure) {
+  switch (status) {
+    case aescli::InputStatus::kOk:
+      return kGoOn;
+    case aescli::InputStatus::kNoMemory:
+      std::fprintf(stderr, "cant alloc memory: %zu bytes\n", failure.size);
+      break;
+    case aescli::InputStatus::kNoScratch:
+      std::fprintf(stderr, "cant open temporary file\n");
+      break;
+    default:
+      std::fprintf(stderr, "cant read from stdin\n");
+      break;
   }
   return kExitFailure;
 }
 
-int SetFixedValue(const char* value, size_t size, aes::FixedValue* setting) {
+int SetFixedValue(const char* value, size_t size, aescli::FixedValue* setting, Options* o) {
   aes::SecureWipe(setting, sizeof(*setting));  // the last value given counts, even a bad one
   if (StartsWith(value, "hex:")) {
     const char* digits = value + 4;
@@ -80,21 +104,42 @@ int SetFixedValue(const char* value, size_t size, aes::FixedValue* setting) {
                    ClampToInt(digit_count));
       return kGoOn;
     }
-    aes::DecodeHexLenient(digits, size, setting->bytes);
+    aescli::DecodeHexLenient(digits, size, setting->bytes);
     setting->present = true;
     return kGoOn;
   }
-  const int status = FileFailure(aes::ReadFileStart(value, size, setting->bytes), value, {});
+  o->input_files.push_back(value);
+  const int status = FileFailure(aescli::ReadFileStart(value, size, setting->bytes), value, {});
   setting->present = status == kGoOn;
   return status;
 }
 
-int SetMacLength(const char* value, aes::CipherRequest* o) {
+// A count or length as a user writes it: decimal, or hexadecimal after
+// "0x", so that a value copied from a hex dump is never read as 0. Sets
+// `*strict` to whether the whole text was the number.
+long long ParseCount(const char* text, bool* strict) {
+  if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X') && support::HexDigitValue(text[2]) >= 0) {
+    long long value = 0;
+    const char* p = text + 2;
+    for (; support::HexDigitValue(*p) >= 0; ++p) {
+      value = value > (LLONG_MAX >> 4) ? LLONG_MAX : value * 16 + support::HexDigitValue(*p);
+    }
+    *strict = *p == '\0';
+    return value;
+  }
+  long long value = 0;
+  *strict = support::ParseDecimalStrict(text, LLONG_MIN, LLONG_MAX, &value);
+  return *strict ? value : support::ParseDecimalPrefix(text);
+}
+
+int SetMacLength(const char* value, aescli::CipherRequest* o) {
   o->has_tag_bytes = false;
   o->tag_bytes.clear();
   o->mac_length = 0;
   if (!StartsWith(value, "hex:")) {
-    o->mac_length = support::ParseIntPrefix(value);
+    bool strict = false;
+    const long long length = ParseCount(value, &strict);
+    o->mac_length = length > INT_MAX ? INT_MAX : length < INT_MIN ? INT_MIN : static_cast<int>(length);
     return kGoOn;
   }
   const char* digits = value + 4;
@@ -105,21 +150,34 @@ int SetMacLength(const char* value, aes::CipherRequest* o) {
   }
   const size_t count = digit_count / 2;
   o->tag_bytes.resize(count);
-  aes::DecodeHexLenient(digits, count, o->tag_bytes.data());
+  aescli::DecodeHexLenient(digits, count, o->tag_bytes.data());
   o->has_tag_bytes = true;
   o->mac_length = ClampToInt(count);
   return kGoOn;
 }
 
-int SetAdata(const char* value, aes::CipherRequest* o) {
-  aes::InputFailure failure;
-  if (!StartsWith(value, "stdin:")) return FileFailure(aes::ReadInputFile(value, &o->adata, &failure), value, failure);
-  const long long count = support::ParseDecimalPrefix(value + 6);
-  if (count < 0) {
+int SetAdata(const char* value, Options* o) {
+  aescli::InputFailure failure;
+  if (!StartsWith(value, "stdin:")) {
+    o->input_files.push_back(value);
+    return FileFailure(aescli::ReadInputFile(value, &o->cipher.adata, &failure), value, failure);
+  }
+  bool strict = false;
+  const long long count = ParseCount(value + 6, &strict);
+  if (!strict || count < 0) {
     std::fprintf(stderr, "invalid stdin count: %s\n", value + 6);
     return kExitFailure;
   }
-  return StdinFailure(aes::ReadCount(stdin, static_cast<size_t>(count), &o->adata, &failure), failure);
+  return StdinFailure(aescli::ReadCount(StandardInput(*o), static_cast<size_t>(count), &o->cipher.adata, &failure),
+                      failure);
+}
+
+int SetText(const char* value, Options* o) {
+  o->input_files.push_back(value);
+  o->text_path = nullptr;
+  const int status = FileFailure(aescli::OpenInputFile(value, &o->text_file), value, {});
+  if (status == kGoOn) o->text_path = value;
+  return status;
 }
 
 bool TakesValue(const char* option) {
@@ -130,9 +188,12 @@ bool TakesValue(const char* option) {
   return false;
 }
 
-// Options are read left to right; files are read as their option is met, so
-// errors come in command-line order.
+// Options are read left to right; files are read (the text file opened) as
+// their option is met, so errors come in command-line order.
 int ParseArgs(int argc, char** argv, Options* o) {
+  // Standard input and output carry raw bytes.
+  support::SetBinaryMode(stdin);
+  support::SetBinaryMode(stdout);
   for (int i = 1; i < argc; ++i) {
     const char* option = argv[i];
     if (std::strcmp(option, "-r") == 0) {
@@ -158,31 +219,28 @@ int ParseArgs(int argc, char** argv, Options* o) {
         o->output = value;
         break;
       case 'm':
-        if (!aes::ParseCipherMode(value, &o->cipher.mode)) {
+        if (!aescli::ParseCipherMode(value, &o->cipher.mode)) {
           std::fprintf(stderr, "unkwon cipher mode: %s\n", value);
           return kExitFailure;
         }
         break;
       case 'k':
-        status = SetFixedValue(value, aes::kKeySize, &o->cipher.key);
+        status = SetFixedValue(value, aes::kKeySize, &o->cipher.key, o);
         break;
       case 'n':
-        status = SetFixedValue(value, aes::kNonceSize, &o->cipher.nonce);
+        status = SetFixedValue(value, aes::kNonceSize, &o->cipher.nonce, o);
         break;
       case 'i':
-        status = SetFixedValue(value, aes::kBlockSize, &o->cipher.iv);
+        status = SetFixedValue(value, aes::kBlockSize, &o->cipher.iv, o);
         break;
       case 'c':
-        status = SetFixedValue(value, aes::kBlockSize, &o->cipher.counter);
+        status = SetFixedValue(value, aes::kBlockSize, &o->cipher.counter, o);
         break;
-      case 'p': {
-        aes::InputFailure failure;
-        status = FileFailure(aes::ReadInputFile(value, &o->text, &failure), value, failure);
-        o->has_text = status == kGoOn;
+      case 'p':
+        status = SetText(value, o);
         break;
-      }
       case 'a':
-        status = SetAdata(value, &o->cipher);
+        status = SetAdata(value, o);
         break;
       case 't':
         status = SetMacLength(value, &o->cipher);
@@ -195,104 +253,176 @@ int ParseArgs(int argc, char** argv, Options* o) {
   return kGoOn;
 }
 
-int WriteOutput(const char* path, const uint8_t* data, size_t size) {
-  if (path == nullptr) {
-    // Standard output carries raw bytes (binary mode is the only mode here).
-    if ((size != 0 && std::fwrite(data, 1, size, stdout) != size) || std::fflush(stdout) != 0) {
-      std::fprintf(stderr, "cant write to file: %s\n", "stdout");
+// The output file, or standard output; a file is put in place only by
+// Commit(), so a failed run leaves none.
+class Output : public aescli::ResultSink {
+ public:
+  explicit Output(const char* path) : path_(path) {}
+  bool Open() override { return path_ == nullptr || file_.Open(path_) == support::WriteStatus::kOk; }
+  bool Write(const uint8_t* data, size_t size) override {
+    return path_ != nullptr ? file_.Write(data, size) : support::WriteStandardOutput(data, size);
+  }
+  support::WriteStatus Commit() { return path_ != nullptr ? file_.Commit() : support::WriteStatus::kOk; }
+
+ private:
+  const char* path_;
+  support::OutputFile file_;
+};
+
+// The output must be none of the files the run reads, however it is named.
+int RefuseInputAsOutput(const Options& o) {
+  if (o.output == nullptr) return kGoOn;
+  for (const char* input : o.input_files) {
+    if (support::IsSameRegularFile(o.output, input)) {
+      std::fprintf(stderr, "output file %s is same as input file %s\n", o.output, input);
       return kExitFailure;
     }
-    return kGoOn;
   }
-  switch (support::WriteOutputFile(path, data, size)) {
-    case support::WriteStatus::kOk:
-      return kGoOn;
-    case support::WriteStatus::kCannotOpen:
-      std::fprintf(stderr, "cant open file: %s\n", path);
+  // Standard input redirected from the output file is an input too.
+  if (o.text_path == nullptr || o.standard_input.is_open()) {
+    const support::File* in = StandardInput(o);
+    support::FileIdentity output;
+    if (in->is_regular() && support::StatFile(o.output, &output) == support::FileKind::kRegular &&
+        output == in->identity()) {
+      std::fprintf(stderr, "output file %s is same as input file %s\n", o.output, kStdinName);
       return kExitFailure;
-    case support::WriteStatus::kWriteError:
-    case support::WriteStatus::kCloseError:
-      break;
+    }
   }
-  std::fprintf(stderr, "cant write to file: %s\n", path);
-  return kExitFailure;
+  return kGoOn;
 }
 
 // Words a run that did not end well; kGoOn when it did.
-int CipherFailure(const aes::CipherResult& result, const aes::CipherRequest& request) {
+int CipherFailure(const aescli::CipherResult& result, const Options& o) {
+  const aescli::CipherRequest& request = o.cipher;
   switch (result.status) {
-    case aes::CipherStatus::kOk:
+    case aescli::CipherStatus::kOk:
       return kGoOn;
-    case aes::CipherStatus::kNoMode:
+    case aescli::CipherStatus::kNoMode:
       std::fprintf(stderr, "cipher mode not specified\n");
       break;
-    case aes::CipherStatus::kNoKey:
+    case aescli::CipherStatus::kNoKey:
       std::fprintf(stderr, "require key(-k)\n");
       break;
-    case aes::CipherStatus::kNoCounter:
+    case aescli::CipherStatus::kNoCounter:
       std::fprintf(stderr, "require counter(-c)\n");
       break;
-    case aes::CipherStatus::kNoIv:
+    case aescli::CipherStatus::kNoIv:
       std::fprintf(stderr, "require iv(-i)\n");
       break;
-    case aes::CipherStatus::kNotWholeBlocks:
+    case aescli::CipherStatus::kNotWholeBlocks:
       std::fprintf(stderr, "input text length must be multiple of 16\n");
       break;
-    case aes::CipherStatus::kNoNonce:
+    case aescli::CipherStatus::kNoNonce:
       std::fprintf(stderr, "require nonce(-n)\n");
       break;
-    case aes::CipherStatus::kNoMacLength:
+    case aescli::CipherStatus::kNoMacLength:
       std::fprintf(stderr, "require MAC length(-t)\n");
       break;
-    case aes::CipherStatus::kBadMacLength:
+    case aescli::CipherStatus::kBadMacLength:
       std::fprintf(stderr, "MAC length(-t=%d) must be one of 4, 6, 8, 10, 12, 14, 16\n", request.mac_length);
       break;
-    case aes::CipherStatus::kShorterThanMac:
+    case aescli::CipherStatus::kShorterThanMac:
       std::fprintf(stderr, "input text shorter than MAC length(-t=%d)\n", request.mac_length);
       break;
-    case aes::CipherStatus::kTextTooLong:
+    case aescli::CipherStatus::kTextTooLong:
       std::fprintf(stderr, "input text too long for ccm: %zu bytes (at most %zu)\n", result.text_size,
                    aes::kCcmMaxPayload);
       break;
-    case aes::CipherStatus::kAdataTooLong:
+    case aescli::CipherStatus::kAdataTooLong:
       std::fprintf(stderr, "associated data too long for ccm: %zu bytes\n", request.adata.size());
       break;
-    case aes::CipherStatus::kTagMismatch:
+    case aescli::CipherStatus::kTagMismatch:
       std::fprintf(stderr, "ccm decrypt verification failed\n");
       break;
-    case aes::CipherStatus::kCcmFailed:
+    case aescli::CipherStatus::kCcmFailed:
       std::fprintf(stderr, "ccm failed\n");
+      break;
+    case aescli::CipherStatus::kCannotOpenOutput:
+      std::fprintf(stderr, "cant open file: %s\n", o.output);
+      break;
+    case aescli::CipherStatus::kReadFailed:
+      if (o.text_path != nullptr) {
+        std::fprintf(stderr, "cant read from file: %s\n", o.text_path);
+      } else {
+        std::fprintf(stderr, "cant read from stdin\n");
+      }
+      break;
+    case aescli::CipherStatus::kWriteFailed:
+      std::fprintf(stderr, "cant write to file: %s\n", o.output != nullptr ? o.output : "stdout");
       break;
   }
   return kExitFailure;
 }
 
+// Closes the scratch file standard input was set aside in.
+struct ScratchText {
+  std::FILE* file = nullptr;
+  ~ScratchText() {
+    if (file != nullptr) std::fclose(file);
+  }
+};
+
 int Run(const Options& o) {
-  std::vector<uint8_t> input;
-  if (o.has_text) {
-    input = o.text;
+  int status = RefuseInputAsOutput(o);
+  if (status != kGoOn) return status;
+  const bool from_stdin = o.text_path == nullptr;
+  aescli::TextSource text;
+  const aescli::CipherStatus settings = aescli::CheckSettings(o.cipher);
+  ScratchText scratch;
+  if (from_stdin) {
+    support::File* in = StandardInput(o);
+    const bool ccm = o.cipher.mode == aescli::CipherMode::kCcmEncrypt || o.cipher.mode == aescli::CipherMode::kCcmDecrypt;
+    if (settings != aescli::CipherStatus::kOk) {
+      // The text is read to its end before the settings are judged.
+      if (!aescli::SkipToEnd(in)) return StdinFailure(aescli::InputStatus::kShortRead, {});
+    } else if (ccm) {
+      // CCM must know the text's length before it starts: the text is set
+      // aside in a scratch file, as far as CCM could take it.
+      uint64_t total = 0;
+      status =
+          StdinFailure(aescli::SetAside(in, aes::kCcmMaxPayload + 2 * aes::kBlockSize, &scratch.file, &total), {});
+      if (status != kGoOn) return status;
+      text.size = static_cast<long long>(total);
+      text.read = [&scratch](uint8_t* data, size_t size) -> long long {
+        const size_t got = std::fread(data, 1, size, scratch.file);
+        return got < size && std::ferror(scratch.file) ? -1 : static_cast<long long>(got);
+      };
+    }
+    if (!text.read) text.read = [in](uint8_t* data, size_t size) { return in->Read(data, size); };
   } else {
-    aes::InputFailure failure;
-    const int status = StdinFailure(aes::ReadToEnd(stdin, &input, &failure), failure);
-    if (status != kGoOn) return status;
+    text.size = static_cast<long long>(o.text_file.size());
+    text.read = [&o](uint8_t* data, size_t size) { return o.text_file.Read(data, size); };
   }
-  aes::WorkBuffer text(std::move(input));
-  aes::CcmTraceText trace_text([](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), stderr); });
-  const aes::CipherResult result = aes::RunCipher(o.cipher, &text, o.verbose ? &trace_text : nullptr);
+
+  Output output(o.output);
+  aescli::CcmTraceText trace_text(
+      [](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), stderr); });
+  const aescli::CipherResult result =
+      aescli::StreamCipher(o.cipher, text, o.verbose ? &trace_text : nullptr, &output);
   // A tag that does not match still writes the plaintext, then says so.
-  if (result.status == aes::CipherStatus::kOk || result.status == aes::CipherStatus::kTagMismatch) {
-    const int status = WriteOutput(o.output, result.data, result.size);
-    if (status != kGoOn) return status;
+  if (result.status == aescli::CipherStatus::kOk || result.status == aescli::CipherStatus::kTagMismatch) {
+    if (!support::FlushStdout()) {
+      std::fprintf(stderr, "cant write to file: stdout\n");
+      return kExitFailure;
+    }
+    switch (output.Commit()) {
+      case support::WriteStatus::kOk:
+        break;
+      case support::WriteStatus::kCannotOpen:
+        std::fprintf(stderr, "cant open file: %s\n", o.output);
+        return kExitFailure;
+      case support::WriteStatus::kWriteError:
+      case support::WriteStatus::kCloseError:
+        std::fprintf(stderr, "cant write to file: %s\n", o.output);
+        return kExitFailure;
+    }
   }
-  const int status = CipherFailure(result, o.cipher);
+  status = CipherFailure(result, o);
   return status == kGoOn ? kExitOk : status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options o;
-  int status = ParseArgs(argc, argv, &o);
-  if (status < 0) status = Run(o);
-  return support::CloseStdout(status, "cant write to file: stdout\n");
+  return support::ToolMain(argc, argv, ParseArgs, Run, "cant write to file: stdout\n");
 }

@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
-namespace aes {
+namespace aescli {
 
 namespace {
+
+using aes::CcmTracePoint;
 
 // The points that dump one value, with their labels.
 constexpr struct {
@@ -83,4 +85,4 @@ void CcmTraceText::Flush() {
   used_ = 0;
 }
 
-}  // namespace aes
+}  // namespace aescli

@@ -10,18 +10,18 @@
 
 #include "aes_modes.h"
 
-namespace aes {
+namespace aescli {
 
 /// Formats each trace point and hands the text to `sink` in pieces of at
 /// most a few KiB (the formatted MAC input may be long).
-class CcmTraceText : public CcmTracer {
+class CcmTraceText : public aes::CcmTracer {
  public:
   explicit CcmTraceText(std::function<void(std::string_view)> sink) : sink_(std::move(sink)) {}
   ~CcmTraceText() override { Flush(); }
   CcmTraceText(const CcmTraceText&) = delete;
   CcmTraceText& operator=(const CcmTraceText&) = delete;
 
-  void Trace(CcmTracePoint point, const uint8_t* data, size_t size) override;
+  void Trace(aes::CcmTracePoint point, const uint8_t* data, size_t size) override;
 
  private:
   void Dump(const char* label, const uint8_t* data, size_t size);
@@ -37,4 +37,4 @@ class CcmTraceText : public CcmTracer {
   size_t used_ = 0;
 };
 
-}  // namespace aes
+}  // namespace aescli

@@ -1,16 +1,21 @@
 // keyedbin: encrypts a file with RC4 under a key file and writes the result as
 // raw bytes or as a C array of u8, u16 or u32 elements.
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "c_array_text.h"
+#include "keyedbin_text.h"
 #include "rc4.h"
+#include "support/c_text.h"
 #include "support/file_io.h"
 #include "support/output_file.h"
+#include "support/platform.h"
 #include "support/text_parse.h"
+#include "support/tool_main.h"
 
 namespace {
 
@@ -19,6 +24,8 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 1;
 constexpr int kGoOn = -1;
 constexpr size_t kMaxKeyLength = 16;
+// Bytes encrypted and written at a time: a multiple of every element width.
+constexpr size_t kPieceSize = size_t{1} << 20;
 
 struct Options {
   const char* input = nullptr;
@@ -114,16 +121,39 @@ bool ReadInput(const char* path, std::vector<uint8_t>* data) {
   return false;
 }
 
-int Run(const Options& o) {
-  bool text = o.width != 0;
-  std::string output = o.output ? o.output : DefaultOutputPath(o.input, text);
-  if (output == o.input) {
+// The output must be neither input, however it is named; a C array's name
+// must be one C accepts. Both are refused before anything is read.
+int CheckOutput(const Options& o, const std::string& output) {
+  if (output == o.input || support::IsSameRegularFile(output, o.input)) {
     fprintf(stderr, "ERR: output file %s is same as input file\n", output.c_str());
     return kExitFailure;
   }
+  if (support::IsSameRegularFile(output, o.key)) {
+    fprintf(stderr, "ERR: output file %s is same as key file %s\n", output.c_str(), o.key);
+    return kExitFailure;
+  }
+  const std::string identifier = support::PathStem(output);
+  const support::CNameStatus name = o.width != 0 ? support::CheckCName(identifier) : support::CNameStatus::kValid;
+  if (name != support::CNameStatus::kValid) {
+    fprintf(stderr, "ERR: array name %s is %s\n", identifier.c_str(),
+            name == support::CNameStatus::kKeyword ? "a C keyword" : "not a C identifier");
+    return kExitFailure;
+  }
+  return kGoOn;
+}
 
-  std::vector<uint8_t> data;
-  if (!ReadInput(o.input, &data)) return kExitFailure;
+int Run(const Options& o) {
+  const bool text = o.width != 0;
+  const std::string output = o.output ? o.output : DefaultOutputPath(o.input, text);
+  int status = CheckOutput(o, output);
+  if (status != kGoOn) return status;
+
+  // The input streams through in pieces; only its size is needed up front.
+  support::File input;
+  if (input.Open(o.input, support::File::Mode::kReadRegular) != support::File::OpenStatus::kOk) {
+    fprintf(stderr, "ERR: could not open file: %s\n", o.input);
+    return kExitFailure;
+  }
   std::vector<uint8_t> key;
   if (!ReadInput(o.key, &key)) return kExitFailure;
   if (key.size() > kMaxKeyLength) {
@@ -135,57 +165,87 @@ int Run(const Options& o) {
     fprintf(stderr, "ERR: the key is empty\n");
     return kExitFailure;
   }
-  if (data.empty()) {
+  const uint64_t input_length = input.size();
+  if (input_length == 0) {
     fprintf(stderr, "ERR: convert error\n");
     return kExitFailure;
   }
 
-  const size_t input_length = data.size();
-  Rc4State state;
-  Rc4Init(&state, key.data(), key.size());
-  Rc4Crypt(&state, data.data(), data.size());
-
   // The padding bytes are zeros and are not encrypted.
-  size_t length = input_length;
-  if (o.align4) length = (length + 3) & ~size_t{3};
+  uint64_t length = input_length;
+  if (o.align4) length = (length + 3) & ~uint64_t{3};
   if (o.width == 2 || o.width == 4) {
-    size_t w = static_cast<size_t>(o.width);
+    const uint64_t w = static_cast<uint64_t>(o.width);
     length = (length + w - 1) / w * w;
   }
-  data.resize(length, 0);
 
-  support::WriteStatus written;
-  if (text) {
-    // The text is several times the size of the data: it streams out.
-    support::OutputFile file;
-    written = file.Open(output);
-    if (written == support::WriteStatus::kOk) {
-      crypto::WriteCArrayText(data.data(), data.size(), o.width, support::PathStem(output),
-                              [&file](const char* piece, size_t size) { return file.Write(piece, size); });
-      written = file.Commit();
-    }
-  } else {
-    written = support::WriteOutputFile(output, data.data(), data.size());
-  }
-  if (written == support::WriteStatus::kCannotOpen) {
+  support::OutputFile file;
+  if (file.Open(output) != support::WriteStatus::kOk) {
     fprintf(stderr, "ERR: could not open file: %s\n", output.c_str());
     return kExitFailure;
   }
-  if (written == support::WriteStatus::kWriteError || written == support::WriteStatus::kCloseError) {
+  rc4::State state;
+  rc4::Init(&state, key.data(), key.size());
+  support::CTextWriter writer([&file](const char* piece, size_t size) { return file.Write(piece, size); });
+  const support::HexLayout layout = keyedbin::ArrayLayout(o.width);
+  const size_t width = text ? static_cast<size_t>(o.width) : 1;
+  if (text) writer.Append(keyedbin::ArrayHead(o.width, support::PathStem(output), length / width));
+  // Whole elements in every piece but the last, which carries the padding.
+  std::vector<uint8_t> piece(kPieceSize + 4);
+  bool written = true;
+  for (uint64_t done = 0; done < input_length && written;) {
+    const size_t size = static_cast<size_t>(std::min<uint64_t>(kPieceSize, input_length - done));
+    if (input.Read(piece.data(), size) != static_cast<long long>(size)) {
+      fprintf(stderr, "ERR: read error\n");
+      return kExitFailure;
+    }
+    rc4::Crypt(&state, piece.data(), size);
+    const uint64_t position = done;
+    done += size;
+    size_t bytes = size;
+    if (done == input_length) {
+      bytes += static_cast<size_t>(length - input_length);
+      std::fill(piece.begin() + static_cast<std::ptrdiff_t>(size), piece.begin() + static_cast<std::ptrdiff_t>(bytes), 0);
+    }
+    if (text) {
+      writer.AppendLittleEndian(piece.data(), bytes / width, o.width, static_cast<size_t>(position / width), layout);
+      written = !writer.failed();
+    } else {
+      written = file.Write(piece.data(), bytes);
+    }
+  }
+  if (text) {
+    writer.Append(keyedbin::kArrayTail);
+    written = writer.Flush();
+  }
+  if (!written) {
     fprintf(stderr, "ERR: write error\n");
     return kExitFailure;
   }
   if (!o.silent) {
     printf("convert %s to %s (%ldbyte)\n", o.input, output.c_str(), static_cast<long>(input_length));
   }
-  return kExitOk;
+  // A run whose message cannot be written fails, and leaves no output.
+  if (!support::FlushStdout()) {
+    fprintf(stderr, "ERR: write error\n");
+    return kExitFailure;
+  }
+  switch (file.Commit()) {
+    case support::WriteStatus::kOk:
+      return kExitOk;
+    case support::WriteStatus::kCannotOpen:
+      fprintf(stderr, "ERR: could not open file: %s\n", output.c_str());
+      return kExitFailure;
+    case support::WriteStatus::kWriteError:
+    case support::WriteStatus::kCloseError:
+      break;
+  }
+  fprintf(stderr, "ERR: write error\n");
+  return kExitFailure;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options o;
-  int status = ParseArgs(argc, argv, &o);
-  if (status < 0) status = Run(o);
-  return support::CloseStdout(status, "ERR: write error\n");
+  return support::ToolMain(argc, argv, ParseArgs, Run, "ERR: write error\n");
 }

@@ -1,9 +1,12 @@
 #include "rc4.h"
 
-#include <cstring>
 #include <utility>
 
-void Rc4Init(Rc4State* state, const uint8_t* key, size_t key_len) {
+#include "support/byte_order.h"
+
+namespace rc4 {
+
+void Init(State* state, const uint8_t* key, size_t key_len) {
   for (int k = 0; k < 256; ++k) state->s[k] = static_cast<uint8_t>(k);
   uint8_t j = 0;
   size_t key_index = 0;
@@ -16,30 +19,48 @@ void Rc4Init(Rc4State* state, const uint8_t* key, size_t key_len) {
   state->j = 0;
 }
 
-void Rc4Crypt(Rc4State* state, uint8_t* data, size_t len) {
+void Crypt(State* state, uint8_t* data, size_t len) {
   if (len == 0) return;
   // A local copy of the state cannot alias the data, so the compiler keeps
-  // it apart from the stores into `data`.
-  uint8_t s[256];
-  std::memcpy(s, state->s, sizeof s);
-  uint32_t i = (state->i + 1u) & 255u;
+  // it apart from the stores into `data`; entries of a whole word each load
+  // and store without merging into their neighbours.
+  uint32_t s[256];
+  for (int k = 0; k < 256; ++k) s[k] = state->s[k];
+  uint32_t i = (state->i + 1u) & 255u;  // the entry the next step swaps
   uint32_t j = state->j;
-  uint32_t si = s[i];
-  for (size_t n = 0; n < len; ++n) {
+  auto step = [&]() -> uint32_t {
+    const uint32_t si = s[i];
     j = (j + si) & 255u;
     const uint32_t sj = s[j];
-    // The next step's s[i + 1] is loaded before this step's swap is stored,
-    // which breaks the wait on the store; the swap changes it only when j is
-    // that very entry, and then it holds si.
-    const uint32_t next_i = (i + 1) & 255u;
-    const uint32_t next_loaded = s[next_i];
-    s[j] = static_cast<uint8_t>(si);
-    s[i] = static_cast<uint8_t>(sj);
-    data[n] ^= s[(si + sj) & 255u];
-    si = next_i == j ? si : next_loaded;
-    i = next_i;
+    s[j] = si;
+    s[i] = sj;
+    i = (i + 1) & 255u;
+    return s[(si + sj) & 255u];
+  };
+  size_t n = 0;
+  for (; n < len && (i & 7u) != 0; ++n) data[n] = static_cast<uint8_t>(data[n] ^ step());
+  // From an i that is a multiple of 8, eight steps never wrap i, so they
+  // take fixed offsets from one base; their eight key stream bytes, gathered
+  // in a register, meet the data in one load and one store.
+  for (; len - n >= 8; n += 8) {
+    uint32_t* const base = s + i;
+    uint64_t stream = 0;
+#pragma GCC unroll 8
+    for (int k = 0; k < 8; ++k) {
+      const uint32_t si = base[k];
+      j = (j + si) & 255u;
+      const uint32_t sj = s[j];
+      s[j] = si;
+      base[k] = sj;
+      stream |= static_cast<uint64_t>(s[(si + sj) & 255u]) << (8 * k);
+    }
+    i = (i + 8) & 255u;
+    support::StoreLe64(data + n, support::LoadLe64(data + n) ^ stream);
   }
-  std::memcpy(state->s, s, sizeof s);
+  for (; n < len; ++n) data[n] = static_cast<uint8_t>(data[n] ^ step());
+  for (int k = 0; k < 256; ++k) state->s[k] = static_cast<uint8_t>(s[k]);
   state->i = static_cast<uint8_t>(i - 1);
   state->j = static_cast<uint8_t>(j);
 }
+
+}  // namespace rc4

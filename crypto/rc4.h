@@ -4,8 +4,10 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace rc4 {
+
 /// RC4 state after the key schedule.
-struct Rc4State {
+struct State {
   uint8_t s[256];
   uint8_t i = 0;
   uint8_t j = 0;
@@ -13,7 +15,10 @@ struct Rc4State {
 
 /// Runs the key schedule over `key` (1 to 256 bytes; the key index wraps at
 /// the key length).
-void Rc4Init(Rc4State* state, const uint8_t* key, size_t key_len);
+void Init(State* state, const uint8_t* key, size_t key_len);
 
-/// XORs `len` bytes of key stream into `data`, in place.
-void Rc4Crypt(Rc4State* state, uint8_t* data, size_t len);
+/// XORs `len` bytes of key stream into `data`, in place; successive calls
+/// continue the key stream.
+void Crypt(State* state, uint8_t* data, size_t len);
+
+}  // namespace rc4

@@ -1,8 +1,8 @@
 // aescli's value forms on arbitrary bytes: "hex:" values of the fixed sizes
 // and of the tag, file values (the first bytes of a file, and whole files),
 // and the counted and open-ended reads of standard input with "stdin:N"
-// counts. Files are anonymous memory files reached through /proc/self/fd, so
-// nothing is written to disk; standard input is a memory stream.
+// counts. Files, standard input among them, are anonymous memory files
+// reached through /proc/self/fd, so nothing is written to disk.
 //
 // Input: byte 0 picks the form and the fixed size, bytes 1.. up to the first
 // NUL are the option's argument, and the bytes after it the file or stream.
@@ -18,11 +18,12 @@
 #include <vector>
 
 #include "aescli_input.h"
+#include "support/platform.h"
 #include "support/text_parse.h"
 
 namespace {
 
-using aes::InputStatus;
+using aescli::InputStatus;
 
 const char kDigits[] = "0123456789abcdef";
 
@@ -64,7 +65,7 @@ void CheckFixedHex(const std::string& arg, size_t size) {
   if (digits.size() != 2 * size) return;  // "'hex' length mismatch": nothing decoded
   uint8_t value[16];
   std::memset(value, 0xA5, sizeof value);
-  aes::DecodeHexLenient(digits.data(), size, value);
+  aescli::DecodeHexLenient(digits.data(), size, value);
   for (size_t i = size; i < sizeof value; ++i) {
     if (value[i] != 0xA5) __builtin_trap();  // written past the value
   }
@@ -85,7 +86,7 @@ void CheckTagHex(const std::string& arg) {
   if (digits.size() % 2 != 0) return;  // "'hex' length must be multiple of 2"
   const size_t count = digits.size() / 2;
   std::vector<uint8_t> tag(count);
-  aes::DecodeHexLenient(digits.data(), count, tag.data());
+  aescli::DecodeHexLenient(digits.data(), count, tag.data());
   if (Encode(tag.data(), count) != Expected(digits.data(), digits.size())) __builtin_trap();
 }
 
@@ -109,7 +110,7 @@ void CheckFiles(const uint8_t* bytes, size_t count, size_t size) {
   if (fd < 0) return;
   uint8_t value[17];
   std::memset(value, 0xA5, sizeof value);
-  const InputStatus status = aes::ReadFileStart(path.c_str(), size, value);
+  const InputStatus status = aescli::ReadFileStart(path.c_str(), size, value);
   if (value[size] != 0xA5) __builtin_trap();  // read past the value
   if (count >= size) {
     if (status != InputStatus::kOk || std::memcmp(value, bytes, size) != 0) __builtin_trap();
@@ -117,17 +118,18 @@ void CheckFiles(const uint8_t* bytes, size_t count, size_t size) {
     __builtin_trap();
   }
   std::vector<uint8_t> whole(3, 7);
-  aes::InputFailure failure;
-  if (aes::ReadInputFile(path.c_str(), &whole, &failure) != InputStatus::kOk) __builtin_trap();
+  aescli::InputFailure failure;
+  if (aescli::ReadInputFile(path.c_str(), &whole, &failure) != InputStatus::kOk) __builtin_trap();
   if (whole.size() != count || (count > 0 && std::memcmp(whole.data(), bytes, count) != 0)) __builtin_trap();
   close(fd);
   // The same path once the file is gone does not open.
-  if (aes::ReadFileStart(path.c_str(), size, value) != InputStatus::kCannotOpen) __builtin_trap();
+  if (aescli::ReadFileStart(path.c_str(), size, value) != InputStatus::kCannotOpen) __builtin_trap();
 }
 
 // "stdin:N": N read from the text after the prefix (a negative count is
 // refused by aescli before reading), then exactly N bytes of standard input,
-// and the rest of it to its end as the input text.
+// and the rest of it set aside to its end as the input text (CCM), keeping
+// at most a chosen count but counting every byte.
 void CheckStdin(const std::string& arg, const uint8_t* bytes, size_t count) {
   if (arg.compare(0, 6, "stdin:") != 0) return;
   bool out_of_range = false;
@@ -135,28 +137,31 @@ void CheckStdin(const std::string& arg, const uint8_t* bytes, size_t count) {
   if (n < 0) return;  // "invalid stdin count"
   // Counts far beyond the stream would only measure the allocator.
   if (static_cast<unsigned long long>(n) > count + 4096) return;
-  std::vector<uint8_t> copy(bytes, bytes + count);
-  FILE* in = fmemopen(copy.empty() ? nullptr : copy.data(), copy.size(), "rb");
-  if (in == nullptr) {
-    if (!copy.empty()) return;
-    in = std::tmpfile();  // fmemopen may refuse an empty buffer
-    if (in == nullptr) return;
-  }
+  std::string path;
+  const int fd = MemoryFile(bytes, count, &path);
+  if (fd < 0) return;
+  support::File in;
+  if (in.Open(path, support::File::Mode::kReadAny) != support::File::OpenStatus::kOk) __builtin_trap();
+  close(fd);
   const size_t want = static_cast<size_t>(n);
   std::vector<uint8_t> adata(5, 1);
-  aes::InputFailure failure;
-  const InputStatus status = aes::ReadCount(in, want, &adata, &failure);
-  if (want <= count) {
-    if (status != InputStatus::kOk || adata.size() != want) __builtin_trap();
-    if (want > 0 && std::memcmp(adata.data(), bytes, want) != 0) __builtin_trap();
-    std::vector<uint8_t> rest;
-    if (aes::ReadToEnd(in, &rest, &failure) != InputStatus::kOk) __builtin_trap();
-    if (rest.size() != count - want) __builtin_trap();
-    if (!rest.empty() && std::memcmp(rest.data(), bytes + want, rest.size()) != 0) __builtin_trap();
-  } else if (status != InputStatus::kShortRead) {
-    __builtin_trap();
+  aescli::InputFailure failure;
+  const InputStatus status = aescli::ReadCount(&in, want, &adata, &failure);
+  if (want > count) {
+    if (status != InputStatus::kShortRead) __builtin_trap();
+    return;
   }
-  std::fclose(in);
+  if (status != InputStatus::kOk || adata.size() != want) __builtin_trap();
+  if (want > 0 && std::memcmp(adata.data(), bytes, want) != 0) __builtin_trap();
+  const size_t keep = (count - want) / 2;
+  FILE* scratch = nullptr;
+  uint64_t size = 0;
+  if (aescli::SetAside(&in, keep, &scratch, &size) != InputStatus::kOk) __builtin_trap();
+  if (size != count - want) __builtin_trap();
+  std::vector<uint8_t> rest(count + 1);
+  const size_t got = std::fread(rest.data(), 1, rest.size(), scratch);
+  std::fclose(scratch);
+  if (got != keep || (keep > 0 && std::memcmp(rest.data(), bytes + want, keep) != 0)) __builtin_trap();
 }
 
 }  // namespace

@@ -292,4 +292,8 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   return folder + "/" + name;
 }
 
+// Scratch files.
+
+std::FILE* OpenScratchFile() { return std::tmpfile(); }
+
 }  // namespace support

@@ -442,10 +442,16 @@ TEST_F(AescliCli, WritesThroughLinksAndPipes) {
   ASSERT_EQ(lstat(dir_.File("link").c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
   EXPECT_EQ(ToHex(dir_.Read("real/out")), kCtrCipher);
+  // The file the link names is an input of no run that writes it.
+  args[7] = "link";
+  r = Run(args);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "output file link is same as input file link\n");
+  EXPECT_EQ(ToHex(dir_.Read("real/out")), kCtrCipher);
   // Written again through the link, an existing file keeps its permission bits.
   ASSERT_EQ(chmod(dir_.File("real/out").c_str(), 0600), 0);
-  args[7] = "link";
-  args.back() = "link";
+  dir_.Write("cipher", FromHex(kCtrCipher));
+  args[7] = "cipher";
   r = Run(args);
   EXPECT_EQ(r.status, 0);
   ASSERT_EQ(lstat(dir_.File("link").c_str(), &st), 0);
@@ -469,6 +475,104 @@ TEST_F(AescliCli, WritesThroughLinksAndPipes) {
   EXPECT_EQ(ToHex(std::string(buf, n > 0 ? static_cast<size_t>(n) : 0)), kCtrCipher);
   ASSERT_EQ(lstat(dir_.File("pipe").c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST_F(AescliCli, RefusesAnOutputThatIsAnInput) {
+  dir_.Write("plain", kPlain);
+  dir_.Write("key", FromHex(kKey));
+  dir_.Write("out", "old");
+  const std::vector<std::string> ctr = {"-m", "ctr", "-k", "key", "-c", "hex:" + kCounter};
+  // A key file named another way, associated data through a link.
+  std::vector<std::string> args = ctr;
+  args.insert(args.end(), {"-p", "plain", "-o", "./key"});
+  RunResult r = Run(args);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "output file ./key is same as input file key\n");
+  ASSERT_EQ(symlink("out", dir_.File("out.link").c_str()), 0);
+  r = Run({"-m", "ccm", "-k", "key", "-n", "hex:" + kCcmNonce, "-t", "8", "-a", "out", "-p", "plain", "-o",
+           "out.link"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "output file out.link is same as input file out\n");
+  // Standard input redirected from the output.
+  const testing_support::RunResult sh = testing_support::RunProgram(
+      "/bin/sh", {"-c", "\"$0\" -m ctr -k key -c hex:" + kCounter + " -o out < out", AESCLI_PATH}, dir_.path());
+  EXPECT_EQ(sh.status, 1);
+  EXPECT_EQ(sh.err, "output file out is same as input file stdin\n");
+  EXPECT_EQ(dir_.Read("out"), "old");
+  EXPECT_EQ(dir_.Read("key"), FromHex(kKey));
+}
+
+TEST_F(AescliCli, ReadsNumbersAsUsersWriteThem) {
+  // A hexadecimal MAC length or count is its value, never 0.
+  std::vector<std::string> args = CcmArgs("ccm");
+  args.back() = "0x8";
+  dir_.Write("plain", kCcmPlain);
+  args.insert(args.end(), {"-p", "plain"});
+  RunResult r = Run(args);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(ToHex(r.out), kCcmCipher + kCcmTag);
+  args = CcmArgs("ccm");
+  args[7] = "stdin:0x14";
+  r = Run(args, kCcmAdata + kCcmPlain);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(ToHex(r.out), kCcmCipher + kCcmTag);
+  // A count that is not wholly a number is refused.
+  args[7] = "stdin:20x";
+  ExpectFailure(Run(args, kCcmAdata + kCcmPlain), "invalid stdin count: 20x\n");
+}
+
+TEST_F(AescliCli, StreamsLongTextsFromFilesAndStandardInput) {
+  // Texts of several pieces, the same from a file and from standard input.
+  std::string text(2 * (size_t{1} << 20) + 48, '\0');
+  uint32_t x = 1;
+  for (auto& c : text) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 16);
+  dir_.Write("text", text);
+  const std::string key_bytes = FromHex(kKey);
+  const std::string block = FromHex(kCounter);
+  const auto* k = reinterpret_cast<const uint8_t*>(key_bytes.data());
+  const auto* b = reinterpret_cast<const uint8_t*>(block.data());
+  for (const char* mode : {"ctr", "cbc", "cbc_decrypt", "ccm", "ccm_decrypt"}) {
+    std::string expected = text + std::string(32, '\0');
+    auto* data = reinterpret_cast<uint8_t*>(expected.data());
+    const std::string m = mode;
+    bool verified = true;
+    if (m == "ctr") aes::CtrCrypt(k, b, data, text.size(), data);
+    if (m == "cbc") aes::CbcEncrypt(k, b, data, text.size(), data);
+    if (m == "cbc_decrypt") aes::CbcDecrypt(k, b, data, text.size(), data);
+    if (m == "ccm") aes::CcmEncrypt(k, b, nullptr, 0, data, text.size(), 8, data, false, nullptr);
+    if (m == "ccm_decrypt") {
+      verified = aes::CcmDecrypt(k, b, nullptr, 0, data, text.size() - 8, data + text.size() - 8, 8, data, false,
+                                 nullptr) == aes::CcmStatus::kOk;
+    }
+    expected.resize(m == "ccm" ? text.size() + 8 : m == "ccm_decrypt" ? text.size() - 8 : text.size());
+    const std::vector<std::string> args = {"-m", mode, "-k", "hex:" + kKey, "-c", "hex:" + kCounter, "-i",
+                                           "hex:" + kCounter, "-n", "hex:" + kCounter.substr(0, 24), "-t", "8"};
+    std::vector<std::string> from_file = args;
+    from_file.insert(from_file.end(), {"-p", "text", "-o", "out"});
+    RunResult r = Run(from_file);
+    EXPECT_EQ(r.status, verified ? 0 : 1) << mode;
+    EXPECT_TRUE(dir_.Read("out") == expected) << mode;
+    r = Run(args, text);
+    EXPECT_EQ(r.status, verified ? 0 : 1) << mode;
+    EXPECT_TRUE(r.out == expected) << mode;
+  }
+  // Standard input whose length turns out not to be whole blocks: the
+  // output stays as it was.
+  const std::string old = dir_.Read("out");
+  RunResult r = Run({"-m", "cbc", "-k", "hex:" + kKey, "-i", "hex:" + kIv, "-o", "out"}, text + "x");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "input text length must be multiple of 16\n");
+  EXPECT_TRUE(dir_.Read("out") == old);
+}
+
+TEST_F(AescliCli, FullStandardOutputFails) {
+  dir_.Write("plain", kPlain);
+  testing_support::RunOptions options;
+  options.stdout_path = "/dev/full";
+  const RunResult r = testing_support::RunProgram(
+      AESCLI_PATH, {"-m", "ctr", "-k", "hex:" + kKey, "-c", "hex:" + kCounter, "-p", "plain"}, dir_.path(), options);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "cant write to file: stdout\n");
 }
 
 }  // namespace
@@ -511,8 +615,13 @@ TEST(AescliOutput, FaultRows) {
       case Fault::kInputIsFolder: return {1, "", "cant read from file: " + path + "\n"};
       case Fault::kInputIsFifo: return {1, "", "cant seek file: " + path + "\n"};
       case Fault::kInputTruncated: return {0, "", ""};
+      case Fault::kStdoutFull: return {0, "", ""};  // nothing goes to standard output
       default: return {1, "", "cant open file: " + path + "\n"};
     }
+  };
+  tool.strict_rows = true;
+  tool.same_file_outcome = [](const std::string& output, const std::string& input) -> testing_support::Outcome {
+    return {1, "", "output file " + output + " is same as input file " + input + "\n"};
   };
   testing_support::ExpectFaultRows(tool);
 }

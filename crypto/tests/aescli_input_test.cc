@@ -15,7 +15,7 @@
 
 namespace {
 
-using aes::InputStatus;
+using aescli::InputStatus;
 
 TEST(AescliInput, ReadsFilesAndNamesEachFailure) {
   testing_support::TempDir dir;
@@ -23,57 +23,66 @@ TEST(AescliInput, ReadsFilesAndNamesEachFailure) {
   dir.Write("folder/x", std::string("x"));
   ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
   std::vector<uint8_t> bytes;
-  aes::InputFailure failure;
-  EXPECT_EQ(aes::ReadInputFile(dir.File("data").c_str(), &bytes, &failure), InputStatus::kOk);
+  aescli::InputFailure failure;
+  EXPECT_EQ(aescli::ReadInputFile(dir.File("data").c_str(), &bytes, &failure), InputStatus::kOk);
   EXPECT_EQ(bytes, (std::vector<uint8_t>{'a', 'b', 'c'}));
-  EXPECT_EQ(aes::ReadInputFile(dir.File("missing").c_str(), &bytes, &failure), InputStatus::kCannotOpen);
-  EXPECT_EQ(aes::ReadInputFile(dir.File("folder").c_str(), &bytes, &failure), InputStatus::kShortRead);
-  EXPECT_EQ(aes::ReadInputFile(dir.File("fifo").c_str(), &bytes, &failure), InputStatus::kCannotSeek);
+  EXPECT_EQ(aescli::ReadInputFile(dir.File("missing").c_str(), &bytes, &failure), InputStatus::kCannotOpen);
+  EXPECT_EQ(aescli::ReadInputFile(dir.File("folder").c_str(), &bytes, &failure), InputStatus::kShortRead);
+  EXPECT_EQ(aescli::ReadInputFile(dir.File("fifo").c_str(), &bytes, &failure), InputStatus::kCannotSeek);
 
   uint8_t start[2] = {};
-  EXPECT_EQ(aes::ReadFileStart(dir.File("data").c_str(), 2, start), InputStatus::kOk);
+  EXPECT_EQ(aescli::ReadFileStart(dir.File("data").c_str(), 2, start), InputStatus::kOk);
   EXPECT_EQ(start[1], 'b');
   uint8_t longer[4] = {};
-  EXPECT_EQ(aes::ReadFileStart(dir.File("data").c_str(), 4, longer), InputStatus::kShortRead);
+  EXPECT_EQ(aescli::ReadFileStart(dir.File("data").c_str(), 4, longer), InputStatus::kShortRead);
+
+  // The text file, opened to stream, fails as a whole read would.
+  support::File file;
+  EXPECT_EQ(aescli::OpenInputFile(dir.File("data").c_str(), &file), InputStatus::kOk);
+  EXPECT_EQ(file.size(), 3u);
+  EXPECT_EQ(aescli::OpenInputFile(dir.File("missing").c_str(), &file), InputStatus::kCannotOpen);
+  EXPECT_EQ(aescli::OpenInputFile(dir.File("folder").c_str(), &file), InputStatus::kShortRead);
+  EXPECT_EQ(aescli::OpenInputFile(dir.File("fifo").c_str(), &file), InputStatus::kCannotSeek);
 }
 
-// A stream holding `text`, read from its start.
-FILE* StreamOf(const std::string& text) {
-  FILE* stream = tmpfile();
-  if (stream != nullptr) {
-    fwrite(text.data(), 1, text.size(), stream);
-    rewind(stream);
-  }
-  return stream;
-}
-
-TEST(AescliInput, ReadsCountsAndStreamsToTheirEnd) {
-  // A stream of exactly the first buffer size (1 MiB) must not lose or add
-  // a byte where the buffer doubles.
+TEST(AescliInput, ReadsCountsAndSetsTheRestAside) {
+  // Standard input as a file of exactly a piece (1 MiB), and around it,
+  // must not lose or add a byte where a piece ends.
+  testing_support::TempDir dir;
   for (size_t size : {size_t{0}, size_t{5}, size_t{1} << 20, (size_t{1} << 20) + 3}) {
-    FILE* in = StreamOf(std::string(size, 'q'));
-    ASSERT_NE(in, nullptr);
+    std::string text(size, 'q');
+    if (size > 4) text[size - 1] = 'z';
+    dir.Write("in", text);
+    support::File in;
+    ASSERT_EQ(in.Open(dir.File("in"), support::File::Mode::kReadAny), support::File::OpenStatus::kOk);
     std::vector<uint8_t> head;
-    std::vector<uint8_t> rest;
-    aes::InputFailure failure;
+    aescli::InputFailure failure;
     const size_t count = size < 3 ? size : 3;
-    EXPECT_EQ(aes::ReadCount(in, count, &head, &failure), InputStatus::kOk);
-    EXPECT_EQ(aes::ReadToEnd(in, &rest, &failure), InputStatus::kOk);
-    fclose(in);
+    EXPECT_EQ(aescli::ReadCount(&in, count, &head, &failure), InputStatus::kOk);
     EXPECT_EQ(head.size(), count);
-    EXPECT_EQ(rest.size(), size - count) << size;
+    // The rest, set aside: every byte counted, at most `keep` kept.
+    const uint64_t keep = size / 2;
+    FILE* scratch = nullptr;
+    uint64_t rest = 0;
+    ASSERT_EQ(aescli::SetAside(&in, keep, &scratch, &rest), InputStatus::kOk);
+    EXPECT_EQ(rest, size - count) << size;
+    std::string kept(size + 1, '\0');
+    kept.resize(fread(kept.data(), 1, kept.size(), scratch));
+    fclose(scratch);
+    EXPECT_EQ(kept, text.substr(count, keep)) << size;
   }
-  FILE* in = StreamOf("ab");
-  ASSERT_NE(in, nullptr);
+  dir.Write("in", "ab");
+  support::File in;
+  ASSERT_EQ(in.Open(dir.File("in"), support::File::Mode::kReadAny), support::File::OpenStatus::kOk);
   std::vector<uint8_t> bytes;
-  aes::InputFailure failure;
-  EXPECT_EQ(aes::ReadCount(in, 3, &bytes, &failure), InputStatus::kShortRead);
-  fclose(in);
+  aescli::InputFailure failure;
+  EXPECT_EQ(aescli::ReadCount(&in, 3, &bytes, &failure), InputStatus::kShortRead);
+  EXPECT_TRUE(aescli::SkipToEnd(&in));
 }
 
 TEST(AescliInput, HexDigitsOfEitherCaseAndOthersAsZero) {
   uint8_t out[4];
-  aes::DecodeHexLenient("aB0fzZ-9", 4, out);
+  aescli::DecodeHexLenient("aB0fzZ-9", 4, out);
   EXPECT_EQ(out[0], 0xAB);
   EXPECT_EQ(out[1], 0x0F);
   EXPECT_EQ(out[2], 0x00);
@@ -83,7 +92,7 @@ TEST(AescliInput, HexDigitsOfEitherCaseAndOthersAsZero) {
 TEST(CcmTraceText, LabelsDumpsAndLineBreaks) {
   std::string text;
   {
-    aes::CcmTraceText trace([&](std::string_view piece) { text.append(piece); });
+    aescli::CcmTraceText trace([&](std::string_view piece) { text.append(piece); });
     const std::vector<uint8_t> bytes(33, 0xA5);
     trace.Trace(aes::CcmTracePoint::kKey, bytes.data(), 16);
     trace.Trace(aes::CcmTracePoint::kAdata, nullptr, 0);

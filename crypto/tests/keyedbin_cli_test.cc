@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -144,9 +145,16 @@ TEST(KeyedbinCli, DerivesDefaultNames) {
   RunResult r = kKeyedbin.Run(dir, {"sub.d/a.b.c", "k"});
   EXPECT_EQ(r.out, "convert sub.d/a.b.c to sub.d/a.b_rc4.bin (3byte)\n");
   EXPECT_TRUE(dir.Exists("sub.d/a.b_rc4.bin"));
+  // The array takes the output's name, which must then be a C identifier.
   r = kKeyedbin.Run(dir, {"-t", "sub.d/a.b.c", "k"});
-  EXPECT_EQ(r.out, "convert sub.d/a.b.c to sub.d/a.b_rc4.c (3byte)\n");
-  EXPECT_NE(dir.Read("sub.d/a.b_rc4.c").find("const u8 a.b_rc4[0x3] = {"), std::string::npos);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "ERR: array name a.b_rc4 is not a C identifier\n");
+  EXPECT_FALSE(dir.Exists("sub.d/a.b_rc4.c"));
+  dir.Write("sub.d/ab.c", std::string("xyz"));
+  r = kKeyedbin.Run(dir, {"-t", "sub.d/ab.c", "k"});
+  EXPECT_EQ(r.out, "convert sub.d/ab.c to sub.d/ab_rc4.c (3byte)\n");
+  EXPECT_NE(dir.Read("sub.d/ab_rc4.c").find("const u8 ab_rc4[0x3] = {"), std::string::npos);
   // A dot in a folder name is not an extension.
   dir.Write("sub.d/noext", std::string("q"));
   r = kKeyedbin.Run(dir, {"sub.d/noext", "k"});
@@ -164,6 +172,7 @@ TEST(KeyedbinCli, RefusesBadCommandLines) {
       {"-t3", "a", "k"},
       {"-t0", "a", "k"},
       {"-tx", "a", "k"},
+      {"-t0x4", "a", "k"},  // read as 0, which is refused, never taken as a width
       {"-A8", "a", "k"},
       {"-ss", "a", "k"},
       {"-s", "-s", "a", "k"},
@@ -288,6 +297,51 @@ TEST(KeyedbinCli, KeepsAFileTheUserMayNotWrite) {
   EXPECT_EQ(dir.Read("ro.bin"), "old");
 }
 
+TEST(KeyedbinCli, ArraysCompileAndBadNamesAreRefused) {
+  TempDir dir;
+  dir.Write("k", kKey40);
+  dir.Write("in", std::string(37, 'i'));
+  for (const char* name : {"my-data.c", "int.c", "9lives.c", "a b.c"}) {
+    RunResult r = kKeyedbin.Run(dir, {"-t", "in", "k", "-o", name});
+    EXPECT_EQ(r.status, 1) << name;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "ERR: array name " + std::string(name).substr(0, std::strlen(name) - 2) + " is " +
+                         (name[0] == 'i' ? "a C keyword" : "not a C identifier") + "\n");
+  }
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"in", "k"}));
+  // Each element type compiles as strict C against the kit header.
+  std::string sources;
+  for (const char* width : {"-t1", "-t2", "-t4"}) {
+    const std::string name = std::string("data") + width[2] + ".c";
+    ASSERT_EQ(kKeyedbin.Run(dir, {"-s", width, "in", "k", "-o", name}).status, 0);
+    sources += " " + name;
+  }
+  const RunResult cc = testing_support::RunProgram(
+      "/bin/sh",
+      {"-c", "command -v cc >/dev/null || exit 77; for f in" + sources +
+                 "; do cc -std=c99 -pedantic-errors -Wall -Werror -I \"$0\" -c \"$f\" -o /dev/null || exit 1; done",
+       TEST_DATA_DIR "/../../../demo"},
+      dir.path());
+  if (cc.status == 77) GTEST_SKIP() << "no C compiler";
+  EXPECT_EQ(cc.status, 0) << cc.err;
+}
+
+TEST(KeyedbinCli, FullStandardOutputLeavesNoNewOutput) {
+  TempDir dir;
+  dir.Write("k", kKey40);
+  dir.Write("in", std::string(5, '\0'));
+  dir.Write("old.bin", std::string("old"));
+  testing_support::RunOptions options;
+  options.stdout_path = "/dev/full";
+  for (const char* output : {"new.bin", "old.bin"}) {
+    const RunResult r = testing_support::RunProgram(KEYEDBIN_PATH, {"in", "k", "-o", output}, dir.path(), options);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "ERR: write error\n");
+  }
+  EXPECT_EQ(dir.Read("old.bin"), "old");
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"in", "k", "old.bin"}));
+}
+
 }  // namespace
 
 namespace {
@@ -322,8 +376,14 @@ TEST(KeyedbinCli, FaultRows) {
       case Fault::kFullDevice:
       case Fault::kDiskFull: return {1, "", "ERR: write error\n"};
       case Fault::kInputTruncated: return {0, "", ""};
+      case Fault::kStdoutFull: return {0, "", ""};  // -s: nothing goes to standard output
       default: return {1, "", "ERR: could not open file: " + path + "\n"};
     }
+  };
+  tool.strict_rows = true;
+  tool.same_file_outcome = [](const std::string& output, const std::string& input) -> testing_support::Outcome {
+    if (input == "k") return {1, "", "ERR: output file " + output + " is same as key file k\n"};
+    return {1, "", "ERR: output file " + output + " is same as input file\n"};
   };
   testing_support::ExpectFaultRows(tool);
 }

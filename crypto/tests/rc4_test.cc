@@ -12,10 +12,10 @@
 namespace {
 
 std::vector<uint8_t> KeyStream(const std::vector<uint8_t>& key, size_t offset, size_t len) {
-  Rc4State s;
-  Rc4Init(&s, key.data(), key.size());
+  rc4::State s;
+  rc4::Init(&s, key.data(), key.size());
   std::vector<uint8_t> buf(offset + len, 0);
-  Rc4Crypt(&s, buf.data(), buf.size());
+  rc4::Crypt(&s, buf.data(), buf.size());
   return std::vector<uint8_t>(buf.begin() + static_cast<long>(offset), buf.end());
 }
 
@@ -52,9 +52,9 @@ TEST(Rc4, EncryptsClassicPlaintexts) {
   };
   for (const auto& c : cases) {
     std::vector<uint8_t> data(c.plain.begin(), c.plain.end());
-    Rc4State s;
-    Rc4Init(&s, reinterpret_cast<const uint8_t*>(c.key.data()), c.key.size());
-    Rc4Crypt(&s, data.data(), data.size());
+    rc4::State s;
+    rc4::Init(&s, reinterpret_cast<const uint8_t*>(c.key.data()), c.key.size());
+    rc4::Crypt(&s, data.data(), data.size());
     EXPECT_EQ(data, c.cipher) << c.key;
   }
 }
@@ -62,11 +62,11 @@ TEST(Rc4, EncryptsClassicPlaintexts) {
 TEST(Rc4, SplitCallsContinueTheKeyStream) {
   std::vector<uint8_t> key = Bytes({7, 8, 9});
   std::vector<uint8_t> whole = KeyStream(key, 0, 100);
-  Rc4State s;
-  Rc4Init(&s, key.data(), key.size());
+  rc4::State s;
+  rc4::Init(&s, key.data(), key.size());
   std::vector<uint8_t> parts(100, 0);
-  Rc4Crypt(&s, parts.data(), 33);
-  Rc4Crypt(&s, parts.data() + 33, 67);
+  rc4::Crypt(&s, parts.data(), 33);
+  rc4::Crypt(&s, parts.data() + 33, 67);
   EXPECT_EQ(parts, whole);
 }
 
@@ -75,7 +75,7 @@ TEST(Rc4, SplitCallsContinueTheKeyStream) {
 namespace {
 
 // The key stream step as written in the literature, one swap at a time.
-void LiteralRc4(Rc4State* st, uint8_t* data, size_t len) {
+void LiteralRc4(rc4::State* st, uint8_t* data, size_t len) {
   uint8_t i = st->i, j = st->j;
   for (size_t n = 0; n < len; ++n) {
     i = static_cast<uint8_t>(i + 1);
@@ -95,14 +95,14 @@ TEST(Rc4, MatchesTheLiteralLoopOnRandomKeysAndSplits) {
     std::vector<uint8_t> data(rng() % 3000);
     for (auto& b : data) b = static_cast<uint8_t>(rng());
     std::vector<uint8_t> expected = data;
-    Rc4State fast, literal;
-    Rc4Init(&fast, key.data(), key.size());
+    rc4::State fast, literal;
+    rc4::Init(&fast, key.data(), key.size());
     literal = fast;
     LiteralRc4(&literal, expected.data(), expected.size());
     size_t done = 0;
     while (done < data.size()) {  // pieces of random length, some empty
       const size_t piece = std::min(data.size() - done, static_cast<size_t>(rng() % 700));
-      Rc4Crypt(&fast, data.data() + done, piece);
+      rc4::Crypt(&fast, data.data() + done, piece);
       done += piece;
     }
     ASSERT_EQ(data, expected) << "round " << round;

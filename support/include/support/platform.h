@@ -158,4 +158,12 @@ std::string AbsolutePath(const std::string& path);
 /// `folder` and `name` joined with the system's separator.
 std::string JoinPath(const std::string& folder, const std::string& name);
 
+// Scratch files (aescli sets standard input aside in one when it must know
+// its length before it starts).
+
+/// A nameless file for reading and writing in the system's temporary
+/// folder, gone once it is closed or the program ends: room for data too
+/// large to hold in memory. Null when none can be made.
+std::FILE* OpenScratchFile();
+
 }  // namespace support
