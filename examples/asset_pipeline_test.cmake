@@ -22,13 +22,7 @@ set(outputs
   logo.tex logo.pal logo.preview.ppm hero_map.c logo_tiles.c icon_colours.inc
   arm9_BLZ.bin arm9_code.c settings.c game_args.srl zyr_args.srl)
 
-function(run_step what)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "${what} failed (${status}):\n${out}\n${err}")
-  endif()
-  set(step_output "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../cmake/RunStep.cmake)
 
 # A fresh copy of the example at `where`.
 function(checkout where)

@@ -11,13 +11,7 @@
 
 cmake_minimum_required(VERSION 3.25)
 
-function(run_step what)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "${what} failed (${status}):\n${out}\n${err}")
-  endif()
-  set(step_output "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../RunStep.cmake)
 
 function(first_line var text)
   string(FIND "${text}" "\n" end)
