@@ -39,7 +39,10 @@ endfunction()
 # "crypto", ...), so that `cmake --install build --component crypto` installs
 # that folder's tools alone. Each program is recorded in the global list
 # TOOLS_PROGRAMS (read it with tools_programs()), from which packaging, the
-# manual pages and the checks take their lists.
+# manual pages and the checks take their lists, and joins the export set
+# halvorne-tools-targets, from which the CMake package halvorne-tools makes
+# the imported executable halvorne::<program> (a dot in the name becomes an
+# underscore: halvorne::bootcast_ZYR).
 function(tools_add_program name)
   cmake_parse_arguments(P "" "COMPONENT" "SOURCES;LIBS" ${ARGN})
   if(NOT P_COMPONENT)
@@ -47,7 +50,10 @@ function(tools_add_program name)
   endif()
   add_executable(${name} ${P_SOURCES})
   target_link_libraries(${name} PRIVATE tools_warnings ${P_LIBS})
-  install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${P_COMPONENT})
+  string(REPLACE "." "_" export_name "${name}")
+  set_target_properties(${name} PROPERTIES EXPORT_NAME ${export_name})
+  install(TARGETS ${name} EXPORT halvorne-tools-targets
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${P_COMPONENT})
   set_property(GLOBAL APPEND PROPERTY TOOLS_PROGRAMS ${name})
 endfunction()
 
