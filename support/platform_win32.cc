@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <memory>
 #include <vector>
 
@@ -388,17 +389,39 @@ bool SharedLibrary::Load(const std::string& file_name, const std::string& fallba
   // load is reported like any other.
   DWORD old_mode = 0;
   SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &old_mode);
-  // A bare name is looked for in the program's own folder first, then along
-  // the system's DLL search path, but never in the working folder, where
-  // anyone's files lie.
-  SetDllDirectoryW(L"");
-  HMODULE module = LoadLibraryExW(Wide(file_name).c_str(), nullptr, 0);
-  const DWORD error = GetLastError();
-  if (module == nullptr && !fallback_folder.empty()) {
-    std::string folder = fallback_folder;
-    if (!IsAbsolutePath(folder)) folder = JoinPath(ProgramFolder(), folder);
-    // Its own dependencies are then looked for beside it.
-    module = LoadLibraryExW(Wide(JoinPath(folder, file_name)).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  // The program's own folder first, then the system's folder, then the
+  // folders of PATH in order, but never the working folder, where anyone's
+  // files lie. A library found in a folder is loaded from there or reported;
+  // one that fails to load is not passed over for another.
+  HMODULE module = LoadLibraryExW(Wide(file_name).c_str(), nullptr,
+                                  LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+  DWORD error = GetLastError();
+  if (module == nullptr && (error == ERROR_MOD_NOT_FOUND || error == ERROR_FILE_NOT_FOUND)) {
+    std::vector<std::string> folders;
+    const DWORD length = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+    std::wstring path(length, L'\0');
+    if (length > 0 && GetEnvironmentVariableW(L"PATH", path.data(), length) < length) {
+      path.resize(wcslen(path.c_str()));
+      size_t start = 0;
+      while (start <= path.size()) {
+        size_t end = path.find(L';', start);
+        if (end == std::wstring::npos) end = path.size();
+        if (end > start) folders.push_back(Utf8(path.substr(start, end - start)));
+        start = end + 1;
+      }
+    }
+    if (!fallback_folder.empty()) {
+      folders.push_back(IsAbsolutePath(fallback_folder) ? fallback_folder : JoinPath(ProgramFolder(), fallback_folder));
+    }
+    for (const std::string& folder : folders) {
+      if (!IsAbsolutePath(folder)) continue;  // a relative entry would be the working folder's
+      const std::string candidate = JoinPath(folder, file_name);
+      if (StatFile(candidate) != FileKind::kRegular) continue;
+      // Its own dependencies are then looked for beside it.
+      module = LoadLibraryExW(Wide(candidate).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+      error = GetLastError();
+      break;
+    }
   }
   SetThreadErrorMode(old_mode, nullptr);
   if (module == nullptr) {

@@ -121,8 +121,8 @@ class SharedLibrary {
   SharedLibrary& operator=(const SharedLibrary&) = delete;
 
   /// Loads `file_name` where the system's loader finds it (on Windows the
-  /// program's own folder first, then the DLL search path without the
-  /// working folder), then from
+  /// program's own folder first, then the system's folder and the folders
+  /// of PATH, never the working folder), then from
   /// `fallback_folder` (relative to the running program's folder, or
   /// absolute) when the system's search did not find it there. False, with
   /// the loader's reason in `*why`, when it cannot be loaded.
