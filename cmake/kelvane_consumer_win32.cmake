@@ -4,13 +4,7 @@
 # checks that the DLL exports the library's own classes and nothing else.
 # Inputs: BUILD_DIR WORK_DIR CONSUMER_SOURCE CXX GENERATOR TOOLCHAIN EMULATOR NM (objdump).
 
-function(run_step what)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "${what} failed (${status}):\n${out}\n${err}")
-  endif()
-  set(step_output "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/RunStep.cmake)
 
 file(REMOVE_RECURSE "${WORK_DIR}")
 set(prefix "${WORK_DIR}/prefix")

@@ -8,13 +8,7 @@
 #         by commas).
 cmake_minimum_required(VERSION 3.25)
 
-function(run_step what)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "${what} failed (${status}):\n${out}\n${err}")
-  endif()
-  set(step_output "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/RunStep.cmake)
 
 file(REMOVE_RECURSE "${WORK_DIR}")
 file(MAKE_DIRECTORY "${WORK_DIR}/unpacked")
