@@ -124,7 +124,8 @@ void BM_CcmStream(benchmark::State& state) {
 }
 
 // RC4 over the buffer in 1 MiB pieces, as keyedbin feeds it: arg 0 the
-// literal loop, 1 the unrolled one. Rated on CPU time: the machine is shared.
+// literal loop, 1 the unrolled one. Rated on CPU time, which other work on
+// the machine disturbs less than the wall clock.
 void BM_Rc4(benchmark::State& state) {
   std::vector<uint8_t> data = MakeBuffer(kBufferSize);
   const auto crypt = state.range(0) != 0 ? rc4::Crypt : rc4_reference::Crypt;
