@@ -1,31 +1,10 @@
 #include "rc4.h"
 
-#include <bit>
-#include <cstring>
 #include <utility>
 
 #include "support/byte_order.h"
 
 namespace rc4 {
-
-namespace {
-
-// XORs eight key stream bytes, byte k in bits 8k to 8k + 7 of `stream`, into
-// data[0] to data[7]. On a little-endian host that is one load and one store
-// of a word at any optimisation level, where the byte-order helpers' store,
-// a loop, may stay eight byte stores (it does at -O2).
-inline void XorEight(uint8_t* data, uint64_t stream) {
-  if constexpr (std::endian::native == std::endian::little) {
-    uint64_t word;
-    std::memcpy(&word, data, sizeof word);
-    word ^= stream;
-    std::memcpy(data, &word, sizeof word);
-  } else {
-    support::StoreLe64(data, support::LoadLe64(data) ^ stream);
-  }
-}
-
-}  // namespace
 
 void Init(State* state, const uint8_t* key, size_t key_len) {
   for (int k = 0; k < 256; ++k) state->s[k] = static_cast<uint8_t>(k);
@@ -94,7 +73,7 @@ void Crypt(State* state, uint8_t* data, size_t len) {
         si = next;
       }
       i = after;
-      XorEight(data + n, stream);
+      support::StoreLe64(data + n, support::LoadLe64(data + n) ^ stream);
     }
   }
   for (; n < len; ++n) data[n] = static_cast<uint8_t>(data[n] ^ step());
