@@ -1,11 +1,16 @@
 // End-to-end tests of keyedbin: arguments, exact messages, statuses and bytes.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "keyedbin_reference.h"
+#include "rc4.h"
+#include "rc4_reference.h"
 #include "testing/output_rows.h"
 #include "testing/run_program.h"
 
@@ -58,6 +63,36 @@ TEST(KeyedbinCli, EncryptsWithPlainRc4) {
   RunResult r = kKeyedbin.Run(dir, {"zero.bin", "k", "-s"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(dir.Read("zero_rc4.bin"), kStream40);
+}
+
+// The tool encrypts and writes 1 MiB at a time: lengths on and around its
+// pieces, raw and as u32 text with padding, against the literal loop.
+TEST(KeyedbinCli, MatchesTheLiteralLoopAcrossPieces) {
+  TempDir dir;
+  std::mt19937 rng(27);
+  std::vector<uint8_t> plain((size_t{2} << 20) + 13);
+  for (auto& b : plain) b = static_cast<uint8_t>(rng());
+  const std::vector<uint8_t> key = {0x4b, 0x65, 0x79, 0x21, 0x07, 0xff, 0x00};
+  dir.Write("k", key);
+  auto expected = [&](size_t length, size_t padded) {
+    std::vector<uint8_t> out(plain.begin(), plain.begin() + static_cast<std::ptrdiff_t>(length));
+    rc4::State state;
+    rc4::Init(&state, key.data(), key.size());
+    rc4_reference::Crypt(&state, out.data(), out.size());
+    out.resize(padded, 0);
+    return out;
+  };
+  for (size_t length : {(size_t{1} << 20) - 1, size_t{1} << 20, (size_t{1} << 20) + 1, plain.size()}) {
+    dir.Write("in", std::vector<uint8_t>(plain.begin(), plain.begin() + static_cast<std::ptrdiff_t>(length)));
+    const RunResult r = kKeyedbin.Run(dir, {"-s", "in", "k", "-o", "out.bin"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<uint8_t> e = expected(length, length);
+    EXPECT_TRUE(dir.Read("out.bin") == std::string(e.begin(), e.end())) << length;
+  }
+  // The last piece carries three zero bytes of padding.
+  const RunResult r = kKeyedbin.Run(dir, {"-s", "-t4", "in", "k", "-o", "out.c"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(dir.Read("out.c") == keyedbin_reference::LiteralText(expected(plain.size(), plain.size() + 3), 4, "out"));
 }
 
 TEST(KeyedbinCli, WritesTwentyBytesAsU8Text) {
