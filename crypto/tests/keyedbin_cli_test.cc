@@ -357,6 +357,7 @@ TEST(KeyedbinCli, ArraysCompileAndBadNamesAreRefused) {
 }
 
 TEST(KeyedbinCli, FullStandardOutputLeavesNoNewOutput) {
+  if (const char* why = testing_support::Lacks(testing_support::Need::kDeviceFiles)) GTEST_SKIP() << why;
   TempDir dir;
   dir.Write("k", kKey40);
   dir.Write("in", std::string(5, '\0'));
