@@ -9,12 +9,20 @@
 #                   halvorne-tools and the make fragment.
 # `cpack -G DEB` in the build folder packages what the build made; it does not
 # build the project first.
+# A Windows build makes the kit as one ZIP (`cpack -G ZIP`): the programs
+# with the DLLs beside them in bin/, the library's headers, import library
+# and CMake package, and the manual pages as plain text in
+# share/doc/halvorne-tools/.
 set(CPACK_PACKAGE_NAME "halvorne-tools")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_VENDOR "DRAVO/ZYR SDK tools")
 set(CPACK_PACKAGE_CONTACT "DRAVO/ZYR SDK tools maintainers <tools@example.invalid>")
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_GENERATOR "DEB")
+if(WIN32)
+  set(CPACK_GENERATOR "ZIP")
+  set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-windows-x86_64")
+endif()
 set(CPACK_STRIP_FILES ON)
 # Package what is built: cpack runs the install step only, without building
 # every target first (the same holds for the install target).
@@ -112,6 +120,31 @@ endif()
 
 include(CPack)
 
+# The Windows kit's manual pages, as plain text: Windows has no man.
+find_program(PACKAGE_GROFF groff)
+if(WIN32 AND PACKAGE_GROFF)
+  tools_programs(text_pages)
+  set(text_files "")
+  foreach(page IN LISTS text_pages ITEMS kelvane)
+    set(section 1)
+    if(page STREQUAL "kelvane")
+      set(section 3)
+    endif()
+    set(text ${PROJECT_BINARY_DIR}/man-text/${page}.${section}.txt)
+    set(source ${PROJECT_SOURCE_DIR}/man/man${section}/${page}.${section})
+    add_custom_command(OUTPUT ${text}
+      COMMAND ${CMAKE_COMMAND} -DGROFF=${PACKAGE_GROFF} -DPAGE=${source} -DOUT=${text}
+              -P ${PROJECT_SOURCE_DIR}/cmake/man_to_text.cmake
+      DEPENDS ${source} ${PROJECT_SOURCE_DIR}/cmake/man_to_text.cmake
+      COMMENT "Rendering ${page}(${section}) as text" VERBATIM)
+    list(APPEND text_files ${text})
+  endforeach()
+  add_custom_target(man_text ALL DEPENDS ${text_files})
+  install(FILES ${text_files} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/halvorne-tools COMPONENT man)
+elseif(WIN32)
+  message(STATUS "groff not found: the Windows kit goes without its manual pages as text")
+endif()
+
 # The package test: cpack into a scratch folder, the three packages unpacked
 # into one scratch root, every program started from there, a host program
 # built against the library, lintian on each package. Every program of the
@@ -121,7 +154,22 @@ find_program(PACKAGE_DPKG dpkg)
 find_program(PACKAGE_SHLIBDEPS dpkg-shlibdeps)
 find_program(PACKAGE_PKG_CONFIG pkg-config)
 find_program(PACKAGE_LINTIAN lintian)
-if(PACKAGE_DPKG AND PACKAGE_SHLIBDEPS)
+if(WIN32)
+  # The Windows kit, unpacked into an empty folder and run under the test emulator.
+  add_test(NAME package_zip
+    COMMAND ${CMAKE_COMMAND}
+      -DBUILD_DIR=${PROJECT_BINARY_DIR}
+      -DWORK_DIR=${PROJECT_BINARY_DIR}/package-test
+      -DHOST_SOURCE=${PROJECT_SOURCE_DIR}/texture/tests/consumer
+      -DCPACK=${CMAKE_CPACK_COMMAND}
+      -DVERSION=${PROJECT_VERSION}
+      -DGENERATOR=${CMAKE_GENERATOR}
+      -DTOOLCHAIN=${CMAKE_TOOLCHAIN_FILE}
+      "-DEMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}"
+      -DREQUIRED_PROGRAMS=${package_programs}
+      -P ${PROJECT_SOURCE_DIR}/cmake/package_zip_test.cmake)
+  set_tests_properties(package_zip PROPERTIES LABELS package TIMEOUT 600)
+elseif(PACKAGE_DPKG AND PACKAGE_SHLIBDEPS)
   add_test(NAME package_deb
     COMMAND ${CMAKE_COMMAND}
       -DBUILD_DIR=${PROJECT_BINARY_DIR}
