@@ -205,27 +205,6 @@ FileKind StatFile(const std::string& path, FileIdentity* identity, uint64_t* siz
   return kind;
 }
 
-bool IsSameRegularFile(const std::string& a, const std::string& b) {
-  FileIdentity ia;
-  FileIdentity ib;
-  return StatFile(a, &ia) == FileKind::kRegular && StatFile(b, &ib) == FileKind::kRegular && ia == ib;
-}
-
-File::File(File&& other) noexcept { *this = std::move(other); }
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    owned_ = other.owned_;
-    regular_ = other.regular_;
-    size_ = other.size_;
-    identity_ = other.identity_;
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
 File::OpenStatus File::Open(const std::string& path, Mode mode) {
   Close();
   const std::wstring name = Wide(path);

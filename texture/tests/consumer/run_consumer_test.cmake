@@ -2,13 +2,7 @@
 # find_package and with pkg-config, then checks the library's exported symbols.
 # Inputs: BUILD_DIR WORK_DIR CONSUMER_SOURCE CXX GENERATOR SANITIZE NM PKG_CONFIG.
 
-function(run_step what)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "${what} failed (${status}):\n${out}\n${err}")
-  endif()
-  set(step_output "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../../../cmake/RunStep.cmake)
 
 file(REMOVE_RECURSE "${WORK_DIR}")
 set(prefix "${WORK_DIR}/prefix")
