@@ -170,6 +170,15 @@ const char* Lacks(Need need) {
 
 bool RunsAsRoot() { return false; }
 
+std::string WrittenAsText(const std::string& text) {
+  std::string written;
+  for (char c : text) {
+    if (c == '\n') written += '\r';
+    written += c;
+  }
+  return written;
+}
+
 bool MakeFifo(const std::string&) { return false; }
 
 HeldFifo::HeldFifo(const std::string&) {}

@@ -82,13 +82,16 @@ TEST(ParmsinkCli, CopyModesLeaveTheImageUntouched) {
     dir.Write("game.srl", image);
     std::vector<std::string> args = c.options;
     args.insert(args.end(), {"game.srl", "-x", "two words"});
-    const RunResult r = kParmsink.Run(dir, args);
+    // Standard output takes the image in binary mode, then "Success." as text.
+    RunOptions options;
+    options.binary_stdout = true;
+    const RunResult r = RunProgram(PARMSINK_PATH, args, dir.path(), options);
     SCOPED_TRACE(args[0]);
     if (c.output.empty()) {
-      ExpectResult(r, 0, buried + "Success.\n", "");
+      ExpectResult(r, 0, buried + testing_support::WrittenAsText("Success.\n"), "");
       EXPECT_EQ(dir.List(), std::vector<std::string>{"game.srl"});
     } else {
-      ExpectResult(r, 0, "Success.\n", "");
+      ExpectResult(r, 0, testing_support::WrittenAsText("Success.\n"), "");
       EXPECT_EQ(dir.List(), (std::vector<std::string>{"game.srl", c.output}));
       EXPECT_EQ(dir.Read(c.output), buried);
     }

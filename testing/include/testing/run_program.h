@@ -147,6 +147,11 @@ class HeldFifo {
   int fd_ = -1;
 };
 
+/// `text` as this system's text streams write it: each LF as CR LF on
+/// Windows, unchanged elsewhere (for what follows binary data on a standard
+/// output read with RunOptions::binary_stdout).
+std::string WrittenAsText(const std::string& text);
+
 /// Reads a file whole (empty string when it is missing).
 std::string ReadFileOrEmpty(const std::string& path);
 
