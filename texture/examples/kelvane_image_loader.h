@@ -11,6 +11,9 @@
 
 namespace kelvane_example {
 
+/// The largest side of an image a texture can hold.
+constexpr unsigned int kLargestSide = 65535;
+
 /// A true-colour image: red, green, blue bytes per pixel, rows from the top;
 /// `alpha` holds one byte per pixel, or nothing for an opaque image.
 struct Image {
@@ -35,7 +38,8 @@ LoadStatus DecodePpm(const std::vector<uint8_t>& bytes, Image* image);
 
 /// Decodes a PNG: palette images become true colour, grey becomes equal red,
 /// green and blue, 16-bit channels keep their high byte, and an alpha channel
-/// or a transparency chunk fills `alpha` (left empty otherwise).
+/// or a transparency chunk fills `alpha` (left empty otherwise). A build
+/// without libpng refuses every PNG (kNotAnImage).
 LoadStatus DecodePng(const std::vector<uint8_t>& bytes, Image* image);
 bool IsPng(const std::vector<uint8_t>& bytes);
 
@@ -43,7 +47,7 @@ bool IsPng(const std::vector<uint8_t>& bytes);
 std::string EncodePpm(const Image& image);
 
 /// The PNG of an image: RGBA when it has alpha, else RGB. False when libpng
-/// fails.
+/// fails, and always in a build without libpng.
 bool EncodePng(const Image& image, std::string* png);
 
 /// Fills the texture's direct colour image from the image and its alpha image
