@@ -47,6 +47,24 @@ TEST(KelvaneExample, RefusesBadArguments) {
   EXPECT_FALSE(dir.Exists("out.ppm"));
 }
 
+TEST(KelvaneExample, HelpOnStandardOutputUsageOnError) {
+  TempDir dir;
+  const auto help = RunProgram(KELVANE_CONVERT_PATH, {"--help"}, dir.path());
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.err, "");
+  EXPECT_EQ(help.out.substr(0, kUsage.size()), kUsage);
+  EXPECT_NE(help.out.find("\n  --quiet              no summary\n"), std::string::npos) << help.out;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{}, {"--bogus", "in.ppm", "direct", "p.ppm"}, {"in.ppm", "Direct", "p.ppm"},
+        {"--key", "1,2,3"}, {"in.ppm", "direct"}, {"", "direct", "p.ppm"}}) {
+    const auto usage = RunProgram(KELVANE_CONVERT_PATH, args, dir.path());
+    EXPECT_EQ(usage.status, 1);
+    EXPECT_EQ(usage.out, "");
+    EXPECT_EQ(usage.err, kUsage);
+  }
+  EXPECT_EQ(dir.List(), std::vector<std::string>{});
+}
+
 TEST(KelvaneExample, RefinedQualityAndDithering) {
   TempDir dir;
   for (const std::vector<std::string>& options :
