@@ -46,9 +46,9 @@ namespace {
 
 using Kelvane::CAlphaImage;
 using Kelvane::CColorPalette;
+using Kelvane::CColorProcessor;
 using Kelvane::CData;
 using Kelvane::CDefaultColorProcessor;
-using Kelvane::CColorProcessor;
 using Kelvane::CMvx;
 using Kelvane::CRefinedColorProcessor;
 using Kelvane::CTexture;

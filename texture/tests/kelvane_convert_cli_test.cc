@@ -135,6 +135,25 @@ TEST(KelvaneConvertCli, OutputsDependOnlyOnInputAndArguments) {
   EXPECT_EQ(first_out.substr(0, first_out.find('\n')), "input: art/in.ppm (28x20)");
 }
 
+TEST(KelvaneConvertCli, OutputRows) {
+  testing_support::OutputTool tool;
+  const std::string image = Stripes(16, 16);
+  tool.program = KELVANE_CONVERT_PATH;
+  tool.inputs = {{"in.ppm", image}};
+  tool.args = [](const std::string& output) {
+    return std::vector<std::string>{"--quiet", "in.ppm", "direct", output};
+  };
+  {
+    TempDir dir;
+    dir.Write("in.ppm", image);
+    ASSERT_EQ(Convert(dir, tool.args("p.ppm")).status, 0);
+    tool.expected = dir.Read("p.ppm");
+  }
+  tool.open_failure_err = [](const std::string& output) { return "kelvane_convert: cannot write " + output + "\n"; };
+  tool.large_inputs = {{"in.ppm", Stripes(2048, 2048)}};
+  testing_support::ExpectOutputRows(tool);
+}
+
 TEST(KelvaneConvertCli, FaultRows) {
   using testing_support::Fault;
   using testing_support::Outcome;
