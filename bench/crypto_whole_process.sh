@@ -83,3 +83,7 @@ compare "ctr -r" -- "$bin/aescli" -r -m ctr -k "hex:$key" -c "hex:$iv" -p "$work
   -- openssl enc -aes-128-ctr -K "$key" -iv "$iv" -in "$work/in" -out "$out"
 compare "keyedbin rc4" -- "$bin/keyedbin" -s -o "$out" "$work/in" "$work/key" \
   -- openssl enc -rc4 -provider legacy -provider default -K "$key" -in "$work/in" -out "$out"
+# The same work: keyedbin's key file holds the bytes of openssl's -K.
+"$bin/keyedbin" -s -o "$work/out_ours" "$work/in" "$work/key"
+openssl enc -rc4 -provider legacy -provider default -K "$key" -in "$work/in" -out "$work/out_theirs"
+cmp -s "$work/out_ours" "$work/out_theirs" || { echo "keyedbin rc4: the outputs differ" >&2; exit 1; }

@@ -1,45 +1,175 @@
-# One Debian package of the whole kit: the programs, the simulated device
-# libraries, libkelvane with its headers, CMake and pkg-config files, and the
-# manual pages. `cpack -G DEB` in the build folder packages what the build made;
-# it does not build the project first.
+# Debian packages of the kit, split the way Debian splits a library from its
+# tools (CPack's DEB component packaging, one package per group):
+#   libkelvane1     the texture library (install component "kelvane");
+#   libkelvane-dev  what a host builds against: headers, the unversioned
+#                   link, CMake package, pkg-config file, kelvane(3)
+#                   ("kelvane-dev");
+#   halvorne-tools  every other component: the programs and their manual
+#                   pages, the simulated device libraries, the CMake package
+#                   halvorne-tools and the make fragment.
+# `cpack -G DEB` in the build folder packages what the build made; it does not
+# build the project first.
+# A Windows build makes the kit as one ZIP (`cpack -G ZIP`): the programs
+# with the DLLs beside them in bin/, the library's headers, import library
+# and CMake package, and the manual pages as plain text in
+# share/doc/halvorne-tools/.
 set(CPACK_PACKAGE_NAME "halvorne-tools")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_VENDOR "DRAVO/ZYR SDK tools")
 set(CPACK_PACKAGE_CONTACT "DRAVO/ZYR SDK tools maintainers <tools@example.invalid>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-  "Desktop tools of the DRAVO/ZYR handheld console SDK")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Command-line tools of the DRAVO and ZYR software development kit: texture
-and image conversion, argument burying, backward-LZ compression, ROM image
-utilities, the resource compiler, AES and RC4 encryption, and the target
-loaders with simulated debugger device libraries. Includes the texture
-library libkelvane with its headers, CMake package and pkg-config file.")
+set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_GENERATOR "DEB")
+if(WIN32)
+  set(CPACK_GENERATOR "ZIP")
+  set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-windows-x86_64")
+endif()
 set(CPACK_STRIP_FILES ON)
 # Package what is built: cpack runs the install step only, without building
 # every target first (the same holds for the install target).
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
-set(CPACK_DEBIAN_PACKAGE_SECTION "devel")
-set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ONE_PER_GROUP)
 set(CPACK_DEBIAN_FILE_NAME "DEB-DEFAULT")
-# Dependencies from the shared libraries the programs link (dpkg-shlibdeps),
-# and a shlibs file so that packages built against libkelvane depend on this.
+set(CPACK_DEBIAN_PACKAGE_SOURCE "halvorne-tools")
+set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# Dependencies from the shared libraries the programs link (dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+
+get_target_property(package_soversion kelvane SOVERSION)
+set(package_library "libkelvane${package_soversion}")
+set(package_groups ${package_library} libkelvane-dev halvorne-tools)
+get_cmake_property(package_components COMPONENTS)
+foreach(component IN LISTS package_components)
+  if(component STREQUAL "kelvane")
+    set(group ${package_library})
+  elseif(component STREQUAL "kelvane-dev")
+    set(group libkelvane-dev)
+  else()
+    set(group halvorne-tools)
+  endif()
+  string(TOUPPER "${component}" upper)
+  set(CPACK_COMPONENT_${upper}_GROUP ${group})
+endforeach()
+set(CPACK_COMPONENTS_ALL ${package_components})
+
+# The library: its shlibs entry and the ldconfig trigger as control files.
+# Its dependencies come from the step below rather than from CPack, which
+# would add maintainer scripts that call ldconfig by hand.
+string(TOUPPER "${package_library}" library)
+set(package_control ${PROJECT_BINARY_DIR}/debian/${package_library})
+file(WRITE ${package_control}/shlibs
+  "libkelvane ${package_soversion} ${package_library} (>= ${PROJECT_VERSION})\n")
+file(WRITE ${package_control}/triggers "activate-noawait ldconfig\n")
+set(CPACK_DEBIAN_${library}_PACKAGE_NAME ${package_library})
+set(CPACK_DEBIAN_${library}_PACKAGE_SECTION "libs")
+set(CPACK_DEBIAN_${library}_PACKAGE_SHLIBDEPS OFF)
+set(CPACK_DEBIAN_${library}_PACKAGE_CONTROL_EXTRA
+  ${package_control}/shlibs ${package_control}/triggers)
+set(CPACK_DEBIAN_${library}_DESCRIPTION
+  "texture library of the DRAVO/ZYR handheld console SDK
+The shared library kelvane converts true-colour images into the palette
+texture types of the Dravo and Zyr consoles (palettes of 4 to 256 colours,
+two with alpha bits, 4x4-block compression, 15-bit direct colour) and writes
+their texel, palette and palette-index data.")
+
+set(CPACK_DEBIAN_LIBKELVANE-DEV_PACKAGE_NAME libkelvane-dev)
+set(CPACK_DEBIAN_LIBKELVANE-DEV_PACKAGE_SECTION "libdevel")
+set(CPACK_DEBIAN_LIBKELVANE-DEV_PACKAGE_DEPENDS "${package_library} (= ${PROJECT_VERSION})")
+set(CPACK_DEBIAN_LIBKELVANE-DEV_DESCRIPTION
+  "texture library of the DRAVO/ZYR handheld console SDK - development files
+Headers, CMake package (find_package(kelvane)), pkg-config file and manual
+page of kelvane, the shared library that converts true-colour images into
+the palette texture types of the Dravo and Zyr consoles.")
+
+set(CPACK_DEBIAN_HALVORNE-TOOLS_PACKAGE_NAME halvorne-tools)
+set(CPACK_DEBIAN_HALVORNE-TOOLS_PACKAGE_SECTION "devel")
+# A program of the registry that links the library needs this very build of it.
+tools_programs(package_programs)
+foreach(program IN LISTS package_programs)
+  get_target_property(links ${program} LINK_LIBRARIES)
+  if("kelvane" IN_LIST links OR "kelvane::kelvane" IN_LIST links)
+    set(CPACK_DEBIAN_HALVORNE-TOOLS_PACKAGE_DEPENDS "${package_library} (= ${PROJECT_VERSION})")
+    # dpkg-shlibdeps finds the library in the build, not yet installed.
+    get_target_property(package_library_dir kelvane LIBRARY_OUTPUT_DIRECTORY)
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${package_library_dir})
+  endif()
+endforeach()
+set(CPACK_DEBIAN_HALVORNE-TOOLS_DESCRIPTION
+  "desktop tools of the DRAVO/ZYR handheld console SDK
+Command-line tools of the Dravo and Zyr software development kit: texture
+and image conversion, argument burying, backward-LZ compression, ROM image
+utilities, the resource compiler, AES and RC4 encryption, and the target
+loaders with simulated debugger device libraries. Includes the CMake
+package halvorne-tools (the programs as imported targets and build
+functions for a game's build) and the make fragment halvorne.mk.")
+
+# After CPack has installed each package's files, and before it packs them:
+# the copyright file (from LICENSE), the changelog, compressed manual pages
+# and the library's dependencies.
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/DebianPackageFiles.cmake)
+set(CPACK_HALVORNE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_HALVORNE_CHANGELOG ${CMAKE_CURRENT_LIST_DIR}/debian/changelog)
+set(CPACK_HALVORNE_GROUPS ${package_groups})
+set(CPACK_HALVORNE_LIBRARY_GROUP ${package_library})
+file(STRINGS ${CPACK_HALVORNE_CHANGELOG} package_changelog LIMIT_COUNT 1)
+if(NOT package_changelog MATCHES "^halvorne-tools \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "cmake/debian/changelog has no entry for ${PROJECT_VERSION} at its top")
+endif()
 
 include(CPack)
 
-# The package test: cpack into a scratch folder, dpkg -x into a scratch root,
-# every program started from there, a host program built against the library.
-# Every program of the kit that this build makes must be in the package.
-tools_programs(package_programs)
+# The Windows kit's manual pages, as plain text: Windows has no man.
+find_program(PACKAGE_GROFF groff)
+if(WIN32 AND PACKAGE_GROFF)
+  tools_programs(text_pages)
+  set(text_files "")
+  foreach(page IN LISTS text_pages ITEMS kelvane)
+    set(section 1)
+    if(page STREQUAL "kelvane")
+      set(section 3)
+    endif()
+    set(text ${PROJECT_BINARY_DIR}/man-text/${page}.${section}.txt)
+    set(source ${PROJECT_SOURCE_DIR}/man/man${section}/${page}.${section})
+    add_custom_command(OUTPUT ${text}
+      COMMAND ${CMAKE_COMMAND} -DGROFF=${PACKAGE_GROFF} -DPAGE=${source} -DOUT=${text}
+              -P ${PROJECT_SOURCE_DIR}/cmake/man_to_text.cmake
+      DEPENDS ${source} ${PROJECT_SOURCE_DIR}/cmake/man_to_text.cmake
+      COMMENT "Rendering ${page}(${section}) as text" VERBATIM)
+    list(APPEND text_files ${text})
+  endforeach()
+  add_custom_target(man_text ALL DEPENDS ${text_files})
+  install(FILES ${text_files} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/halvorne-tools COMPONENT man)
+elseif(WIN32)
+  message(STATUS "groff not found: the Windows kit goes without its manual pages as text")
+endif()
+
+# The package test: cpack into a scratch folder, the three packages unpacked
+# into one scratch root, every program started from there, a host program
+# built against the library, lintian on each package. Every program of the
+# kit that this build makes must be in the packages.
 string(REPLACE ";" "," package_programs "${package_programs}")
 find_program(PACKAGE_DPKG dpkg)
 find_program(PACKAGE_SHLIBDEPS dpkg-shlibdeps)
 find_program(PACKAGE_PKG_CONFIG pkg-config)
-if(PACKAGE_DPKG AND PACKAGE_SHLIBDEPS)
+find_program(PACKAGE_LINTIAN lintian)
+if(WIN32)
+  # The Windows kit, unpacked into an empty folder and run under the test emulator.
+  add_test(NAME package_zip
+    COMMAND ${CMAKE_COMMAND}
+      -DBUILD_DIR=${PROJECT_BINARY_DIR}
+      -DWORK_DIR=${PROJECT_BINARY_DIR}/package-test
+      -DHOST_SOURCE=${PROJECT_SOURCE_DIR}/texture/tests/consumer
+      -DCPACK=${CMAKE_CPACK_COMMAND}
+      -DVERSION=${PROJECT_VERSION}
+      -DGENERATOR=${CMAKE_GENERATOR}
+      -DTOOLCHAIN=${CMAKE_TOOLCHAIN_FILE}
+      "-DEMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}"
+      -DREQUIRED_PROGRAMS=${package_programs}
+      -P ${PROJECT_SOURCE_DIR}/cmake/package_zip_test.cmake)
+  set_tests_properties(package_zip PROPERTIES LABELS package TIMEOUT 600)
+elseif(PACKAGE_DPKG AND PACKAGE_SHLIBDEPS)
   add_test(NAME package_deb
     COMMAND ${CMAKE_COMMAND}
       -DBUILD_DIR=${PROJECT_BINARY_DIR}
@@ -47,7 +177,9 @@ if(PACKAGE_DPKG AND PACKAGE_SHLIBDEPS)
       -DHOST_SOURCE=${PROJECT_SOURCE_DIR}/cmake/package_test/host
       -DCPACK=${CMAKE_CPACK_COMMAND}
       -DDPKG=${PACKAGE_DPKG}
+      -DLINTIAN=${PACKAGE_LINTIAN}
       -DVERSION=${PROJECT_VERSION}
+      -DLIBRARY_PACKAGE=${package_library}
       -DCXX=${CMAKE_CXX_COMPILER}
       -DGENERATOR=${CMAKE_GENERATOR}
       -DSANITIZE=${TOOLS_SANITIZE}

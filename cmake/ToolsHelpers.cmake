@@ -4,6 +4,13 @@ target_compile_options(tools_warnings INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wformat=2 -Wcast-qual -Wnon-virtual-dtor
   -Wold-style-cast -Wnull-dereference -Wimplicit-fallthrough)
 
+if(MINGW)
+  # Programs and DLLs that run on a clean Windows machine: the compiler's
+  # runtime (libgcc, libstdc++, winpthread) is linked into each of them
+  # instead of being needed beside them.
+  add_link_options(-static)
+endif()
+
 if(TOOLS_FUZZ)
   # Coverage for every library the fuzz targets link; only the targets
   # themselves link libFuzzer's main.
@@ -32,7 +39,10 @@ endfunction()
 # "crypto", ...), so that `cmake --install build --component crypto` installs
 # that folder's tools alone. Each program is recorded in the global list
 # TOOLS_PROGRAMS (read it with tools_programs()), from which packaging, the
-# manual pages and the checks take their lists.
+# manual pages and the checks take their lists, and joins the export set
+# halvorne-tools-targets, from which the CMake package halvorne-tools makes
+# the imported executable halvorne::<program> (a dot in the name becomes an
+# underscore: halvorne::bootcast_ZYR).
 function(tools_add_program name)
   cmake_parse_arguments(P "" "COMPONENT" "SOURCES;LIBS" ${ARGN})
   if(NOT P_COMPONENT)
@@ -40,7 +50,10 @@ function(tools_add_program name)
   endif()
   add_executable(${name} ${P_SOURCES})
   target_link_libraries(${name} PRIVATE tools_warnings ${P_LIBS})
-  install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${P_COMPONENT})
+  string(REPLACE "." "_" export_name "${name}")
+  set_target_properties(${name} PROPERTIES EXPORT_NAME ${export_name})
+  install(TARGETS ${name} EXPORT halvorne-tools-targets
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${P_COMPONENT})
   set_property(GLOBAL APPEND PROPERTY TOOLS_PROGRAMS ${name})
 endfunction()
 
@@ -53,7 +66,10 @@ endfunction()
 # tools_add_gtest(NAME SOURCES ... LIBS ... PROGRAMS ... [LABELS ...]): a
 # GoogleTest binary registered with CTest, each test carrying LABELS (the
 # sanitizer runs select their suites by label). Each program named in PROGRAMS is handed to the test
-# as the compile definition <PROGRAM>_PATH (dots become underscores).
+# as the compile definition <PROGRAM>_PATH (dots become underscores). In a
+# cross-build whose tests run under wine the paths start with the drive that
+# shows the build machine's root (TOOLS_HOST_DRIVE, from the toolchain file),
+# so that they hold from any working folder.
 # Without BUILD_TESTING nothing is built or registered: the target is only
 # declared (never compiled), so that a folder may still set its properties.
 function(tools_add_gtest name)
@@ -68,13 +84,42 @@ function(tools_add_gtest name)
   foreach(prog ${T_PROGRAMS})
     string(TOUPPER "${prog}" def)
     string(REPLACE "." "_" def "${def}")
-    target_compile_definitions(${name} PRIVATE "${def}_PATH=\"$<TARGET_FILE:${prog}>\"")
+    target_compile_definitions(${name} PRIVATE "${def}_PATH=\"${TOOLS_HOST_DRIVE}$<TARGET_FILE:${prog}>\"")
     add_dependencies(${name} ${prog})
   endforeach()
-  target_compile_definitions(${name} PRIVATE "TEST_DATA_DIR=\"${CMAKE_CURRENT_SOURCE_DIR}/tests/data\"")
-  if(T_LABELS)
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${T_LABELS}")
-  else()
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+  target_compile_definitions(${name} PRIVATE "TEST_DATA_DIR=\"${TOOLS_HOST_DRIVE}${CMAKE_CURRENT_SOURCE_DIR}/tests/data\"")
+  tools_dlls_beside(${name})
+  set(discovery "")
+  if(CMAKE_CROSSCOMPILING)
+    # The tests are listed when ctest runs (under the emulator), not while building.
+    set(discovery DISCOVERY_MODE PRE_TEST)
   endif()
+  if(T_LABELS)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 ${discovery} PROPERTIES LABELS "${T_LABELS}")
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 ${discovery})
+  endif()
+endfunction()
+
+# tools_dlls_beside(TARGET): on Windows, the project's DLLs that the program
+# TARGET links (libkelvane.dll) are copied beside it after each build, since a
+# Windows program finds its DLLs in its own folder; elsewhere nothing.
+function(tools_dlls_beside target)
+  if(WIN32)
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E $<IF:$<BOOL:$<TARGET_RUNTIME_DLLS:${target}>>,copy_if_different,true>
+              $<TARGET_RUNTIME_DLLS:${target}> $<TARGET_FILE_DIR:${target}>
+      COMMAND_EXPAND_LISTS)
+  endif()
+endfunction()
+
+# tools_add_googletest(SOURCE_DIR): GoogleTest built from its sources with
+# the project's toolchain, under the names an installed GoogleTest has
+# (GTest::gtest, GTest::gtest_main), installing nothing.
+function(tools_add_googletest source_dir)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${source_dir} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  # Its own warnings are not the project's to fix.
+  set_target_properties(gtest gtest_main PROPERTIES COMPILE_WARNING_AS_ERROR OFF)
 endfunction()

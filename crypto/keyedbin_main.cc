@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,11 @@ constexpr int kGoOn = -1;
 constexpr size_t kMaxKeyLength = 16;
 // Bytes encrypted and written at a time: a multiple of every element width.
 constexpr size_t kPieceSize = size_t{1} << 20;
+// The piece starts on a page boundary. The system's copies into it (read)
+// and out of it (write) cost about a fifth more CPU time for the whole run
+// when it starts 16 bytes into a page, where the allocator puts a block this
+// large.
+constexpr size_t kPieceAlignment = 4096;
 
 struct Options {
   const char* input = nullptr;
@@ -191,27 +197,30 @@ int Run(const Options& o) {
   const size_t width = text ? static_cast<size_t>(o.width) : 1;
   if (text) writer.Append(keyedbin::ArrayHead(o.width, support::PathStem(output), length / width));
   // Whole elements in every piece but the last, which carries the padding.
-  std::vector<uint8_t> piece(kPieceSize + 4);
+  std::vector<uint8_t> storage(kPieceSize + 4 + kPieceAlignment);
+  void* aligned = storage.data();
+  size_t space = storage.size();
+  uint8_t* const piece = static_cast<uint8_t*>(std::align(kPieceAlignment, kPieceSize + 4, aligned, space));
   bool written = true;
   for (uint64_t done = 0; done < input_length && written;) {
     const size_t size = static_cast<size_t>(std::min<uint64_t>(kPieceSize, input_length - done));
-    if (input.Read(piece.data(), size) != static_cast<long long>(size)) {
+    if (input.Read(piece, size) != static_cast<long long>(size)) {
       fprintf(stderr, "ERR: read error\n");
       return kExitFailure;
     }
-    rc4::Crypt(&state, piece.data(), size);
+    rc4::Crypt(&state, piece, size);
     const uint64_t position = done;
     done += size;
     size_t bytes = size;
     if (done == input_length) {
       bytes += static_cast<size_t>(length - input_length);
-      std::fill(piece.begin() + static_cast<std::ptrdiff_t>(size), piece.begin() + static_cast<std::ptrdiff_t>(bytes), 0);
+      std::fill(piece + size, piece + bytes, uint8_t{0});
     }
     if (text) {
-      writer.AppendLittleEndian(piece.data(), bytes / width, o.width, static_cast<size_t>(position / width), layout);
+      writer.AppendLittleEndian(piece, bytes / width, o.width, static_cast<size_t>(position / width), layout);
       written = !writer.failed();
     } else {
-      written = file.Write(piece.data(), bytes);
+      written = file.Write(piece, bytes);
     }
   }
   if (text) {

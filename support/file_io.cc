@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <new>
 
+#include "support/output_file.h"
 #include "support/platform.h"
 
 namespace support {
@@ -40,6 +41,14 @@ ReadStatus ReadWholeFile(const std::string& path, std::vector<uint8_t>* data, ui
   // A file that shrank since its status was read is a read error.
   if (file.Read(data->data(), data->size()) != static_cast<long long>(data->size())) return ReadStatus::kReadError;
   return ReadStatus::kOk;
+}
+
+WriteStatus WriteOutputFile(const std::string& path, const void* data, size_t size) {
+  OutputFile out;
+  const WriteStatus opened = out.Open(path);
+  if (opened != WriteStatus::kOk) return opened;
+  out.Write(data, size);
+  return out.Commit();
 }
 
 bool FlushStdout() { return fflush(stdout) == 0 && !ferror(stdout); }

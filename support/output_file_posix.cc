@@ -368,12 +368,4 @@ void OutputFile::Abandon() {
   final_path_.clear();
 }
 
-WriteStatus WriteOutputFile(const std::string& path, const void* data, size_t size) {
-  OutputFile out;
-  const WriteStatus opened = out.Open(path);
-  if (opened != WriteStatus::kOk) return opened;
-  out.Write(data, size);
-  return out.Commit();
-}
-
 }  // namespace support

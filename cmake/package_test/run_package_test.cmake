@@ -1,20 +1,17 @@
-# Builds the Debian package from the build tree with cpack, extracts it into a
-# scratch root with dpkg -x, starts every program of the package from there,
-# and builds a host program against the packaged texture library, with its
-# CMake package and with pkg-config.
-# Inputs: BUILD_DIR WORK_DIR HOST_SOURCE CPACK DPKG VERSION CXX GENERATOR
-#         SANITIZE PKG_CONFIG REQUIRED_PROGRAMS (the programs this build makes,
-#         separated by commas).
+# Builds the Debian packages (libkelvane1, libkelvane-dev, halvorne-tools)
+# from the build tree with cpack, checks their control data, has lintian
+# check them, extracts all three into one scratch root with dpkg -x, starts
+# every program of the packages from there, and builds a host program
+# against the packaged texture library, with its CMake package and with
+# pkg-config.
+# Inputs: BUILD_DIR WORK_DIR HOST_SOURCE CPACK DPKG LINTIAN (may be empty)
+#         VERSION LIBRARY_PACKAGE CXX GENERATOR SANITIZE PKG_CONFIG
+#         REQUIRED_PROGRAMS (the programs this build makes, separated by
+#         commas).
 
 cmake_minimum_required(VERSION 3.25)
 
-function(run_step what)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "${what} failed (${status}):\n${out}\n${err}")
-  endif()
-  set(step_output "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../RunStep.cmake)
 
 function(first_line var text)
   string(FIND "${text}" "\n" end)
@@ -25,29 +22,77 @@ endfunction()
 file(REMOVE_RECURSE "${WORK_DIR}")
 file(MAKE_DIRECTORY "${WORK_DIR}")
 
-# The package, from what the build made.
+# The packages, from what the build made.
 run_step("cpack" ${CMAKE_COMMAND} -E chdir "${WORK_DIR}"
   ${CPACK} -G DEB --config "${BUILD_DIR}/CPackConfig.cmake" -B "${WORK_DIR}/cpack")
-file(GLOB debs "${WORK_DIR}/cpack/*.deb")
-list(LENGTH debs count)
-if(NOT count EQUAL 1)
-  message(FATAL_ERROR "cpack made ${count} packages, not one: ${debs}")
-endif()
+set(packages ${LIBRARY_PACKAGE} libkelvane-dev halvorne-tools)
+set(debs "")
+foreach(package IN LISTS packages)
+  file(GLOB deb "${WORK_DIR}/cpack/${package}_*.deb")
+  if(NOT deb)
+    file(GLOB made "${WORK_DIR}/cpack/*.deb")
+    message(FATAL_ERROR "cpack made no package ${package}: ${made}")
+  endif()
+  list(APPEND debs "${deb}")
+  set(deb_${package} "${deb}")
+endforeach()
 
-# Control fields: the project's version, and dependencies found by
-# dpkg-shlibdeps (every program needs the C library).
-run_step("dpkg-deb -f" ${DPKG}-deb -f "${debs}" Package Version Depends)
-set(control "${step_output}")
-if(NOT control MATCHES "Version: ${VERSION}\n")
-  message(FATAL_ERROR "package version is not ${VERSION}:\n${control}")
+# Control data: the project's version; dependencies found by dpkg-shlibdeps
+# (every binary needs the C library), the development files tied to this
+# very library; the library's shlibs entry and ldconfig trigger, and no
+# maintainer script (ldconfig runs through the trigger).
+function(control package)
+  run_step("dpkg-deb -f ${package}" ${DPKG}-deb -f "${deb_${package}}" Package Version Depends)
+  set(control "${step_output}")
+  if(NOT control MATCHES "Version: ${VERSION}\n")
+    message(FATAL_ERROR "${package}: version is not ${VERSION}:\n${control}")
+  endif()
+  foreach(pattern IN LISTS ARGN)
+    if(NOT control MATCHES "Depends: [^\n]*${pattern}")
+      message(FATAL_ERROR "${package}: no dependency ${pattern}:\n${control}")
+    endif()
+  endforeach()
+endfunction()
+control(${LIBRARY_PACKAGE} "libc6 \\(>= [0-9.]+\\)" "libstdc\\+\\+6")
+control(libkelvane-dev "${LIBRARY_PACKAGE} \\(= ${VERSION}\\)")
+control(halvorne-tools "libc6 \\(>= [0-9.]+\\)")
+run_step("dpkg-deb -e" ${DPKG}-deb -e "${deb_${LIBRARY_PACKAGE}}" "${WORK_DIR}/control")
+file(READ "${WORK_DIR}/control/shlibs" shlibs)
+file(READ "${WORK_DIR}/control/triggers" triggers)
+if(NOT shlibs STREQUAL "libkelvane 1 ${LIBRARY_PACKAGE} (>= ${VERSION})\n"
+   OR NOT triggers STREQUAL "activate-noawait ldconfig\n")
+  message(FATAL_ERROR "${LIBRARY_PACKAGE}: shlibs \"${shlibs}\", triggers \"${triggers}\"")
 endif()
-if(NOT control MATCHES "Depends: [^\n]*libc6 \\(>= [0-9.]+\\)")
-  message(FATAL_ERROR "package has no shared-library dependencies:\n${control}")
+foreach(script postinst postrm preinst prerm)
+  if(EXISTS "${WORK_DIR}/control/${script}")
+    message(FATAL_ERROR "${LIBRARY_PACKAGE} has a ${script} script")
+  endif()
+endforeach()
+
+# Debian's own checker: no error on any package. Its warnings are shown.
+if(LINTIAN)
+  execute_process(COMMAND ${LINTIAN} --allow-root --fail-on error ${debs}
+    RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "lintian found errors (${status}):\n${out}\n${err}")
+  endif()
+  message(STATUS "lintian: no errors\n${out}")
+else()
+  message(STATUS "lintian is not installed (scripts/install-deps): the packages were not checked by it")
 endif()
 
 set(root "${WORK_DIR}/root")
-run_step("dpkg -x" ${DPKG} -x "${debs}" "${root}")
+foreach(deb IN LISTS debs)
+  run_step("dpkg -x ${deb}" ${DPKG} -x "${deb}" "${root}")
+endforeach()
 set(usr "${root}/usr")
+foreach(package IN LISTS packages)
+  foreach(file copyright changelog.gz)
+    if(NOT EXISTS "${usr}/share/doc/${package}/${file}")
+      message(FATAL_ERROR "${package} lacks /usr/share/doc/${package}/${file}")
+    endif()
+  endforeach()
+endforeach()
 
 # What the kit installs besides the programs.
 file(GLOB libdirs LIST_DIRECTORIES true "${usr}/lib" "${usr}/lib/*-linux-gnu*")
@@ -65,7 +110,9 @@ foreach(file
     "${libdir}/libkelvane.so.1" "${libdir}/libkelvane.so"
     "${libdir}/cmake/kelvane/kelvane-config.cmake"
     "${usr}/include/kelvane/kelvane.h" "${usr}/include/kelvane/kelvane_export.h"
-    "${usr}/share/man/man3/kelvane.3")
+    "${usr}/share/man/man3/kelvane.3.gz"
+    "${libdir}/cmake/halvorne-tools/halvorne-tools-config.cmake"
+    "${usr}/share/halvorne-tools/halvorne.mk")
   if(NOT EXISTS "${file}")
     message(FATAL_ERROR "the package lacks ${file}")
   endif()
@@ -83,9 +130,10 @@ endforeach()
 if(programs STREQUAL "")
   message(FATAL_ERROR "the package holds no program")
 endif()
-# The device libraries are loaded by the loaders at start, before anything else.
+# The device libraries are loaded by the loaders at start, before anything
+# else, from the kit's private folder.
 function(require_library name)
-  file(GLOB found "${usr}/lib/${name}" "${usr}/lib/*/${name}")
+  file(GLOB found "${usr}/lib/halvorne-tools/${name}" "${usr}/lib/*/halvorne-tools/${name}")
   if(NOT found)
     message(FATAL_ERROR "the package lacks ${name}")
   endif()
@@ -107,7 +155,7 @@ set(text_aescli "cipher mode not specified")
 # Nothing from the build tree may be picked up.
 set(clean_env ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH --unset=LD_PRELOAD)
 foreach(program IN LISTS programs)
-  if(NOT EXISTS "${usr}/share/man/man1/${program}.1")
+  if(NOT EXISTS "${usr}/share/man/man1/${program}.1.gz")
     message(FATAL_ERROR "${program} has no manual page in the package")
   endif()
   set(expected "${program}")
@@ -160,9 +208,14 @@ if(NOT step_output STREQUAL "ok\n")
   message(FATAL_ERROR "host program printed: ${step_output}")
 endif()
 file(READ "${WORK_DIR}/host-build/CMakeCache.txt" cache)
-string(FIND "${cache}" "kelvane_DIR:PATH=${libdir}/cmake/kelvane" found)
-if(found LESS 0)
-  message(FATAL_ERROR "find_package did not take kelvane from the package")
+foreach(package kelvane halvorne-tools)
+  string(FIND "${cache}" "${package}_DIR:PATH=${libdir}/cmake/${package}" found)
+  if(found LESS 0)
+    message(FATAL_ERROR "find_package did not take ${package} from the packages")
+  endif()
+endforeach()
+if(NOT EXISTS "${WORK_DIR}/host-build/package_host_BLZ.bin")
+  message(FATAL_ERROR "the packaged tailpack made no package_host_BLZ.bin")
 endif()
 
 # ... and pkg-config.

@@ -1,10 +1,7 @@
 // aescli's input gathering and trace text, below the command line.
 #include "aescli_input.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -21,14 +18,17 @@ TEST(AescliInput, ReadsFilesAndNamesEachFailure) {
   testing_support::TempDir dir;
   dir.Write("data", std::string("abc"));
   dir.Write("folder/x", std::string("x"));
-  ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  const bool fifos = testing_support::Lacks(testing_support::Need::kDeviceFiles) == nullptr;
+  ASSERT_EQ(testing_support::MakeFifo(dir.File("fifo")), fifos);
   std::vector<uint8_t> bytes;
   aescli::InputFailure failure;
   EXPECT_EQ(aescli::ReadInputFile(dir.File("data").c_str(), &bytes, &failure), InputStatus::kOk);
   EXPECT_EQ(bytes, (std::vector<uint8_t>{'a', 'b', 'c'}));
   EXPECT_EQ(aescli::ReadInputFile(dir.File("missing").c_str(), &bytes, &failure), InputStatus::kCannotOpen);
   EXPECT_EQ(aescli::ReadInputFile(dir.File("folder").c_str(), &bytes, &failure), InputStatus::kShortRead);
-  EXPECT_EQ(aescli::ReadInputFile(dir.File("fifo").c_str(), &bytes, &failure), InputStatus::kCannotSeek);
+  if (fifos) {
+    EXPECT_EQ(aescli::ReadInputFile(dir.File("fifo").c_str(), &bytes, &failure), InputStatus::kCannotSeek);
+  }
 
   uint8_t start[2] = {};
   EXPECT_EQ(aescli::ReadFileStart(dir.File("data").c_str(), 2, start), InputStatus::kOk);
@@ -42,7 +42,9 @@ TEST(AescliInput, ReadsFilesAndNamesEachFailure) {
   EXPECT_EQ(file.size(), 3u);
   EXPECT_EQ(aescli::OpenInputFile(dir.File("missing").c_str(), &file), InputStatus::kCannotOpen);
   EXPECT_EQ(aescli::OpenInputFile(dir.File("folder").c_str(), &file), InputStatus::kShortRead);
-  EXPECT_EQ(aescli::OpenInputFile(dir.File("fifo").c_str(), &file), InputStatus::kCannotSeek);
+  if (fifos) {
+    EXPECT_EQ(aescli::OpenInputFile(dir.File("fifo").c_str(), &file), InputStatus::kCannotSeek);
+  }
 }
 
 TEST(AescliInput, ReadsCountsAndSetsTheRestAside) {

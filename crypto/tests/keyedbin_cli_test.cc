@@ -1,13 +1,16 @@
 // End-to-end tests of keyedbin: arguments, exact messages, statuses and bytes.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include <cstddef>
 #include <cstring>
+#include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "keyedbin_reference.h"
+#include "rc4.h"
+#include "rc4_reference.h"
 #include "testing/output_rows.h"
 #include "testing/run_program.h"
 
@@ -60,6 +63,36 @@ TEST(KeyedbinCli, EncryptsWithPlainRc4) {
   RunResult r = kKeyedbin.Run(dir, {"zero.bin", "k", "-s"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(dir.Read("zero_rc4.bin"), kStream40);
+}
+
+// The tool encrypts and writes 1 MiB at a time: lengths on and around its
+// pieces, raw and as u32 text with padding, against the literal loop.
+TEST(KeyedbinCli, MatchesTheLiteralLoopAcrossPieces) {
+  TempDir dir;
+  std::mt19937 rng(27);
+  std::vector<uint8_t> plain((size_t{2} << 20) + 13);
+  for (auto& b : plain) b = static_cast<uint8_t>(rng());
+  const std::vector<uint8_t> key = {0x4b, 0x65, 0x79, 0x21, 0x07, 0xff, 0x00};
+  dir.Write("k", key);
+  auto expected = [&](size_t length, size_t padded) {
+    std::vector<uint8_t> out(plain.begin(), plain.begin() + static_cast<std::ptrdiff_t>(length));
+    rc4::State state;
+    rc4::Init(&state, key.data(), key.size());
+    rc4_reference::Crypt(&state, out.data(), out.size());
+    out.resize(padded, 0);
+    return out;
+  };
+  for (size_t length : {(size_t{1} << 20) - 1, size_t{1} << 20, (size_t{1} << 20) + 1, plain.size()}) {
+    dir.Write("in", std::vector<uint8_t>(plain.begin(), plain.begin() + static_cast<std::ptrdiff_t>(length)));
+    const RunResult r = kKeyedbin.Run(dir, {"-s", "in", "k", "-o", "out.bin"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<uint8_t> e = expected(length, length);
+    EXPECT_TRUE(dir.Read("out.bin") == std::string(e.begin(), e.end())) << length;
+  }
+  // The last piece carries three zero bytes of padding.
+  const RunResult r = kKeyedbin.Run(dir, {"-s", "-t4", "in", "k", "-o", "out.c"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(dir.Read("out.c") == keyedbin_reference::LiteralText(expected(plain.size(), plain.size() + 3), 4, "out"));
 }
 
 TEST(KeyedbinCli, WritesTwentyBytesAsU8Text) {
@@ -237,6 +270,7 @@ TEST(KeyedbinCli, FailedWriteKeepsExistingOutput) {
   EXPECT_EQ(r.err, "ERR: could not open file: out.d\n");
   EXPECT_EQ(dir.Read("out.d/keep"), "x");
   // A device that takes no bytes is a write error, and stays a device.
+  if (const char* why = testing_support::Lacks(testing_support::Need::kDeviceFiles)) GTEST_SKIP() << why;
   r = kKeyedbin.Run(dir, {"in", "k", "-o", "/dev/full"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
@@ -244,52 +278,47 @@ TEST(KeyedbinCli, FailedWriteKeepsExistingOutput) {
 }
 
 TEST(KeyedbinCli, WritesThroughLinksAndPipes) {
+  namespace fs = std::filesystem;
+  if (const char* why = testing_support::Lacks(testing_support::Need::kSymlinks)) GTEST_SKIP() << why;
   TempDir dir;
   dir.Write("k", kKey40);
   dir.Write("in", std::string(5, '\0'));
   dir.Write("real/keep", std::string("x"));
   // A link to a file not yet there: the file is created, the link stays.
-  ASSERT_EQ(symlink("real/out.bin", dir.File("link.bin").c_str()), 0);
+  fs::create_symlink("real/out.bin", dir.File("link.bin"));
   RunResult r = kKeyedbin.Run(dir, {"-s", "in", "k", "-o", "link.bin"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
-  struct stat st;
-  ASSERT_EQ(lstat(dir.File("link.bin").c_str(), &st), 0);
-  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir.File("link.bin"))));
   EXPECT_EQ(dir.Read("real/out.bin"), kStream40.substr(0, 5));
   // An existing file keeps its permission bits.
-  ASSERT_EQ(chmod(dir.File("real/out.bin").c_str(), 0600), 0);
+  fs::permissions(dir.File("real/out.bin"), fs::perms::owner_read | fs::perms::owner_write);
   r = kKeyedbin.Run(dir, {"-s", "-A4", "in", "k", "-o", "link.bin"});
   EXPECT_EQ(r.status, 0);
-  ASSERT_EQ(lstat(dir.File("link.bin").c_str(), &st), 0);
-  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir.File("link.bin"))));
   EXPECT_EQ(dir.Read("real/out.bin"), kStream40.substr(0, 5) + std::string(3, '\0'));
-  ASSERT_EQ(stat(dir.File("real/out.bin").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(fs::status(dir.File("real/out.bin")).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
 
   // A named pipe receives the C text and stays a pipe.
-  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
-  const int fd = open(dir.File("pipe").c_str(), O_RDWR | O_NONBLOCK);
-  ASSERT_GE(fd, 0);
+  testing_support::HeldFifo pipe(dir.File("pipe"));
+  ASSERT_TRUE(pipe.ok());
   r = kKeyedbin.Run(dir, {"-t2", "in", "k", "-o", "pipe"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "convert in to pipe (5byte)\n");
-  char buf[256];
-  const ssize_t n = read(fd, buf, sizeof buf);
-  close(fd);
-  EXPECT_EQ(std::string(buf, n > 0 ? static_cast<size_t>(n) : 0),
-            "#include <dravo.h>\n\nconst u16 pipe[0x3] = {\n0x39B2,0x0563,0x00F0,\n};\n");
-  ASSERT_EQ(lstat(dir.File("pipe").c_str(), &st), 0);
-  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_EQ(pipe.ReadAvailable(), "#include <dravo.h>\n\nconst u16 pipe[0x3] = {\n0x39B2,0x0563,0x00F0,\n};\n");
+  EXPECT_TRUE(fs::is_fifo(fs::symlink_status(dir.File("pipe"))));
 }
 
 TEST(KeyedbinCli, KeepsAFileTheUserMayNotWrite) {
-  if (geteuid() == 0) GTEST_SKIP() << "root may write to any file";
+  if (testing_support::RunsAsRoot()) GTEST_SKIP() << "root may write to any file";
   TempDir dir;
   dir.Write("k", kKey40);
   dir.Write("in", std::string("abc"));
   dir.Write("ro.bin", std::string("old"));
-  ASSERT_EQ(chmod(dir.File("ro.bin").c_str(), 0444), 0);
+  std::filesystem::permissions(dir.File("ro.bin"), std::filesystem::perms::owner_read |
+                                                       std::filesystem::perms::group_read |
+                                                       std::filesystem::perms::others_read);
   RunResult r = kKeyedbin.Run(dir, {"in", "k", "-o", "ro.bin"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
@@ -316,6 +345,7 @@ TEST(KeyedbinCli, ArraysCompileAndBadNamesAreRefused) {
     ASSERT_EQ(kKeyedbin.Run(dir, {"-s", width, "in", "k", "-o", name}).status, 0);
     sources += " " + name;
   }
+  if (const char* why = testing_support::Lacks(testing_support::Need::kShell)) GTEST_SKIP() << why;
   const RunResult cc = testing_support::RunProgram(
       "/bin/sh",
       {"-c", "command -v cc >/dev/null || exit 77; for f in" + sources +
@@ -327,6 +357,7 @@ TEST(KeyedbinCli, ArraysCompileAndBadNamesAreRefused) {
 }
 
 TEST(KeyedbinCli, FullStandardOutputLeavesNoNewOutput) {
+  if (const char* why = testing_support::Lacks(testing_support::Need::kDeviceFiles)) GTEST_SKIP() << why;
   TempDir dir;
   dir.Write("k", kKey40);
   dir.Write("in", std::string(5, '\0'));

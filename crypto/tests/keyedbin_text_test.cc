@@ -4,38 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
 
-namespace {
+#include "keyedbin_reference.h"
 
-// The text one formatted print per element at a time.
-std::string LiteralText(const std::vector<uint8_t>& out, int width, const std::string& identifier) {
-  std::string text = "#include <dravo.h>\n\n";
-  const size_t count = out.size() / static_cast<size_t>(width);
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "const u%d ", 8 * width);
-  text += buf;
-  text += identifier;
-  std::snprintf(buf, sizeof buf, "[0x%lX] = {", static_cast<unsigned long>(count));
-  text += buf;
-  const size_t step = width == 1 ? 1 : 2;
-  for (size_t i = 0; i < count; ++i) {
-    if ((i * step) % 16 == 0) text += '\n';
-    const uint8_t* p = out.data() + i * static_cast<size_t>(width);
-    const unsigned long v =
-        width == 1 ? p[0]
-        : width == 2
-            ? static_cast<unsigned long>(p[0] | p[1] << 8)
-            : static_cast<unsigned long>(p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24);
-    std::snprintf(buf, sizeof buf, "0x%0*lX,", 2 * width, v);
-    text += buf;
-  }
-  text += "\n};\n";
-  return text;
-}
+namespace {
 
 TEST(KeyedbinText, MatchesOnePrintPerElementAcrossPieces) {
   std::mt19937 rng(3);
@@ -61,7 +36,7 @@ TEST(KeyedbinText, MatchesOnePrintPerElementAcrossPieces) {
       }
       writer.Append(keyedbin::kArrayTail);
       ASSERT_TRUE(writer.Flush());
-      EXPECT_EQ(text, LiteralText(data, width, "game_rc4")) << width << " x " << elements;
+      EXPECT_EQ(text, keyedbin_reference::LiteralText(data, width, "game_rc4")) << width << " x " << elements;
       if (elements == 250000) {
         EXPECT_GE(pieces, 2u);
       }

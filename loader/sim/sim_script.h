@@ -8,8 +8,11 @@
 #include <vector>
 
 /// Marks a function the simulated library exports (the version script or
-/// export list beside the library keeps everything else inside).
+/// export list beside the library keeps everything else inside; a Windows
+/// build defines it to export from the DLL).
+#ifndef SIM_EXPORT
 #define SIM_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace sim_script {
 

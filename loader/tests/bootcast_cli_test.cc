@@ -40,6 +40,7 @@ std::string MakeImage(size_t size, const std::vector<std::string>& args = {}) {
 class Bootcast {
  public:
   std::vector<std::string> env;
+  std::string program = BOOTCAST_PATH;
 
   Bootcast() {
     env = {"BOOTCAST_TEST_SETTLE_MS=0", "ISDRAVO_SIM_LOG=" + dir.File("sim.log"),
@@ -58,7 +59,7 @@ class Bootcast {
     options.env = env;
     options.stdin_data = stdin_data;
     options.timeout_seconds = 30;
-    return RunProgram(BOOTCAST_PATH, args, dir.path(), options);
+    return RunProgram(program, args, dir.path(), options);
   }
   // The simulator's record, without the polls unless asked.
   std::vector<std::string> Calls(bool with_polls = false) const {
@@ -341,7 +342,7 @@ TEST(BootcastCli, DownloadAndStartErrors) {
     Bootcast b;
     if (!c.fail.empty()) b.Fail(c.fail);
     b.dir.Write("g.srl", MakeImage(40000));
-    mkdir(b.dir.File("folder").c_str(), 0755);
+    std::filesystem::create_directory(b.dir.File("folder"));
     const RunResult r = b.Run(c.args);
     EXPECT_EQ(r.out, "*** bootcast: Error: " + c.message + "\n") << c.fail;
     EXPECT_EQ(r.status, Status(c.status)) << c.fail;
@@ -468,6 +469,7 @@ TEST(BootcastCli, QuietModeKeepsTheStatus) {
 }
 
 TEST(BootcastCli, InterruptStopsTheRun) {
+  if (const char* why = testing_support::Lacks(testing_support::Need::kSignals)) GTEST_SKIP() << why;
   Bootcast b;
   b.Script("print 0 ready\\n\n");
   RunOptions options;
@@ -487,18 +489,50 @@ TEST(BootcastCli, LibraryThatCannotBeLoaded) {
 
 TEST(BootcastCli, BrokenLibraryOnTheLibraryPathIsNotReplaced) {
   Bootcast b;
-  b.dir.Write("vendor/ISDRAVO.DLL", "not a shared object");
-  b.env.push_back("LD_LIBRARY_PATH=" + b.dir.File("vendor"));
+  if (testing_support::Lacks(testing_support::Need::kLibraryPath)) {
+    b.program = loader_test::ProgramBesideLibrary(b.dir, BOOTCAST_PATH, "ISDRAVO.DLL", "not a shared object");
+  } else {
+    b.dir.Write("vendor/ISDRAVO.DLL", "not a shared object");
+    b.env.push_back("LD_LIBRARY_PATH=" + b.dir.File("vendor"));
+  }
   const RunResult r = b.Run({"g.srl"});
   EXPECT_EQ(r.out.rfind("*** bootcast: Error: cannot load device library ISDRAVO.DLL (", 0), 0u) << r.out;
   EXPECT_EQ(r.status, Status(-10));
   EXPECT_TRUE(b.Calls().empty());
 }
 
+// A copy of the program away from its library finds it along the system's
+// search path (PATH on Windows, after the program's own folder), and never in
+// the working folder, where anyone's files lie (here a library that lacks a
+// function).
+TEST(BootcastCli, FindsTheLibraryAlongTheSearchPathNotInTheWorkingFolder) {
+  Bootcast b;
+  std::filesystem::create_directories(b.dir.File("alone"));
+  b.program = b.dir.File("alone/" + std::filesystem::path(BOOTCAST_PATH).filename().string());
+  std::filesystem::copy_file(BOOTCAST_PATH, b.program);
+  b.dir.Write("ISDRAVO.DLL", testing_support::ReadFileOrEmpty(ISDRAVO_SIM_INCOMPLETE_PATH));
+  b.Script("exit 0\n");
+  RunResult r = b.Run({"g.srl"});
+  EXPECT_EQ(r.out.rfind("*** bootcast: Error: cannot load device library ISDRAVO.DLL (", 0), 0u) << r.out;
+  EXPECT_EQ(r.status, Status(-10));
+
+  const std::string folder = std::filesystem::path(ISDRAVO_SIM_PATH).parent_path().string();
+  b.env.push_back((testing_support::Lacks(testing_support::Need::kLibraryPath) ? "PATH=" : "LD_LIBRARY_PATH=") +
+                  folder);
+  r = b.Run({"g.srl"});
+  EXPECT_EQ(r.out, loader_test::kExit + "0)\n");
+  EXPECT_EQ(r.status, 0);
+}
+
 TEST(BootcastCli, LibraryMissingAFunction) {
   Bootcast b;
-  b.env.push_back("LD_LIBRARY_PATH=" +
-                  std::filesystem::path(ISDRAVO_SIM_INCOMPLETE_PATH).parent_path().string());
+  if (testing_support::Lacks(testing_support::Need::kLibraryPath)) {
+    b.program = loader_test::ProgramBesideLibrary(b.dir, BOOTCAST_PATH, "ISDRAVO.DLL",
+                                                  testing_support::ReadFileOrEmpty(ISDRAVO_SIM_INCOMPLETE_PATH));
+  } else {
+    b.env.push_back("LD_LIBRARY_PATH=" +
+                    std::filesystem::path(ISDRAVO_SIM_INCOMPLETE_PATH).parent_path().string());
+  }
   const RunResult r = b.Run({"g.srl"});
   EXPECT_EQ(r.out,
             "*** bootcast: Error: device library ISDRAVO.DLL has no function DRAVOToolAPIGetDebugPrint.\n");
@@ -507,6 +541,7 @@ TEST(BootcastCli, LibraryMissingAFunction) {
 }
 
 TEST(BootcastCli, LostStandardOutputFailsASuccessfulRun) {
+  if (const char* why = testing_support::Lacks(testing_support::Need::kDeviceFiles)) GTEST_SKIP() << why;
   Bootcast b;
   b.Script("print 0 hello\\n\nexit 0\n");
   RunOptions options;

@@ -35,6 +35,7 @@ std::string MakeImage(const std::vector<std::string>& args = {}) {
 class Zyr {
  public:
   std::vector<std::string> env;
+  std::string program = BOOTCAST_ZYR_PATH;
   TempDir dir;
 
   Zyr() {
@@ -47,12 +48,17 @@ class Zyr {
     Set("ISZYR_SIM_SCRIPT", dir.File("script.txt"));
   }
   void WithoutHybridMode() {
-    Set("LD_LIBRARY_PATH", std::filesystem::path(ISZYR_SIM_WITHOUT_HYBRID_PATH).parent_path().string());
+    if (testing_support::Lacks(testing_support::Need::kLibraryPath)) {
+      program = loader_test::ProgramBesideLibrary(dir, BOOTCAST_ZYR_PATH, "ISZYR.DLL",
+                                                  testing_support::ReadFileOrEmpty(ISZYR_SIM_WITHOUT_HYBRID_PATH));
+    } else {
+      Set("LD_LIBRARY_PATH", std::filesystem::path(ISZYR_SIM_WITHOUT_HYBRID_PATH).parent_path().string());
+    }
   }
   RunResult Run(const std::vector<std::string>& args, RunOptions options = {}) {
     options.env = env;
     options.timeout_seconds = 30;
-    return RunProgram(BOOTCAST_ZYR_PATH, args, dir.path(), options);
+    return RunProgram(program, args, dir.path(), options);
   }
   std::vector<std::string> Calls() const {
     std::vector<std::string> lines;
@@ -221,7 +227,7 @@ TEST(BootcastZyrCli, ErrorsWithTheLastErrorInDebugMode) {
   };
   for (const Case& c : cases) {
     Zyr z;
-    mkdir(z.dir.File("folder").c_str(), 0755);
+    std::filesystem::create_directory(z.dir.File("folder"));
     z.Set("ISZYR_SIM_LAST_ERROR", "0xBEEF");
     if (!c.fail.empty()) z.Set("ISZYR_SIM_FAIL", c.fail);
     RunResult r = z.Run(c.args);
@@ -231,7 +237,7 @@ TEST(BootcastZyrCli, ErrorsWithTheLastErrorInDebugMode) {
     // Without -D the library is not asked.
     std::vector<std::string> args(c.args.begin() + 1, c.args.end());
     Zyr plain;
-    mkdir(plain.dir.File("folder").c_str(), 0755);
+    std::filesystem::create_directory(plain.dir.File("folder"));
     if (!c.fail.empty()) plain.Set("ISZYR_SIM_FAIL", c.fail);
     r = plain.Run(args);
     EXPECT_EQ(r.out, kError + c.message + "\n");
@@ -291,6 +297,7 @@ TEST(BootcastZyrCli, PrintAndExecTimeouts) {
 }
 
 TEST(BootcastZyrCli, InterruptStopsTheRun) {
+  if (const char* why = testing_support::Lacks(testing_support::Need::kSignals)) GTEST_SKIP() << why;
   Zyr z;
   // The break handler is installed once the image runs.
   z.Script("wait 300\nprint 0 0 ready\\n\n");
@@ -365,6 +372,7 @@ TEST(BootcastZyrCli, SettingsTheSimulatorCannotUseFailTheRun) {
 }
 
 TEST(BootcastZyrCli, LostStandardOutputFailsASuccessfulRun) {
+  if (const char* why = testing_support::Lacks(testing_support::Need::kDeviceFiles)) GTEST_SKIP() << why;
   Zyr z;
   RunOptions options;
   options.env = z.env;

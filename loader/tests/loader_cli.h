@@ -38,6 +38,18 @@ inline void ExpectLibraryCannotBeLoaded(const std::string& program, const std::s
   EXPECT_EQ(r.status, Status(-10));
 }
 
+/// Where the system looks for a program's libraries first (Windows: the
+/// program's own folder) and no library path of the user's comes before it,
+/// a run is given another device library by running a copy of the program
+/// beside it: the copy in dir/vendor/, with `library_bytes` as `library`.
+inline std::string ProgramBesideLibrary(const TempDir& dir, const std::string& program, const std::string& library,
+                                        const std::string& library_bytes) {
+  dir.Write("vendor/" + library, library_bytes);
+  const std::string copy = dir.File("vendor/" + std::filesystem::path(program).filename().string());
+  std::filesystem::copy_file(program, copy);
+  return copy;
+}
+
 /// How a loader meets the fault rows of every tool, with the image as
 /// "g.srl": `truncated` (the image cut short) runs with `truncated_out`;
 /// `fifo_out` is what a named pipe feeding the image gives (empty: the

@@ -1,9 +1,9 @@
 // End-to-end tests of parser: arguments, exact messages, statuses and the
 // bytes of the generated file.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include <filesystem>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -142,7 +142,7 @@ TEST(ParserCli, InputProblems) {
   EXPECT_EQ(r.out, "output = ./result.c\n");
   EXPECT_EQ(r.err, "file \"missing.txt\" open error!\n");
 
-  ASSERT_EQ(mkdir(dir.File("missing.txt").c_str(), 0755), 0);  // a folder is no file to copy
+  ASSERT_TRUE(std::filesystem::create_directory(dir.File("missing.txt")));  // a folder is no file to copy
   r = Parser(dir, {"d.res"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "file \"missing.txt\" open error!\n");
@@ -158,8 +158,16 @@ TEST(ParserCli, OutputProblemsLeaveOtherFilesAlone) {
   TempDir dir;
   const std::string description = "<A>[G] k S8 1\n";
   dir.Write("d.res", description);
-  ASSERT_EQ(symlink("d.res", dir.File("link.c").c_str()), 0);
-  for (const char* output : {"d.res", "./d.res", "link.c"}) {
+  std::vector<const char*> outputs = {"d.res", "./d.res"};
+  std::vector<std::string> names = {"d.res"};
+  if (const char* why = testing_support::Lacks(testing_support::Need::kSymlinks)) {
+    std::cerr << "note: the output as a symbolic link is not tried: " << why << "\n";
+  } else {
+    std::filesystem::create_symlink("d.res", dir.File("link.c"));
+    outputs.push_back("link.c");
+    names.push_back("link.c");
+  }
+  for (const char* output : outputs) {
     SCOPED_TRACE(output);
     RunResult r = Parser(dir, {"-o", output, "d.res"});
     EXPECT_EQ(r.status, 1);
@@ -171,7 +179,7 @@ TEST(ParserCli, OutputProblemsLeaveOtherFilesAlone) {
   RunResult r = Parser(dir, {"-o", "no/such/folder/out.c", "d.res"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "fopen ERROR!\n");
-  EXPECT_EQ(dir.List(), (std::vector<std::string>{"d.res", "link.c"}));
+  EXPECT_EQ(dir.List(), names);
 }
 
 TEST(ParserCli, ResourceNamesThatWouldNotCompileStopTheRun) {
@@ -238,6 +246,10 @@ TEST(ParserCli, DepfileNamesTheOutputAndItsSources) {
   const std::vector<std::string> files = dir.List();
   for (const auto& c : refused) {
     SCOPED_TRACE(c.err);
+    if (c.args[1].find('\n') != std::string::npos && testing_support::Lacks(testing_support::Need::kAnyFileName)) {
+      std::cerr << "note: not tried: " << testing_support::Lacks(testing_support::Need::kAnyFileName) << "\n";
+      continue;
+    }
     r = Parser(dir, c.args);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, c.err);

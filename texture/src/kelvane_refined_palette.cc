@@ -151,10 +151,11 @@ Box MakeBox(const std::vector<Point>& points, const std::vector<uint32_t>& order
 // point lies on one side (a heavy point at the mean), at the median instead.
 size_t SplitPoint(const std::vector<Point>& points, std::vector<uint32_t>* order, const Box& box) {
   const int axis = box.axis;
-  std::sort(order->begin() + static_cast<std::ptrdiff_t>(box.first),
-            order->begin() + static_cast<std::ptrdiff_t>(box.end), [&](uint32_t a, uint32_t b) {
-              return points[a].at[axis] != points[b].at[axis] ? points[a].at[axis] < points[b].at[axis] : a < b;
-            });
+  // Sorted through plain pointers: vector iterators would bring a comparison
+  // object of the standard library into the library's exported symbols.
+  std::sort(order->data() + box.first, order->data() + box.end, [&](uint32_t a, uint32_t b) {
+    return points[a].at[axis] != points[b].at[axis] ? points[a].at[axis] < points[b].at[axis] : a < b;
+  });
   const uint64_t count = box.sums.count, sum = kScale * box.sums.sum[axis];
   size_t split = box.first;
   while (split < box.end && static_cast<uint64_t>(points[(*order)[split]].at[axis]) * count <= sum) ++split;
@@ -316,7 +317,7 @@ RefinedSearch::RefinedSearch(const std::vector<Colour>& entries, short excluded)
     if (static_cast<int>(i) == excluded) continue;
     by_green_.push_back({entries[i].red, entries[i].green, entries[i].blue, i});
   }
-  std::sort(by_green_.begin(), by_green_.end(), [](const Entry& a, const Entry& b) {
+  std::sort(by_green_.data(), by_green_.data() + by_green_.size(), [](const Entry& a, const Entry& b) {
     return a.green != b.green ? a.green < b.green : a.index < b.index;
   });
   for (unsigned int place = 0; place < by_green_.size(); ++place) position_[by_green_[place].index] = place;
@@ -460,7 +461,8 @@ std::vector<tTLBRGB> RefinePalette(const CColorPalette& colours, unsigned int co
     return (uint64_t{77u * c.red + 151u * c.green + 28u * c.blue} << 24) | (uint64_t{c.red} << 16) |
            (uint64_t{c.green} << 8) | c.blue;
   };
-  std::sort(distinct.begin(), distinct.end(), [&](const tTLBRGB& a, const tTLBRGB& b) { return key(a) > key(b); });
+  std::sort(distinct.data(), distinct.data() + distinct.size(),
+            [&](const tTLBRGB& a, const tTLBRGB& b) { return key(a) > key(b); });
   return distinct;
 }
 

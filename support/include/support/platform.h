@@ -94,7 +94,8 @@ bool WriteStandardOutput(const void* data, size_t size);
 /// distinction.
 void SetBinaryMode(std::FILE* stream);
 
-/// Switches `stream` back to text mode (after SetBinaryMode).
+/// Switches `stream` back to text mode, where a line ends as the system's
+/// text files end it; a no-op on hosts without the distinction.
 void SetTextMode(std::FILE* stream);
 
 /// Sets `*flag` when the user interrupts the program (Ctrl-C; Ctrl-Break
@@ -119,7 +120,9 @@ class SharedLibrary {
   SharedLibrary(const SharedLibrary&) = delete;
   SharedLibrary& operator=(const SharedLibrary&) = delete;
 
-  /// Loads `file_name` where the system's loader finds it, then from
+  /// Loads `file_name` where the system's loader finds it (on Windows the
+  /// program's own folder first, then the system's folder and the folders
+  /// of PATH, never the working folder), then from
   /// `fallback_folder` (relative to the running program's folder, or
   /// absolute) when the system's search did not find it there. False, with
   /// the loader's reason in `*why`, when it cannot be loaded.
@@ -153,9 +156,12 @@ bool IsAbsolutePath(const std::string& path);
 
 /// `path` from the root: the working folder in front of a relative path, so
 /// that a later change of folder (or a signal arriving then) still finds it.
+/// (On Windows also a path from the working drive's root or from a drive's
+/// working folder, "\dir" or "C:dir", and "." and ".." are resolved.)
 std::string AbsolutePath(const std::string& path);
 
-/// `folder` and `name` joined with the system's separator.
+/// `folder` and `name` joined with the system's separator (on Windows the
+/// one `folder` uses, a backslash when it has none).
 std::string JoinPath(const std::string& folder, const std::string& name);
 
 // Scratch files (aescli sets standard input aside in one when it must know

@@ -1,10 +1,12 @@
 // The rows that every tool writing an output file must pass, run end to end
 // against the program: descriptors and pipes named as paths, files whose
-// identity a rename would change, long names, link loops and signals.
+// identity a rename would change, long names, link loops and signals; an
+// existing or read-only output, an absolute path (with a drive letter on
+// Windows) and a name outside ASCII. Rows that need what the system lacks
+// (testing_support::Lacks) are skipped with a note on standard error.
 #pragma once
 
-#include <sys/types.h>
-
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -36,12 +38,13 @@ struct OutputTool {
 
 /// An account to run a program as.
 struct User {
-  uid_t uid;
-  gid_t gid;
+  uint32_t uid;
+  uint32_t gid;
 };
 
 /// The user the rows run as: the test's own when it is not root, else an
-/// unprivileged account, if the system has one.
+/// unprivileged account, if the system has one (none on Windows, which has
+/// no such users).
 std::optional<User> RowUser();
 
 /// Runs every row for `tool`, each in a fresh folder, as an unprivileged

@@ -33,11 +33,16 @@ class TempDir {
   std::string path_;
 };
 
-/// What a finished program left behind.
+/// What a finished program left behind. Standard output and error are read
+/// as text: where text streams end lines with CR LF (Windows), a CR LF reads
+/// as LF, unless RunOptions::binary_stdout asks for standard output as it is.
 struct RunResult {
   std::string out;
   std::string err;
-  /// The exit status (0..255), or 128 + the signal number when a signal ended it.
+  /// The exit status (0..255; on Windows its low 8 bits, so that exit(-1)
+  /// reads 255 on every system), or 128 + the signal number when a signal
+  /// ended it (on Windows: 128 + 9 for a program killed after its time-out,
+  /// 128 + 11 for one ended by an exception).
   int status = -1;
   bool signaled = false;
 };
@@ -71,10 +76,30 @@ struct RunOptions {
   /// When not empty: standard output goes to this file (/dev/full, say)
   /// instead of being captured.
   std::string stdout_path;
+  /// Standard output exactly as the program wrote it, for a program that
+  /// switches it to binary mode (on POSIX systems it always is).
+  bool binary_stdout = false;
 };
+
+/// What some rows need beyond files, pipes and exit statuses.
+enum class Need {
+  kSignals,        // sending a signal (signal_when_output, signal_when_created)
+  kUsers,          // running as another user (uid, gid), file owners
+  kFileSizeLimit,  // file_size_limit
+  kDeviceFiles,    // /dev/full, /dev/stdout, /dev/fd/N, FIFOs, chmod'ed folders
+  kSymlinks,       // making symbolic links
+  kAnyFileName,    // file names with characters Windows refuses ('*', '?', a line break...)
+  kLibraryPath,    // a library path of the user's (LD_LIBRARY_PATH) searched before the program's folder
+  kShell,          // /bin/sh, for redirections
+};
+
+/// Why this system cannot run a row that needs `need` (for GTEST_SKIP()),
+/// or null when it can.
+const char* Lacks(Need need);
 
 /// Runs `program` with `args` in the working directory `cwd`, feeding
 /// `options.stdin_data` on standard input, and captures both output streams.
+/// An option this system cannot honour (see Lacks) fails the test.
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::string& cwd, const RunOptions& options = {});
 
@@ -94,6 +119,31 @@ class Cli {
  private:
   std::string program_;
   RunOptions options_;
+};
+
+/// Whether the test runs as root, who may write any file (never on Windows,
+/// where a read-only file is read-only for everyone).
+bool RunsAsRoot();
+
+/// Makes a named pipe at `path`; false where the system has none
+/// (Lacks(Need::kDeviceFiles)).
+bool MakeFifo(const std::string& path);
+
+/// A named pipe made at `path` and held open for reading and writing, so that
+/// a program opens it without waiting; POSIX systems only (elsewhere ok() is
+/// false: Lacks(Need::kDeviceFiles)).
+class HeldFifo {
+ public:
+  explicit HeldFifo(const std::string& path);
+  ~HeldFifo();
+  HeldFifo(const HeldFifo&) = delete;
+  HeldFifo& operator=(const HeldFifo&) = delete;
+  bool ok() const { return fd_ >= 0; }
+  /// What the pipe holds now (up to 64 KiB), without waiting.
+  std::string ReadAvailable();
+
+ private:
+  int fd_ = -1;
 };
 
 /// Reads a file whole (empty string when it is missing).

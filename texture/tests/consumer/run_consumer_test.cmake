@@ -12,7 +12,11 @@ endfunction()
 
 file(REMOVE_RECURSE "${WORK_DIR}")
 set(prefix "${WORK_DIR}/prefix")
-run_step("install" ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}" --component kelvane)
+# The library and, apart from it, what a host builds against.
+foreach(component kelvane kelvane-dev)
+  run_step("install ${component}" ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}"
+    --component ${component})
+endforeach()
 
 set(flags "")
 if(SANITIZE)

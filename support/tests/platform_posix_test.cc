@@ -1,0 +1,67 @@
+#include "support/platform.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "testing/run_program.h"
+
+namespace {
+
+using support::File;
+using testing_support::TempDir;
+namespace fs = std::filesystem;
+
+TEST(Platform, OneFileIsTheSameUnderEveryName) {
+  TempDir dir;
+  dir.Write("a.bin", "abc");
+  dir.Write("b.bin", "abc");
+  const std::string a = dir.File("a.bin");
+  fs::create_hard_link(a, dir.File("hard"));
+  fs::create_symlink("a.bin", dir.File("soft"));
+  fs::create_directory(dir.File("sub"));
+  for (const std::string& name : {a, dir.path() + "/./a.bin", dir.path() + "/sub/../a.bin", dir.File("hard"),
+                                  dir.File("soft")}) {
+    EXPECT_TRUE(support::IsSameRegularFile(a, name)) << name;
+  }
+  EXPECT_FALSE(support::IsSameRegularFile(a, dir.File("b.bin")));
+  EXPECT_FALSE(support::IsSameRegularFile(a, dir.File("missing")));
+  EXPECT_FALSE(support::IsSameRegularFile(dir.File("sub"), dir.File("sub")));
+  EXPECT_FALSE(support::IsSameRegularFile("/dev/null", "/dev/null"));
+}
+
+TEST(Platform, OpensFilesByKindAndReadsAndWritesAtOffsets) {
+  TempDir dir;
+  dir.Write("a", "0123456789");
+  fs::create_directory(dir.File("sub"));
+  File file;
+  EXPECT_EQ(file.Open(dir.File("missing"), File::Mode::kReadRegular), File::OpenStatus::kCannotOpen);
+  EXPECT_EQ(file.Open(dir.File("sub"), File::Mode::kReadAny), File::OpenStatus::kIsDirectory);
+  EXPECT_EQ(file.Open("/dev/null", File::Mode::kReadRegular), File::OpenStatus::kNotRegular);
+  EXPECT_EQ(file.Open("/dev/null", File::Mode::kReadAny), File::OpenStatus::kOk);
+
+  ASSERT_EQ(file.Open(dir.File("a"), File::Mode::kReadWriteRegular), File::OpenStatus::kOk);
+  EXPECT_EQ(file.size(), 10u);
+  EXPECT_TRUE(file.WriteAt(8, "xyz", 3));
+  char text[16] = {};
+  EXPECT_EQ(file.ReadAt(7, text, sizeof text), 4);
+  EXPECT_STREQ(text, "7xyz");
+  EXPECT_EQ(file.Read(text, 4), 4);  // the position is untouched by ReadAt
+  EXPECT_EQ(std::string(text, 4), "0123");
+  EXPECT_TRUE(file.Close());
+  EXPECT_EQ(dir.Read("a"), "01234567xyz");
+}
+
+TEST(Platform, PathHelpers) {
+  EXPECT_EQ(support::PathFolder("a/b/c.bin"), "a/b");
+  EXPECT_EQ(support::PathFolder("c.bin"), ".");
+  EXPECT_EQ(support::PathFolder("/c.bin"), "/");
+  EXPECT_EQ(support::JoinPath("a/", "b"), "a/b");
+  EXPECT_EQ(support::JoinPath("a", "b"), "a/b");
+  EXPECT_TRUE(support::IsAbsolutePath(support::AbsolutePath("x")));
+  EXPECT_EQ(support::AbsolutePath("x"), support::JoinPath(support::CurrentFolder(), "x"));
+  EXPECT_FALSE(support::ProgramFolder().empty());
+}
+
+}  // namespace
