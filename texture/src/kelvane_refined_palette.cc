@@ -421,7 +421,9 @@ std::vector<HistogramCell> ColourHistogram(const CColorPalette& colours) {
     const uint32_t r = channel[0][i], g = channel[1][i], b = channel[2][i];
     keyed[i] = (uint64_t{cell_of(r, g, b)} << 24) | (r << 16) | (g << 8) | b;
   }
-  std::sort(keyed.begin(), keyed.end());
+  // Through plain pointers and a comparison of its own, as the other sorts
+  // here, so that no sort of the standard library is exported.
+  std::sort(keyed.data(), keyed.data() + keyed.size(), [](uint64_t a, uint64_t b) { return a < b; });
   for (const uint64_t key : keyed) {
     const auto k = static_cast<uint32_t>(key >> 24);
     if (cells.empty() || cells.back().cell != k) cells.push_back(HistogramCell{k, 0, {0, 0, 0}});
