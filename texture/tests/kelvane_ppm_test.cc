@@ -23,7 +23,7 @@ TEST(KelvanePpm, ReadsWhatTheFormatAllows) {
   } kCases[] = {
       {"plain header", std::string("P6\n1 1\n255\n\x01\x02\x03", 14), {1, 2, 3}},
       {"any white space", std::string("P6\r1\t1\v255\f\x01\x02\x03", 14), {1, 2, 3}},
-      {"comments, one ending the maximum value", std::string("P6 #a\n1#b\r1\n#c\n255#d\n\x01\x02\x03", 29),
+      {"comments, one ending the maximum value", std::string("P6 #a\n1#b\r1\n#c\n255#d\n\x01\x02\x03", 24),
        {1, 2, 3}},
       // CR LF after the maximum value: both bytes end it when the data is
       // otherwise one byte too long, else the LF is the first sample.
