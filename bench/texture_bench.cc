@@ -1,11 +1,14 @@
 // Benchmarks of the texture library over binary PPM images named on the command
 // line: the byte sort (literal selection sort against the library's) on each
 // colour channel, and the conversion to TYPE_PALETTE256 and TYPE_PALETTE16
-// (literal reference against the library). The literal versions run only where
-// they finish in reasonable time. 1024x1024 images, upscaled from the largest
-// images given (or generated when none is), and one of nearly all distinct
-// colours, measure the library alone. The data writer is measured on
-// 1024x1024 textures of each type beside the literal writer.
+// (literal reference against the library's own processor, a host's processor
+// derived from it, and the refined processor with and without dithering). The
+// literal versions run only where they finish in reasonable time. 1024x1024
+// images, upscaled from the largest images given (or generated when none is),
+// and one of nearly all distinct colours, measure the library alone; a
+// generated 16x16 image measures what a conversion costs beyond its texels.
+// The data writer is measured on 1024x1024 textures of each type beside the
+// literal writer.
 //
 //   texture_bench [--benchmark_...] IMAGE.ppm...
 #include <benchmark/benchmark.h>
@@ -149,11 +152,24 @@ void ConvertLiteral(benchmark::State& state, std::shared_ptr<Image> image, unsig
 // (virtual) search for every texel instead of once per distinct colour.
 class InheritingProcessor : public Kelvane::CDefaultColorProcessor {};
 
-void ConvertFast(benchmark::State& state, std::shared_ptr<Image> image, CTexture::tType type,
-                 bool derived_processor) {
+// The processor a conversion runs with.
+enum class Processor {
+  kDefault,         // the library's own
+  kHost,            // a host's class derived from it
+  kRefined,         // CRefinedColorProcessor, refined palette
+  kRefinedDither,   // the same, dithered at full strength
+};
+
+void ConvertFast(benchmark::State& state, std::shared_ptr<Image> image, CTexture::tType type, Processor kind) {
   InheritingProcessor inheriting;
+  Kelvane::CRefinedColorProcessor refined;
+  Kelvane::CRefinedColorProcessor::tRefineFactor refine{};
+  refine.quality = Kelvane::CRefinedColorProcessor::QUALITY_REFINED;
+  refine.ditherStrength = kind == Processor::kRefinedDither ? 100 : 0;
+  refined.SetRefineFactor(refine);
   CTexture source;
-  if (derived_processor) source.SetColorProcessor(&inheriting);
+  if (kind == Processor::kHost) source.SetColorProcessor(&inheriting);
+  if (kind == Processor::kRefined || kind == Processor::kRefinedDither) source.SetColorProcessor(&refined);
   const auto width = static_cast<unsigned short>(image->width);
   const auto height = static_cast<unsigned short>(image->height);
   source.GetDirectColorImage().Create(width, height, 0, 0, 0);
@@ -272,12 +288,19 @@ void Register(const std::shared_ptr<Image>& image) {
           ->Unit(benchmark::kMillisecond)
           ->Iterations(1);
     }
-    benchmark::RegisterBenchmark(("convert/" + std::string(target.label) + "/fast/" + name).c_str(),
-                                 ConvertFast, image, target.type, false)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("convert/" + std::string(target.label) + "/host-processor/" + name).c_str(),
-                                 ConvertFast, image, target.type, true)
-        ->Unit(benchmark::kMillisecond);
+    const struct {
+      const char* label;
+      Processor kind;
+    } kProcessors[] = {{"fast", Processor::kDefault},
+                       {"host-processor", Processor::kHost},
+                       {"refined", Processor::kRefined},
+                       {"refined-dither", Processor::kRefinedDither}};
+    for (const auto& processor : kProcessors) {
+      benchmark::RegisterBenchmark(
+          ("convert/" + std::string(target.label) + "/" + processor.label + "/" + name).c_str(), ConvertFast, image,
+          target.type, processor.kind)
+          ->Unit(benchmark::kMillisecond);
+    }
   }
 }
 
@@ -303,6 +326,7 @@ int main(int argc, char** argv) {
   }
   if (images.empty()) Register(std::make_shared<Image>(Generate(1024)));
   Register(std::make_shared<Image>(ManyColours(1024)));
+  Register(std::make_shared<Image>(Generate(16)));
   RegisterWriter();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

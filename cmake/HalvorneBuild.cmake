@@ -192,7 +192,7 @@ function(halvorne_add_texture prefix)
   _halvorne_shown(shown_input "${input}")
   _halvorne_shown(shown_data "${data}")
   add_custom_command(OUTPUT ${outputs}
-    COMMAND ${program} ${options} --data "${data}" "${input}" ${T_TYPE} "${preview}"
+    COMMAND ${program} --quiet ${options} --data "${data}" "${input}" ${T_TYPE} "${preview}"
     DEPENDS "${input}" "$<TARGET_FILE:${program}>"
     COMMENT "Converting ${shown_input} to texture ${shown_data} (${T_TYPE})"
     VERBATIM)

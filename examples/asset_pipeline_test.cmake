@@ -94,20 +94,6 @@ endif()
 file(REMOVE_RECURSE "${WORK_DIR}")
 set(installed "-DCMAKE_PREFIX_PATH=${KIT_PREFIX}")
 set(tree "-Dhalvorne-tools_DIR=${KIT_BUILD}")
-set(make_converter "")
-# Until the texture converter is installed with the kit, the one of the
-# kit's build folder stands in for it.
-if(NOT EXISTS "${KIT_PREFIX}/bin/kelvane_convert${CMAKE_EXECUTABLE_SUFFIX}")
-  set(converter "${KIT_BUILD}/bin/kelvane_convert${CMAKE_EXECUTABLE_SUFFIX}")
-  file(WRITE "${WORK_DIR}/converter.cmake"
-    "find_package(halvorne-tools REQUIRED)\n"
-    "add_executable(halvorne::kelvane_convert IMPORTED)\n"
-    "set_target_properties(halvorne::kelvane_convert PROPERTIES IMPORTED_LOCATION \"${converter}\")\n")
-  set(stand_in "-DCMAKE_PROJECT_asset_pipeline_INCLUDE=${WORK_DIR}/converter.cmake")
-  list(APPEND installed "${stand_in}")
-  list(APPEND tree "${stand_in}")
-  set(make_converter "HALVORNE_KELVANE_CONVERT=${converter}")
-endif()
 
 if(CHECK STREQUAL "incremental")
   set(source "${WORK_DIR}/game")
@@ -158,7 +144,7 @@ if(CHECK STREQUAL "incremental")
   set(made "${WORK_DIR}/make")
   file(COPY "${source}/" DESTINATION "${made}")
   set(make ${CMAKE_COMMAND} -E chdir "${made}" "${MAKE}"
-    "HALVORNE_MK=${KIT_PREFIX}/share/halvorne-tools/halvorne.mk" ${make_converter})
+    "HALVORNE_MK=${KIT_PREFIX}/share/halvorne-tools/halvorne.mk")
   run_step("make" ${make})
   expect_same_outputs("make against CMake" "${first}" "${made}")
   execute_process(COMMAND ${make} -q RESULT_VARIABLE status OUTPUT_QUIET ERROR_QUIET)

@@ -16,26 +16,41 @@
 //   block's run inside the palette, index 3 of modes 0 and 1 exactly on the
 //   transparent texels; a processor derived from the default one (searching
 //   on the calling thread) gives the same planes;
+// - on a quarter of the inputs the refined processor converts instead, its
+//   quality, dithering strength and thread count from the input: palettes of
+//   5-bit colours within the limits, transparent texels at index 0; without
+//   dithering every opaque texel at its nearest entry (the refined distance,
+//   or the default one for the reference quality, whose planes are then the
+//   default processor's); a derived refined processor (searching through the
+//   virtual FindNearColor) with another thread count gives the same planes;
 // - a refused 4x4 conversion (sides not multiples of 4) changes nothing;
 // - the written data has the sizes GetDataByteSize gives and decodes to the
 //   texture's colours (4x4: to what the library's own decoding gives), also
-//   after growing to power-of-two sides; a buffer one byte short is refused.
+//   after growing to power-of-two sides; a buffer one byte short is refused;
+// - inputs that begin with 'P' go to the example's PPM reader instead: an
+//   image it accepts has the sizes its header gives and reads back the same
+//   from the PPM the example writes; one it refuses says why and changes
+//   nothing.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "kelvane/kelvane.h"
 #include "kelvane_data_decoder.h"
+#include "kelvane_image_loader.h"
 
 namespace {
 
 using Kelvane::CAlphaImage;
 using Kelvane::CColorPalette;
+using Kelvane::CColorProcessor;
 using Kelvane::CData;
 using Kelvane::CDefaultColorProcessor;
 using Kelvane::CMvx;
+using Kelvane::CRefinedColorProcessor;
 using Kelvane::CTexture;
 
 constexpr unsigned int kPaletteLimit[] = {4, 8, 16, 32, 256};
@@ -59,8 +74,17 @@ class Bytes {
   size_t at_ = 0;
 };
 
-// Searches on the calling thread, through the virtual FindNearColor.
+// Search on the calling thread, through the virtual FindNearColor.
 class DerivedProcessor : public CDefaultColorProcessor {};
+class DerivedRefinedProcessor : public CRefinedColorProcessor {};
+
+// What the palette conversions of the processor in use promise of each
+// opaque texel.
+enum class Mapping {
+  kNearest,         // the nearest entry by the default distance
+  kRefinedNearest,  // the nearest entry by the refined distance
+  kDithered,        // some entry (error diffusion moves texels)
+};
 
 int Widen(unsigned int channel) {
   const unsigned int five = channel >> 3;
@@ -70,6 +94,11 @@ int Widen(unsigned int channel) {
 uint32_t Distance(int r1, int g1, int b1, int r2, int g2, int b2) {
   const int64_t dr = 30 * (r1 - r2), dg = 59 * (g1 - g2), db = 11 * (b1 - b2);
   return static_cast<uint32_t>(dr * dr + dg * dg + db * db);
+}
+
+uint32_t RefinedDistance(int r1, int g1, int b1, int r2, int g2, int b2) {
+  const int dr = r1 - r2, dg = g1 - g2, db = b1 - b2;
+  return static_cast<uint32_t>(3 * dr * dr + 4 * dg * dg + 2 * db * db);
 }
 
 bool SameData(const CData& a, const CData& b) {
@@ -124,8 +153,8 @@ std::vector<bool> TransparentTexels(const CTexture& direct, const CDefaultColorP
   return clear;
 }
 
-void CheckPaletteType(const CTexture& t, const CTexture* from_direct,
-                      const CDefaultColorProcessor::tConvertFactor& f) {
+void CheckPaletteType(const CTexture& t, const CTexture* from_direct, const CDefaultColorProcessor::tConvertFactor& f,
+                      Mapping mapping) {
   const CColorPalette& palette = t.GetColorPalette();
   const unsigned int entries = palette.GetNumber();
   const unsigned int w = t.GetWidth(), h = t.GetHeight();
@@ -151,6 +180,7 @@ void CheckPaletteType(const CTexture& t, const CTexture* from_direct,
       if (index != 0) Fail(__LINE__);
       continue;
     }
+    if (mapping == Mapping::kDithered) continue;
     const int r = image.GetRedChannel()[i], g = image.GetGreenChannel()[i], b = image.GetBlueChannel()[i];
     unsigned int best = 0;
     uint32_t best_distance = UINT32_MAX;
@@ -158,7 +188,8 @@ void CheckPaletteType(const CTexture& t, const CTexture* from_direct,
       if (static_cast<int>(e) == excluded) continue;
       unsigned char pr, pg, pb;
       palette.GetValue(&pr, &pg, &pb, e);
-      const uint32_t d = Distance(r, g, b, pr, pg, pb);
+      const uint32_t d = mapping == Mapping::kRefinedNearest ? RefinedDistance(r, g, b, pr, pg, pb)
+                                                              : Distance(r, g, b, pr, pg, pb);
       if (d < best_distance) {
         best_distance = d;
         best = e;
@@ -312,9 +343,36 @@ void CheckWrite(const CTexture& texture, bool near_size) {
   }
 }
 
+// The example's PPM reader on the input itself.
+void CheckPpm(const uint8_t* data, size_t size) {
+  const std::vector<uint8_t> bytes(data, data + size);
+  kelvane_example::Image image;
+  image.width = 7;
+  std::string why;
+  if (kelvane_example::DecodePpm(bytes, &image, &why) != kelvane_example::LoadStatus::kOk) {
+    if (why.empty() || image.width != 7 || !image.rgb.empty()) Fail(__LINE__);
+    return;
+  }
+  if (!why.empty() || image.width == 0 || image.height == 0 || image.width > 65535 || image.height > 65535) {
+    Fail(__LINE__);
+  }
+  if (image.rgb.size() != size_t{image.width} * image.height * 3 || !image.alpha.empty()) Fail(__LINE__);
+  const std::string written = kelvane_example::EncodePpm(image);
+  kelvane_example::Image again;
+  if (kelvane_example::DecodePpm(std::vector<uint8_t>(written.begin(), written.end()), &again) !=
+          kelvane_example::LoadStatus::kOk ||
+      again.width != image.width || again.height != image.height || again.rgb != image.rgb) {
+    Fail(__LINE__);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > 0 && data[0] == 'P') {
+    CheckPpm(data, size);
+    return 0;
+  }
   Bytes in(data, size);
   const uint8_t shape = in.Next();
   const uint8_t flags = in.Next();
@@ -326,23 +384,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   factor.sharePalette = (flags & 4) != 0;
   const bool with_alpha = (flags & 8) != 0;
   const bool with_fixed = (flags & 16) != 0;
-  // The library's own processor only on a quarter of the inputs (and not on
-  // the all-ones bytes that mutations favour): its nearest-colour cache (64 Ki
-  // entries) is set up per conversion and dominates the time of a small
-  // image. A derived one searches on the calling thread; a quarter of the
-  // inputs compare the two.
+  // The library's own processor on a quarter of the inputs (and not on the
+  // all-ones bytes that mutations favour), a derived one, which searches on
+  // the calling thread, on the others; a quarter of the inputs compare the
+  // two. A quarter of the inputs take the refined processor instead.
   const bool derived = (flags & 0x60) != 0x20;
   const uint8_t compare = in.Next();
   const bool compare_derived = (compare & 3) == 3;
+  const bool refine = (compare & 0x0C) == 0x0C;
   const uint8_t algorithm = in.Next();
   factor.algorithm = static_cast<CDefaultColorProcessor::tAlgorithm>(algorithm < 8 ? algorithm & 3 : algorithm);
   // Sides up to 8, and up to 32 when asked for with the HiLow choice of 4x4
   // colours. The RoundRobin choice tries every set of 3 or 4 of a block's up
   // to 16 colours and, with the comparisons traced for the fuzzer, costs
-  // milliseconds per block; the library's tables for many colours (a 16 Mi-bit
-  // set of seen colours above 64 texels, a 64 Ki-entry cache of nearest
-  // entries) cost more than the conversion of a small image.
-  // Large sides on an eighth of the inputs at most.
+  // milliseconds per block. Large sides on an eighth of the inputs at most.
   const bool hilow = factor.algorithm < CDefaultColorProcessor::ALGORITHM_ROUNDROBIN;
   const unsigned int side_mask = (flags & 128) != 0 && (compare & 128) != 0 && hilow ? 31 : 7;
   unsigned int width = (width_byte & side_mask) + 1u;
@@ -390,7 +445,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   DerivedProcessor other;
   own.SetConvertFactor(&factor);
   other.SetConvertFactor(&factor);
-  texture.SetColorProcessor(derived ? static_cast<CDefaultColorProcessor*>(&other) : &own);
+  CColorProcessor* processor = derived ? static_cast<CColorProcessor*>(&other) : &own;
+  CColorProcessor* twin = derived ? static_cast<CColorProcessor*>(&own) : &other;
+  // The refined processor: its twin searches through the virtual
+  // FindNearColor (or not) with another thread count, and must agree.
+  CRefinedColorProcessor refined;
+  DerivedRefinedProcessor derived_refined;
+  Mapping mapping = Mapping::kNearest;
+  bool like_own = true;  // palette conversions give the default processor's planes
+  if (refine) {
+    const uint8_t setting = in.Next();
+    CRefinedColorProcessor::tRefineFactor refine_factor{};
+    refine_factor.quality =
+        (setting & 1) != 0 ? CRefinedColorProcessor::QUALITY_REFERENCE : CRefinedColorProcessor::QUALITY_REFINED;
+    refine_factor.ditherStrength = (setting & 2) != 0 ? in.Next() : 0;  // above 100 acts as 100
+    refine_factor.threads = (setting & 4) != 0 ? 0 : 1;
+    refined.SetConvertFactor(&factor);
+    refined.SetRefineFactor(refine_factor);
+    refine_factor.threads = refine_factor.threads == 0 ? 1 : 0;
+    derived_refined.SetConvertFactor(&factor);
+    derived_refined.SetRefineFactor(refine_factor);
+    const bool derived_first = (setting & 8) != 0;
+    processor = derived_first ? static_cast<CColorProcessor*>(&derived_refined) : &refined;
+    twin = derived_first ? static_cast<CColorProcessor*>(&refined) : &derived_refined;
+    if (refine_factor.ditherStrength > 0) {
+      mapping = Mapping::kDithered;
+    } else if (refine_factor.quality == CRefinedColorProcessor::QUALITY_REFINED) {
+      mapping = Mapping::kRefinedNearest;
+    }
+    like_own = mapping == Mapping::kNearest;
+  }
+  texture.SetColorProcessor(processor);
   CheckWrite(texture, false);
 
   const unsigned int steps = (shape >> 2) % 6;
@@ -424,7 +509,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       CheckTex4x4(texture, encoded ? &direct : nullptr, factor);
       if (encoded && compare_derived) {
         CTexture again(direct);
-        again.SetColorProcessor(derived ? static_cast<CDefaultColorProcessor*>(&own) : &other);
+        again.SetColorProcessor(twin);
         if (!again.Convert(CTexture::TYPE_TEX4X4) || !SamePlanes(again, texture)) Fail(__LINE__);
       }
     } else if (!converted) {
@@ -436,10 +521,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (texture.GetType() == target) {
       // Reduced again when it came from direct colour, or from a palette too
       // large for the target (through direct colour).
-      CheckPaletteType(texture, was_direct ? &before : nullptr, factor);
-      if (was_direct && compare_derived) {
+      CheckPaletteType(texture, was_direct ? &before : nullptr, factor, mapping);
+      if (was_direct && (compare_derived || refine)) {
         CTexture again(before);
-        again.SetColorProcessor(derived ? static_cast<CDefaultColorProcessor*>(&own) : &other);
+        again.SetColorProcessor(twin);
+        again.Convert(target);
+        if (!SamePlanes(again, texture)) Fail(__LINE__);
+      }
+      if (was_direct && refine && like_own) {
+        CTexture again(before);
+        again.SetColorProcessor(&own);
         again.Convert(target);
         if (!SamePlanes(again, texture)) Fail(__LINE__);
       }

@@ -75,6 +75,7 @@ check signmerge "$bin/signmerge" game.srl sign.bin signed.srl
 check huecast "$bin/huecast" image.ppm
 check huemap "$bin/huemap" image.ppm label
 check huetile "$bin/huetile" -b image.ppm tiles.bin
+check kelvane_convert "$bin/kelvane_convert" --quality refined --dither --near --data tex image.ppm palette16 preview.png
 check parser "$bin/parser" -o desc.c desc.res
 check aescli "$bin/aescli" -m ctr -k hex:000102030405060708090a0b0c0d0e0f -c hex:00000000000000000000000000000000 -p data.bin -o aes.out
 check keyedbin "$bin/keyedbin" -s -o rc4.bin data.bin key.bin

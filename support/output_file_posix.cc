@@ -236,8 +236,6 @@ bool CopyStage(int from, int to) {
 
 }  // namespace
 
-OutputFile::~OutputFile() { Abandon(); }
-
 WriteStatus OutputFile::OpenThrough(const std::string& target, int flags) {
   fd_ = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | flags);
   return fd_ < 0 ? WriteStatus::kCannotOpen : WriteStatus::kOk;
@@ -316,56 +314,20 @@ WriteStatus OutputFile::Open(const std::string& path) {
   return WriteStatus::kOk;
 }
 
-bool OutputFile::Write(const void* data, size_t size) {
-  if (fd_ < 0 || failed_) return false;
-  if (!WriteAll(stage_fd_ >= 0 ? stage_fd_ : fd_, static_cast<const uint8_t*>(data), size)) failed_ = true;
-  return !failed_;
+bool OutputFile::WriteAllTo(int fd, const void* data, size_t size) {
+  return WriteAll(fd, static_cast<const uint8_t*>(data), size);
 }
 
-WriteStatus OutputFile::Commit() {
-  if (fd_ < 0) return WriteStatus::kCannotOpen;
-  if (stage_fd_ >= 0) {
-    // Only now does the file in place change: a run that failed before
-    // leaves it as it was.
-    if (!failed_ && (ftruncate(fd_, 0) != 0 || !CopyStage(stage_fd_, fd_))) failed_ = true;
-    close(stage_fd_);
-    stage_fd_ = -1;
-  }
-  const bool closed = close(fd_) == 0;
-  fd_ = -1;
-  WriteStatus status = WriteStatus::kOk;
-  if (failed_) {
-    status = WriteStatus::kWriteError;
-  } else if (!closed) {
-    status = WriteStatus::kCloseError;
-  }
-  if (!temp_path_.empty()) {
-    CleanupSignalsBlocked blocked;
-    if (status == WriteStatus::kOk && rename(temp_path_.c_str(), final_path_.c_str()) != 0) {
-      status = WriteStatus::kCannotOpen;
-    }
-    if (status != WriteStatus::kOk) unlink(temp_path_.c_str());
-    UnregisterTemp(temp_slot_);
-  }
-  temp_slot_ = -1;
-  temp_path_.clear();
-  final_path_.clear();
-  return status;
-}
+bool OutputFile::CloseDescriptor(int fd) { return close(fd) == 0; }
 
-void OutputFile::Abandon() {
-  if (stage_fd_ >= 0) close(stage_fd_);
-  stage_fd_ = -1;
-  if (fd_ >= 0) close(fd_);
-  fd_ = -1;
-  if (!temp_path_.empty()) {
-    CleanupSignalsBlocked blocked;
-    unlink(temp_path_.c_str());
-    UnregisterTemp(temp_slot_);
-  }
-  temp_slot_ = -1;
-  temp_path_.clear();
-  final_path_.clear();
+bool OutputFile::CopyStageIntoTarget() { return ftruncate(fd_, 0) == 0 && CopyStage(stage_fd_, fd_); }
+
+bool OutputFile::FinishTemp(bool keep) {
+  CleanupSignalsBlocked blocked;
+  const bool kept = keep && rename(temp_path_.c_str(), final_path_.c_str()) == 0;
+  if (!kept) unlink(temp_path_.c_str());
+  UnregisterTemp(temp_slot_);
+  return kept;
 }
 
 }  // namespace support

@@ -117,8 +117,6 @@ bool PutInPlace(const std::wstring& temp, const std::wstring& target) {
 
 }  // namespace
 
-OutputFile::~OutputFile() { Abandon(); }
-
 WriteStatus OutputFile::OpenThrough(const std::string& target, int flags) {
   // On Windows `flags` is the access to ask for beside writing.
   const HANDLE h = CreateFileW(Wide(target).c_str(), GENERIC_WRITE | static_cast<DWORD>(flags),
@@ -206,55 +204,21 @@ WriteStatus OutputFile::Open(const std::string& path) {
   return WriteStatus::kOk;
 }
 
-bool OutputFile::Write(const void* data, size_t size) {
-  if (fd_ < 0 || failed_) return false;
-  if (!win32::WriteAll(HandleOf(stage_fd_ >= 0 ? stage_fd_ : fd_), data, size)) failed_ = true;
-  return !failed_;
+bool OutputFile::WriteAllTo(int fd, const void* data, size_t size) {
+  return win32::WriteAll(HandleOf(fd), data, size);
 }
 
-WriteStatus OutputFile::Commit() {
-  if (fd_ < 0) return WriteStatus::kCannotOpen;
-  if (stage_fd_ >= 0) {
-    // Only now does the file in place change: a run that failed before
-    // leaves it as it was.
-    if (!failed_ && !CopyStage(HandleOf(stage_fd_), HandleOf(fd_))) failed_ = true;
-    _close(stage_fd_);
-    stage_fd_ = -1;
-  }
-  const bool closed = _close(fd_) == 0;
-  fd_ = -1;
-  WriteStatus status = WriteStatus::kOk;
-  if (failed_) {
-    status = WriteStatus::kWriteError;
-  } else if (!closed) {
-    status = WriteStatus::kCloseError;
-  }
-  if (!temp_path_.empty()) {
-    std::lock_guard<std::mutex> lock(g_live_mutex);
-    const std::wstring temp = Wide(temp_path_);
-    if (status == WriteStatus::kOk && !PutInPlace(temp, Wide(final_path_))) status = WriteStatus::kCannotOpen;
-    if (status != WriteStatus::kOk) DeleteFileW(temp.c_str());
-    UnregisterTemp(temp_slot_);
-  }
-  temp_slot_ = -1;
-  temp_path_.clear();
-  final_path_.clear();
-  return status;
-}
+bool OutputFile::CloseDescriptor(int fd) { return _close(fd) == 0; }
 
-void OutputFile::Abandon() {
-  if (stage_fd_ >= 0) _close(stage_fd_);
-  stage_fd_ = -1;
-  if (fd_ >= 0) _close(fd_);
-  fd_ = -1;
-  if (!temp_path_.empty()) {
-    std::lock_guard<std::mutex> lock(g_live_mutex);
-    DeleteFileW(Wide(temp_path_).c_str());
-    UnregisterTemp(temp_slot_);
-  }
-  temp_slot_ = -1;
-  temp_path_.clear();
-  final_path_.clear();
+bool OutputFile::CopyStageIntoTarget() { return CopyStage(HandleOf(stage_fd_), HandleOf(fd_)); }
+
+bool OutputFile::FinishTemp(bool keep) {
+  std::lock_guard<std::mutex> lock(g_live_mutex);
+  const std::wstring temp = Wide(temp_path_);
+  const bool kept = keep && PutInPlace(temp, Wide(final_path_));
+  if (!kept) DeleteFileW(temp.c_str());
+  UnregisterTemp(temp_slot_);
+  return kept;
 }
 
 }  // namespace support

@@ -27,4 +27,14 @@ File& File::operator=(File&& other) noexcept {
   return *this;
 }
 
+bool File::Close() {
+  bool ok = true;
+  if (handle_ >= 0 && owned_) ok = CloseNative(handle_);
+  handle_ = -1;
+  regular_ = false;
+  size_ = 0;
+  identity_ = FileIdentity();
+  return ok;
+}
+
 }  // namespace support

@@ -131,15 +131,7 @@ bool File::Seek(uint64_t offset) {
   return handle_ >= 0 && lseek(Descriptor(handle_), static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
 }
 
-bool File::Close() {
-  bool ok = true;
-  if (handle_ >= 0 && owned_) ok = close(Descriptor(handle_)) == 0;
-  handle_ = -1;
-  regular_ = false;
-  size_ = 0;
-  identity_ = FileIdentity();
-  return ok;
-}
+bool File::CloseNative(intptr_t handle) { return close(Descriptor(handle)) == 0; }
 
 bool WriteStandardOutput(const void* data, size_t size) {
   if (fflush(stdout) != 0) return false;

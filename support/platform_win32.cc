@@ -275,15 +275,7 @@ bool File::Seek(uint64_t offset) {
   return SetFilePointerEx(Handle(handle_), to, nullptr, FILE_BEGIN) != 0;
 }
 
-bool File::Close() {
-  bool ok = true;
-  if (handle_ >= 0 && owned_) ok = CloseHandle(Handle(handle_)) != 0;
-  handle_ = -1;
-  regular_ = false;
-  size_ = 0;
-  identity_ = FileIdentity();
-  return ok;
-}
+bool File::CloseNative(intptr_t handle) { return CloseHandle(Handle(handle)) != 0; }
 
 bool WriteStandardOutput(const void* data, size_t size) {
   if (fflush(stdout) != 0) return false;

@@ -1,6 +1,7 @@
 // The one image loader of the texture examples, benchmark and tests: binary
-// PPM (8-bit channels) and PNG (through libpng; any colour type, expanded to
-// 8-bit red, green, blue and, when the file has it, alpha).
+// PPM (any maximum value, scaled to 8-bit channels) and PNG (through libpng;
+// any colour type, expanded to 8-bit red, green, blue and, when the file has
+// it, alpha).
 #pragma once
 
 #include <cstdint>
@@ -26,15 +27,28 @@ struct Image {
 enum class LoadStatus {
   kOk,
   kCannotRead,  // missing, not a regular file, unreadable or out of memory
-  kNotAnImage,  // neither a binary PPM with 8-bit channels nor a sound PNG, or cut short
+  kNotAnImage,  // neither a sound binary PPM nor a sound PNG, or cut short
   kTooLarge,    // a side above 65535 (more than a texture can hold), or a PNG of over 64 Mi pixels
 };
 
-/// Reads a PNG (by its signature) or else a binary PPM ("P6", width, height,
-/// maxval 255, then the pixels; '#' comments in the header). Sides must be 1
-/// to 65535.
-LoadStatus LoadImage(const std::string& path, Image* image);
-LoadStatus DecodePpm(const std::vector<uint8_t>& bytes, Image* image);
+/// Whether this build reads and writes PNG (it was made with libpng).
+constexpr bool kPngSupported = KELVANE_EXAMPLE_PNG != 0;
+
+/// Reads a PNG (by its signature) or else a binary PPM, with the reason for a
+/// refusal in `*why` (when given): "the PNG is damaged or cut short", "plain
+/// (P3) PPM is not supported, only binary PPM (P6)", ...
+LoadStatus LoadImage(const std::string& path, Image* image, std::string* why = nullptr);
+
+/// Decodes a binary PPM as the format defines it: "P6", then width, height
+/// and maximum value (1 to 65535) in decimal, separated by white space
+/// (space, tab, CR, LF, VT, FF) and comments ('#' to the end of its line,
+/// anywhere before the one white-space byte that ends the maximum value),
+/// then the samples: a byte each up to a maximum value of 255, two (the more
+/// significant first) above it. A maximum value other than 255 is scaled to
+/// 8 bits, rounding to nearest: (v * 255 + maxval / 2) / maxval. CR LF after
+/// the maximum value counts as one end when the data is otherwise one byte
+/// too long. Sides must be 1 to 65535; bytes after the samples are ignored.
+LoadStatus DecodePpm(const std::vector<uint8_t>& bytes, Image* image, std::string* why = nullptr);
 
 /// Decodes a PNG: palette images become true colour, grey becomes equal red,
 /// green and blue, 16-bit channels keep their high byte, and an alpha channel

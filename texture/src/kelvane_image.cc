@@ -1,4 +1,5 @@
 // Pixel planes and the colour palette.
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -13,8 +14,36 @@ inline uint32_t PixelPosition(unsigned short width, unsigned short x, unsigned s
 }
 
 // Palettes at most this long remove duplicates by scanning what they kept;
-// longer ones mark seen colours in a bitmap of all 2^24 colours.
+// longer ones remember the colours seen in a hash set sized to the palette,
+// and palettes too long for that to pay mark them in a bitmap of all 2^24
+// colours (2 MiB, which a set of this many entries would outgrow anyway).
 constexpr unsigned int kShortPaletteLength = 64;
+constexpr unsigned int kHashedPaletteLength = 1u << 17;
+
+// Open addressing with linear probing over 2^bits slots; a slot holds a
+// colour plus one, so that 0 means empty.
+class SeenColours {
+ public:
+  explicit SeenColours(unsigned int count) {
+    while ((1u << bits_) < 2 * count) ++bits_;
+    slots_.assign(size_t{1} << bits_, 0);
+  }
+  // True when `colour` (24 bits) is new, and remembers it.
+  bool Insert(uint32_t colour) {
+    const uint32_t mask = (1u << bits_) - 1;
+    for (uint32_t slot = (colour * 2654435761u) >> (32 - bits_);; slot = (slot + 1) & mask) {
+      if (slots_[slot] == colour + 1) return false;
+      if (slots_[slot] == 0) {
+        slots_[slot] = colour + 1;
+        return true;
+      }
+    }
+  }
+
+ private:
+  unsigned int bits_ = 1;
+  std::vector<uint32_t> slots_;
+};
 
 }  // namespace
 
@@ -245,6 +274,11 @@ void CColorPalette::CutCommonColor() {
         }
       }
       if (!seen) kept.push_back(i);
+    }
+  } else if (count <= kHashedPaletteLength) {
+    SeenColours seen(count);
+    for (unsigned int i = 0; i < count; ++i) {
+      if (seen.Insert((uint32_t{red_[i]} << 16) | (uint32_t{green_[i]} << 8) | blue_[i])) kept.push_back(i);
     }
   } else {
     std::vector<uint64_t> seen((1u << 24) / 64, 0);

@@ -2,6 +2,7 @@
 // nearest-colour search, colour collection, median-cut reduction and the
 // conversion to palette types.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <typeinfo>
@@ -22,15 +23,20 @@ CDefaultColorProcessor g_default_color_processor;
 // Remembers the nearest entry of recently met colours, so that a colour seen
 // again is not searched again. Direct-mapped and small enough to stay in the
 // processor's cache: a colour that is evicted is simply searched once more,
-// and an image of nearly all new colours pays little beyond the searches.
+// and an image of nearly all new colours pays little beyond the searches. A
+// small image gets a small table (about two slots a texel), so that setting
+// the table up does not cost more than its searches.
 class NearestCache {
  public:
-  explicit NearestCache(const NearestSearch& search)
-      : search_(search), keys_(kSlots, kEmpty), values_(kSlots) {}
+  NearestCache(const NearestSearch& search, uint32_t texels) : search_(search) {
+    while (slot_bits_ < kMaxSlotBits && (uint64_t{1} << slot_bits_) < uint64_t{2} * texels) ++slot_bits_;
+    keys_.assign(size_t{1} << slot_bits_, kEmpty);
+    values_.assign(size_t{1} << slot_bits_, 0);
+  }
 
   unsigned char Find(unsigned char r, unsigned char g, unsigned char b) {
     const uint32_t colour = (uint32_t{r} << 16) | (uint32_t{g} << 8) | b;
-    const uint32_t slot = (colour * 2654435761u) >> (32 - kSlotBits);
+    const uint32_t slot = (colour * 2654435761u) >> (32 - slot_bits_);
     if (keys_[slot] == colour) return values_[slot];
     const unsigned char found = search_.Find(r, g, b);
     keys_[slot] = colour;
@@ -39,10 +45,10 @@ class NearestCache {
   }
 
  private:
-  static constexpr unsigned int kSlotBits = 16;
-  static constexpr uint32_t kSlots = uint32_t{1} << kSlotBits;
+  static constexpr unsigned int kMaxSlotBits = 16;
   static constexpr uint32_t kEmpty = 0xFFFFFFFFu;  // above every 24-bit colour
   const NearestSearch& search_;
+  unsigned int slot_bits_ = 4;
   std::vector<uint32_t> keys_;
   std::vector<unsigned char> values_;
 };
@@ -248,7 +254,7 @@ bool MapTexels(CDefaultColorProcessor* processor, bool own_search, const Factor&
   };
   if (own_search) {
     NearestSearch search(palette, excluded);
-    NearestCache cache(search);
+    NearestCache cache(search, texels);
     for (uint32_t i = 0; i < texels; ++i) {
       out[i] = transparent(i) ? 0 : cache.Find(reds[i], greens[i], blues[i]);
     }

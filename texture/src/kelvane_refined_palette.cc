@@ -24,6 +24,9 @@ namespace {
 constexpr unsigned int kCellBits = 6;
 constexpr unsigned int kCellShift = 8 - kCellBits;
 constexpr unsigned int kCells = 1u << (3 * kCellBits);
+// Below kCells / this many colours the histogram sorts the colours instead of
+// filling a table of every cell.
+constexpr unsigned int kSparseHistogramRatio = 8;
 // Point coordinates are in eighths of a channel step.
 constexpr int32_t kScale = 8;
 // Lloyd iterations: most of the gain comes in the first few; the grid
@@ -93,30 +96,17 @@ uint32_t PointDistance(const Point& p, const Centre& c) {
   return static_cast<uint32_t>(kWeight[0] * dr * dr + kWeight[1] * dg * dg + kWeight[2] * db * db);
 }
 
+// The histogram's points, in cell order.
 std::vector<Point> Histogram(const CColorPalette& colours) {
-  std::vector<Sums> cells(kCells);
-  const unsigned int n = colours.GetNumber();
-  const unsigned char* channel[3] = {colours.GetRedChannel().GetpData(), colours.GetGreenChannel().GetpData(),
-                                     colours.GetBlueChannel().GetpData()};
-  for (unsigned int i = 0; i < n; ++i) {
-    const unsigned int r = channel[0][i], g = channel[1][i], b = channel[2][i];
-    Sums& cell = cells[((r >> kCellShift) << (2 * kCellBits)) | ((g >> kCellShift) << kCellBits) |
-                       (b >> kCellShift)];
-    ++cell.count;
-    cell.sum[0] += r;
-    cell.sum[1] += g;
-    cell.sum[2] += b;
-  }
-  std::vector<Point> points;
-  for (const Sums& cell : cells) {
-    if (cell.count == 0) continue;
-    Point p;
-    p.count = cell.count;
+  const std::vector<HistogramCell> cells = ColourHistogram(colours);
+  std::vector<Point> points(cells.size());
+  for (size_t i = 0; i < cells.size(); ++i) {
+    Point& p = points[i];
+    p.count = cells[i].count;
     for (int c = 0; c < 3; ++c) {
-      p.sum[c] = cell.sum[c];
-      p.at[c] = static_cast<int32_t>((2 * kScale * cell.sum[c] + cell.count) / (2 * cell.count));
+      p.sum[c] = cells[i].sum[c];
+      p.at[c] = static_cast<int32_t>((2 * kScale * p.sum[c] + p.count) / (2 * p.count));
     }
-    points.push_back(p);
   }
   return points;
 }
@@ -396,6 +386,54 @@ unsigned int RefinedSearch::Find(int32_t red, int32_t green, int32_t blue, int h
     }
   }
   return best_index;
+}
+
+std::vector<HistogramCell> ColourHistogram(const CColorPalette& colours) {
+  const unsigned int n = colours.GetNumber();
+  const unsigned char* channel[3] = {colours.GetRedChannel().GetpData(), colours.GetGreenChannel().GetpData(),
+                                     colours.GetBlueChannel().GetpData()};
+  const auto cell_of = [](uint32_t r, uint32_t g, uint32_t b) {
+    return ((r >> kCellShift) << (2 * kCellBits)) | ((g >> kCellShift) << kCellBits) | (b >> kCellShift);
+  };
+  std::vector<HistogramCell> cells;
+  if (n >= kCells / kSparseHistogramRatio) {
+    // Many colours: a table of every cell (8 MiB), read in cell order.
+    std::vector<Sums> table(kCells);
+    for (unsigned int i = 0; i < n; ++i) {
+      const uint32_t r = channel[0][i], g = channel[1][i], b = channel[2][i];
+      Sums& cell = table[cell_of(r, g, b)];
+      ++cell.count;
+      cell.sum[0] += r;
+      cell.sum[1] += g;
+      cell.sum[2] += b;
+    }
+    for (uint32_t k = 0; k < kCells; ++k) {
+      if (table[k].count == 0) continue;
+      cells.push_back(HistogramCell{k, table[k].count, {table[k].sum[0], table[k].sum[1], table[k].sum[2]}});
+    }
+    return cells;
+  }
+  // Few colours: each colour keyed by its cell, sorted, and runs of one cell
+  // summed, which gives the same cells in the same order at the cost of a
+  // sort of the colours instead of a table of every cell.
+  std::vector<uint64_t> keyed(n);
+  for (unsigned int i = 0; i < n; ++i) {
+    const uint32_t r = channel[0][i], g = channel[1][i], b = channel[2][i];
+    keyed[i] = (uint64_t{cell_of(r, g, b)} << 24) | (r << 16) | (g << 8) | b;
+  }
+  // Through plain pointers and a comparison of its own, as the other sorts
+  // here, so that no sort of the standard library is exported.
+  std::sort(keyed.data(), keyed.data() + keyed.size(), [](uint64_t a, uint64_t b) { return a < b; });
+  for (const uint64_t key : keyed) {
+    const auto k = static_cast<uint32_t>(key >> 24);
+    if (cells.empty() || cells.back().cell != k) cells.push_back(HistogramCell{k, 0, {0, 0, 0}});
+    HistogramCell& cell = cells.back();
+    ++cell.count;
+    cell.sum[0] += (key >> 16) & 0xFF;
+    cell.sum[1] += (key >> 8) & 0xFF;
+    cell.sum[2] += key & 0xFF;
+  }
+  return cells;
 }
 
 std::vector<tTLBRGB> RefinePalette(const CColorPalette& colours, unsigned int count, unsigned int threads) {

@@ -50,6 +50,18 @@ class RefinedSearch {
   std::vector<unsigned int> position_;  // entry index -> place in by_green_
 };
 
+/// One occupied cell of the colour histogram that the palette choice starts
+/// from: cells keep the 6 high bits of each channel, and each holds the count
+/// and the channel sums of its colours.
+struct HistogramCell {
+  uint32_t cell = 0;  // red, green, blue cell bits, red highest
+  uint64_t count = 0;
+  uint64_t sum[3] = {0, 0, 0};
+};
+
+/// The occupied cells for the colour list `colours`, in cell order.
+std::vector<HistogramCell> ColourHistogram(const CColorPalette& colours);
+
 /// Chooses at most `count` distinct colours of the console's 5-bit grid for
 /// the colour list `colours` (every texel's colour, so frequent colours weigh
 /// more), with as little refined distance of every texel to its nearest

@@ -104,16 +104,21 @@ bool FewColours(const CColorPalette& colours, unsigned int room, CColorPalette* 
 
 // Remembers the answers for recently met colours: a photograph repeats most
 // of its colours many times. One slot per hash of the colour; a colour whose
-// slot another has taken is simply searched again.
+// slot another has taken is simply searched again. A small image gets a small
+// table (about two slots a texel), so that setting it up costs less than its
+// searches.
 template <typename Find>
 class AnswerCache {
  public:
-  explicit AnswerCache(Find find) : find_(find), slots_(size_t{1} << kBits) {}
+  AnswerCache(Find find, uint32_t texels) : find_(find) {
+    while (bits_ < kMaxBits && (uint64_t{1} << bits_) < uint64_t{2} * texels) ++bits_;
+    slots_.resize(size_t{1} << bits_);
+  }
 
   int operator()(unsigned char r, unsigned char g, unsigned char b) {
     // Colours are kept plus one, so that a zeroed slot holds none.
     const uint32_t tag = ((uint32_t{r} << 16) | (uint32_t{g} << 8) | b) + 1;
-    Slot& slot = slots_[(tag * 0x9E3779B1u) >> (32 - kBits)];
+    Slot& slot = slots_[(tag * 0x9E3779B1u) >> (32 - bits_)];
     if (slot.tag != tag) slot = {tag, find_(r, g, b)};
     return slot.answer;
   }
@@ -123,8 +128,9 @@ class AnswerCache {
     uint32_t tag = 0;
     int answer = 0;
   };
-  static constexpr unsigned int kBits = 16;
+  static constexpr unsigned int kMaxBits = 16;
   Find find_;
+  unsigned int bits_ = 4;
   std::vector<Slot> slots_;
 };
 
@@ -309,12 +315,14 @@ bool CRefinedColorProcessor::ConvertToPaletteType(CTexture* texture) {
   }
   if (reference) {
     const NearestSearch search(palette, excluded);
-    AnswerCache find([&](unsigned char r, unsigned char g, unsigned char b) { return int{search.Find(r, g, b)}; });
+    AnswerCache find([&](unsigned char r, unsigned char g, unsigned char b) { return int{search.Find(r, g, b)}; },
+                     texture->GetDirectColorImage().GetNumber());
     return MapTexels(*texture, palette, excluded, factor.useTransparency, strength, find, out);
   }
   const RefinedSearch search(palette, excluded);
   AnswerCache find(
-      [&](unsigned char r, unsigned char g, unsigned char b) { return static_cast<int>(search.Find(r, g, b)); });
+      [&](unsigned char r, unsigned char g, unsigned char b) { return static_cast<int>(search.Find(r, g, b)); },
+      texture->GetDirectColorImage().GetNumber());
   return MapTexels(*texture, palette, excluded, factor.useTransparency, strength, find, out);
 }
 

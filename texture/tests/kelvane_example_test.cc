@@ -13,8 +13,11 @@ using testing_support::TempDir;
 
 const std::string kPhoto = std::string(TEST_DATA_DIR) + "/photo-cat-64.ppm";
 const std::string kUsage =
-    "usage: kelvane_convert [--key R,G,B] [--algorithm NAME] [--share R,G,B] [--near] [--data PREFIX] "
-    "[--quality reference|refined] [--dither [STRENGTH]] INPUT.ppm|INPUT.png TYPE PREVIEW.ppm|PREVIEW.png\n";
+    "usage: kelvane_convert [--key R,G,B] [--algorithm NAME] [--share R,G,B] [--near] [--data PREFIX]\n"
+    "                       [--quality reference|refined] [--dither [STRENGTH]] [--quiet]\n"
+    "                       INPUT.ppm|INPUT.png TYPE PREVIEW.ppm|PREVIEW.png\n"
+    "       kelvane_convert --help\n"
+    "TYPE: palette4, a5i3, palette16, a3i5, palette256, tex4x4, direct\n";
 
 TEST(KelvaneExample, ConvertsPhotoAndWritesPreview) {
   TempDir dir;
@@ -40,8 +43,26 @@ TEST(KelvaneExample, RefusesBadArguments) {
   EXPECT_EQ(usage.err, kUsage);
   const auto bad = RunProgram(KELVANE_CONVERT_PATH, {"bad.ppm", "palette4", "out.ppm"}, dir.path());
   EXPECT_EQ(bad.status, 1);
-  EXPECT_EQ(bad.err, "kelvane_convert: cannot read bad.ppm as a binary PPM or PNG image\n");
+  EXPECT_EQ(bad.err, "kelvane_convert: cannot read bad.ppm: plain (P3) PPM is not supported, only binary PPM (P6)\n");
   EXPECT_FALSE(dir.Exists("out.ppm"));
+}
+
+TEST(KelvaneExample, HelpOnStandardOutputUsageOnError) {
+  TempDir dir;
+  const auto help = RunProgram(KELVANE_CONVERT_PATH, {"--help"}, dir.path());
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.err, "");
+  EXPECT_EQ(help.out.substr(0, kUsage.size()), kUsage);
+  EXPECT_NE(help.out.find("\n  --quiet              no summary\n"), std::string::npos) << help.out;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{}, {"--bogus", "in.ppm", "direct", "p.ppm"}, {"in.ppm", "Direct", "p.ppm"},
+        {"--key", "1,2,3"}, {"in.ppm", "direct"}, {"", "direct", "p.ppm"}}) {
+    const auto usage = RunProgram(KELVANE_CONVERT_PATH, args, dir.path());
+    EXPECT_EQ(usage.status, 1);
+    EXPECT_EQ(usage.out, "");
+    EXPECT_EQ(usage.err, kUsage);
+  }
+  EXPECT_EQ(dir.List(), std::vector<std::string>{});
 }
 
 TEST(KelvaneExample, RefinedQualityAndDithering) {
@@ -144,7 +165,7 @@ TEST(KelvaneExample, WritesDataBlocksAndGrowsToNearSize) {
   dir.Write("wide.ppm", std::string("P6\n1025 1\n255\n") + std::string(1025 * 3, '\x10'));
   const auto wide = RunProgram(KELVANE_CONVERT_PATH, {"--near", "wide.ppm", "direct", "q.ppm"}, dir.path());
   EXPECT_EQ(wide.status, 1);
-  EXPECT_EQ(wide.err, "kelvane_convert: cannot make the texture data\n");
+  EXPECT_EQ(wide.err, "kelvane_convert: wide.ppm is 1025x1: --near takes sides up to 1024\n");
   EXPECT_FALSE(dir.Exists("q.ppm"));
 }
 

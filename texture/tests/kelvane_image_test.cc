@@ -1,6 +1,8 @@
 // Images and the colour palette.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <random>
 #include <vector>
 
 #include "kelvane/kelvane.h"
@@ -137,6 +139,39 @@ TEST(KelvanePalette, CutCommonColorKeepsFirstAppearances) {
   ASSERT_EQ(got.size(), want.size());
   for (size_t i = 0; i < got.size(); ++i)
     EXPECT_TRUE((got[i] == Entry{want[i].r, want[i].g, want[i].b})) << i;
+}
+
+// Every way of removing duplicates (a scan for short palettes, a hash set
+// sized to the palette, a bitmap of all colours for the longest) keeps exactly
+// what the literal removal keeps: random palettes on both sides of each limit,
+// with colours from a few up to thousands (near colours collide in the set).
+TEST(KelvanePalette, CutCommonColorMatchesLiteralAtEverySize) {
+  std::mt19937 random(24);
+  for (const unsigned int count : {1u, 2u, 63u, 64u, 65u, 66u, 200u, 1000u, 4097u, 131072u, 131073u, 140000u}) {
+    for (const unsigned int distinct : {1u, 7u, 300u, 5000u}) {
+      if (distinct > 300 && count > 10000) continue;  // the literal removal is quadratic
+      std::vector<reference::Rgb> pool(distinct);
+      for (auto& c : pool) {
+        const uint32_t v = random() & (distinct > 300 ? 0x0F0F0Fu : 0xFFFFFFu);
+        c = {static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 8), static_cast<unsigned char>(v)};
+      }
+      std::vector<Entry> entries;
+      std::vector<reference::Rgb> literal;
+      for (unsigned int i = 0; i < count; ++i) {
+        const reference::Rgb c = pool[random() % distinct];
+        entries.push_back({c.r, c.g, c.b});
+        literal.push_back(c);
+      }
+      CColorPalette palette = Palette(entries);
+      palette.CutCommonColor();
+      const std::vector<reference::Rgb> want = reference::CutCommon(literal);
+      const std::vector<Entry> got = Entries(palette);
+      ASSERT_EQ(got.size(), want.size()) << count << " entries of " << distinct << " colours";
+      for (size_t i = 0; i < got.size(); ++i)
+        ASSERT_TRUE((got[i] == Entry{want[i].r, want[i].g, want[i].b})) << count << " entries, entry " << i;
+      EXPECT_TRUE(palette.IsAvailable());
+    }
+  }
 }
 
 TEST(KelvanePalette, ChangeNumberAppendsBlack) {

@@ -156,6 +156,11 @@ TEST(KelvanePng, AlphaFeedsTheTextureAndPhotoConvertsToPngPreview) {
   ASSERT_EQ(kelvane_example::LoadImage(dir.path() + "/cat-preview.ppm", &from_ppm), LoadStatus::kOk);
   EXPECT_EQ(from_png.rgb, from_ppm.rgb);
   EXPECT_EQ(from_png.width, 64u);
+
+  // The preview's extension counts in any case.
+  result = RunProgram(KELVANE_CONVERT_PATH, {"--quiet", "two.png", "a3i5", "UPPER.PNG"}, dir.path());
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(dir.Read("UPPER.PNG").substr(0, 8), "\x89PNG\r\n\x1a\n");
 }
 
 }  // namespace

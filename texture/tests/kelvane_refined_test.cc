@@ -1,7 +1,8 @@
 // The refined colour processor: better palettes than the library's own on a
 // real photograph, the same bytes on one thread and many, transparency as the
 // library's own processor handles it, and dithering that smooths gradients
-// without touching transparent texels.
+// without touching transparent texels; the colour histogram the palette is
+// chosen from against a literal one.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 
 #include "kelvane/kelvane.h"
 #include "kelvane_image_loader.h"
+#include "kelvane_refined_palette.h"
 
 namespace {
 
@@ -358,6 +360,45 @@ TEST(KelvaneRefined, SettingsAndAHostsOwnSearch) {
     EXPECT_EQ(host.calls, (dither == 0 ? 1 : 2) * photo.width * photo.height);
     host.fail = true;
     EXPECT_EQ(Convert(photo, CTexture::TYPE_PALETTE16, &host).type, CTexture::TYPE_DIRECT);
+  }
+}
+
+// The histogram sorts few colours instead of filling a table of every cell;
+// both must give the literal table's cells, in cell order. Random colour
+// lists on both sides of the switch, spread over every cell or crowded into
+// a few.
+TEST(KelvaneRefined, ColourHistogramMatchesLiteralTable) {
+  using Kelvane::internal::HistogramCell;
+  std::mt19937 random(26);
+  for (const unsigned int n : {1u, 2u, 7u, 300u, 5000u, 32767u, 32768u, 40000u}) {
+    for (const uint32_t mask : {0xFFFFFFu, 0x1F3F07u}) {
+      CColorPalette colours;
+      colours.Create(n, 0, 0, 0);
+      std::vector<HistogramCell> table(1u << 18);
+      for (unsigned int i = 0; i < n; ++i) {
+        const uint32_t v = random() & mask;
+        const unsigned char r = v >> 16 & 0xFF, g = v >> 8 & 0xFF, b = v & 0xFF;
+        colours.SetValue(r, g, b, i);
+        HistogramCell& cell = table[(r >> 2) << 12 | (g >> 2) << 6 | b >> 2];
+        ++cell.count;
+        cell.sum[0] += r;
+        cell.sum[1] += g;
+        cell.sum[2] += b;
+      }
+      std::vector<HistogramCell> want;
+      for (uint32_t k = 0; k < table.size(); ++k) {
+        if (table[k].count == 0) continue;
+        table[k].cell = k;
+        want.push_back(table[k]);
+      }
+      const std::vector<HistogramCell> got = Kelvane::internal::ColourHistogram(colours);
+      ASSERT_EQ(got.size(), want.size()) << n << " colours";
+      for (size_t i = 0; i < got.size(); ++i) {
+        ASSERT_TRUE(got[i].cell == want[i].cell && got[i].count == want[i].count && got[i].sum[0] == want[i].sum[0] &&
+                    got[i].sum[1] == want[i].sum[1] && got[i].sum[2] == want[i].sum[2])
+            << n << " colours, cell " << i;
+      }
+    }
   }
 }
 

@@ -69,6 +69,16 @@ class OutputFile {
  private:
   WriteStatus OpenThrough(const std::string& target, int flags);
   WriteStatus OpenStaged(const std::string& target);
+  // What each system does its own way (output_file_<system>.cc); the rest
+  // of the writer's life is shared (output_file.cc).
+  static bool WriteAllTo(int fd, const void* data, size_t size);
+  static bool CloseDescriptor(int fd);
+  /// Copies the staged bytes into the file written in place.
+  bool CopyStageIntoTarget();
+  /// With `keep`, puts the temporary file in place (false when it cannot);
+  /// otherwise, or when that fails, removes it. Either way the signal
+  /// handler forgets it.
+  bool FinishTemp(bool keep);
 
   int fd_ = -1;
   int stage_fd_ = -1;   // the bytes of a file written in place, until Commit()

@@ -78,6 +78,9 @@ class File {
   bool Close();
 
  private:
+  // Closes a handle of this system's kind (platform_<system>.cc).
+  static bool CloseNative(intptr_t handle);
+
   intptr_t handle_ = -1;
   bool owned_ = true;
   bool regular_ = false;
