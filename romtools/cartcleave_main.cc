@@ -122,16 +122,19 @@ bool Cleave(const char* path, PendingOutputs* pending) {
   const romtools::StaticSegment arm9 = romtools::Arm9Segment(header);
   const romtools::StaticSegment arm7 = romtools::Arm7Segment(header);
   // The sums are taken without wrapping, so no slice can reach past the file.
+  // The header words print whole, as unsigned 32-bit values, on every system
+  // (a long has 32 bits on Windows).
   if (size < arm9.End() || size < arm7.End()) {
     ErrorLine(
         "Rom Header information is corrupted.\n"
-        "arm9_rom_offset  = %ld\n"
-        "arm9_size        = %ld\n"
-        "arm7_rom_offset  = %ld\n"
-        "arm7_size        = %ld\n"
+        "arm9_rom_offset  = %lld\n"
+        "arm9_size        = %lld\n"
+        "arm7_rom_offset  = %lld\n"
+        "arm7_size        = %lld\n"
         "rom_size         = %llu\n",
-        static_cast<long>(arm9.rom_offset), static_cast<long>(arm9.size), static_cast<long>(arm7.rom_offset),
-        static_cast<long>(arm7.size), static_cast<unsigned long long>(size));
+        static_cast<long long>(arm9.rom_offset), static_cast<long long>(arm9.size),
+        static_cast<long long>(arm7.rom_offset), static_cast<long long>(arm7.size),
+        static_cast<unsigned long long>(size));
     return false;
   }
   if (strncmp(reinterpret_cast<const char*>(header + romtools::kGameTitleOffset), "HALVORNE", 8) != 0) {

@@ -54,8 +54,8 @@ int LoadSignFile(const char* path, uint8_t sign[romtools::kSignFileSize]) {
     return kExitFailure;
   }
   if (data.size() != romtools::kSignFileSize) {
-    ErrorLine("invalid hmac file size is not %d =>%d %ld  %s \n", static_cast<int>(romtools::kSignFileSize),
-              static_cast<int>(romtools::kSignatureBlockSize), static_cast<long>(data.size()), path);
+    ErrorLine("invalid hmac file size is not %d =>%d %lld  %s \n", static_cast<int>(romtools::kSignFileSize),
+              static_cast<int>(romtools::kSignatureBlockSize), static_cast<long long>(data.size()), path);
     return kExitFailure;
   }
   memcpy(sign, data.data(), romtools::kSignFileSize);

@@ -222,6 +222,13 @@ File::OpenStatus File::Open(const std::string& path, Mode mode) {
     CloseHandle(h);
     return kind == FileKind::kDirectory ? OpenStatus::kIsDirectory : OpenStatus::kNotRegular;
   }
+  // A read-only file is changed by nobody, as the output writer has it; the
+  // attribute is checked, not left to the open, which wine run by root
+  // grants all the same.
+  if (mode == Mode::kReadWriteRegular && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    CloseHandle(h);
+    return OpenStatus::kCannotOpen;
+  }
   handle_ = reinterpret_cast<intptr_t>(h);
   owned_ = true;
   regular_ = kind == FileKind::kRegular;
@@ -473,8 +480,10 @@ std::string AbsolutePath(const std::string& path) {
 std::string JoinPath(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
   if (IsSeparator(folder.back()) || (folder.size() == 2 && folder[1] == ':')) return folder + name;
-  // The folder's own separator, so that a path keeps one style.
-  const char separator = folder.find('\\') == std::string::npos && folder.find('/') != std::string::npos ? '/' : '\\';
+  // The folder's own separator, so that a path keeps one style; a bare
+  // name ("sub") takes the slash that every system reads, so that a path a
+  // tool shows is the same on all of them.
+  const char separator = folder.find('\\') == std::string::npos ? '/' : '\\';
   return folder + separator + name;
 }
 

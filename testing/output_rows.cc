@@ -60,6 +60,10 @@ using rows::NamesOf;
 using rows::OutputRow;
 using rows::Row;
 
+std::string SuccessOut(const OutputTool& tool, const std::string& output) {
+  return tool.success_out_of ? tool.success_out_of(output) : tool.success_out;
+}
+
 void DescriptorRows(const OutputTool& tool, const std::optional<User>& user) {
   if (!Can(Need::kDeviceFiles, "descriptors named as paths")) return;
   for (const std::string name : {"/dev/stdout", "/proc/self/fd/1"}) {
@@ -67,7 +71,7 @@ void DescriptorRows(const OutputTool& tool, const std::optional<User>& user) {
     OutputRow row(tool, user, tool.inputs);
     RunResult r = row.Run(name);
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(r.out == tool.expected + tool.success_out) << r.out.size() << " bytes on stdout";
+    EXPECT_TRUE(r.out == tool.expected + SuccessOut(tool, name)) << r.out.size() << " bytes on stdout";
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(row.dir().List(), NamesOf(tool.inputs));
   }
@@ -75,7 +79,7 @@ void DescriptorRows(const OutputTool& tool, const std::optional<User>& user) {
   OutputRow row(tool, user, tool.inputs);
   RunResult r = row.Run("/dev/fd/2");
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, tool.success_out);
+  EXPECT_EQ(r.out, SuccessOut(tool, "/dev/fd/2"));
   EXPECT_TRUE(r.err == tool.expected) << r.err.size() << " bytes on stderr";
 }
 
@@ -130,7 +134,9 @@ void PlainRows(const OutputTool& tool, const std::optional<User>& user) {
     EXPECT_TRUE(row.dir().Read("out") == tool.expected);
     EXPECT_EQ(row.dir().List(), NamesOf(tool.inputs, {"out"}));
   }
-  if (user) {
+  // A read-only file stops every user on Windows; on POSIX systems only
+  // users other than root.
+  if (user || !RunsAsRoot()) {
     SCOPED_TRACE("a read-only output");
     OutputRow row(tool, user, tool.inputs);
     row.Put("out", kOldOutput);
@@ -383,6 +389,20 @@ void ExpectOutputRows(const OutputTool& tool) {
   if (Can(Need::kSignals, "signals while the output is written")) rows::SignalRows(tool, user);
 }
 
+void ExpectPlainOutputRows(const OutputTool& tool) { PlainRows(tool, RowUser()); }
+
 void ExpectFaultRows(const FaultTool& tool) { AllFaultRows(tool, RowUser()); }
+
+bool GiveAllTo(const std::string& path, const User& user) {
+  std::error_code ec;
+  if (fs::is_directory(fs::symlink_status(PathOf(path), ec))) {
+    for (const auto& entry : fs::recursive_directory_iterator(PathOf(path), ec)) {
+      const std::u8string name = entry.path().u8string();
+      if (!rows::GiveTo(std::string(name.begin(), name.end()), user)) return false;
+    }
+    if (ec) return false;
+  }
+  return rows::GiveTo(path, user);
+}
 
 }  // namespace testing_support

@@ -100,19 +100,25 @@ class OutputRow : public Row {
   OutputRow(const OutputTool& tool, const std::optional<User>& user, const FileList& inputs)
       : Row(tool.program, tool.args, user, inputs), tool_(tool) {}
 
+  RunResult Run(const std::string& output, RunOptions options = {}) {
+    output_ = output;
+    return Row::Run(output, options);
+  }
+  /// `r` is the last run's.
   void ExpectSuccess(const RunResult& r) {
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, tool_.success_out);
+    EXPECT_EQ(r.out, tool_.success_out_of ? tool_.success_out_of(output_) : tool_.success_out);
     EXPECT_EQ(r.err, "");
   }
   void ExpectOpenFailure(const RunResult& r, const std::string& output) {
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, tool_.open_failure_status);
     EXPECT_EQ(r.out, tool_.open_failure_out);
     EXPECT_EQ(r.err, tool_.open_failure_err(output));
   }
 
  private:
   const OutputTool& tool_;
+  std::string output_;
 };
 
 /// The rows that send signals while an output is written.

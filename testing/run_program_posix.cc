@@ -37,6 +37,8 @@ const char* Lacks(Need) { return nullptr; }
 
 bool RunsAsRoot() { return geteuid() == 0; }
 
+std::string WrittenAsText(const std::string& text) { return text; }
+
 bool MakeFifo(const std::string& path) { return mkfifo(path.c_str(), 0600) == 0; }
 
 HeldFifo::HeldFifo(const std::string& path) {

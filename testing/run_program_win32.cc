@@ -162,11 +162,22 @@ const char* Lacks(Need need) {
       return "needs a library path searched before the program's own folder (Windows looks there first)";
     case Need::kShell:
       return "needs a POSIX shell (/bin/sh) for its redirections";
+    case Need::kLongCommandLine:
+      return "needs a command line longer than Windows's 32767 characters";
   }
   return nullptr;
 }
 
 bool RunsAsRoot() { return false; }
+
+std::string WrittenAsText(const std::string& text) {
+  std::string written;
+  for (char c : text) {
+    if (c == '\n') written += '\r';
+    written += c;
+  }
+  return written;
+}
 
 bool MakeFifo(const std::string&) { return false; }
 

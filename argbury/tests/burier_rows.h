@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,23 @@ inline testing_support::FaultTool CopyRows(const BurierRows& rows) {
   return copy;
 }
 
+/// The copy written over an old output, refused over a read-only one,
+/// written by an absolute path and under a name outside ASCII.
+inline void ExpectBurierOutputRows(const BurierRows& rows) {
+  testing_support::OutputTool tool;
+  tool.program = rows.program;
+  tool.inputs = {{"game.srl", rows.image}};
+  tool.args = [arguments = rows.arguments](const std::string& output) {
+    std::vector<std::string> args = {"-q", "-o", output, "game.srl"};
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    return args;
+  };
+  tool.expected = rows.copy;
+  tool.open_failure_status = 2;
+  tool.open_failure_err = [](const std::string&) { return std::string("Error: parmsink: cannot open output file.\n"); };
+  testing_support::ExpectPlainOutputRows(tool);
+}
+
 /// Runs the copy's rows, the in-place rows and the in-place disk rows.
 inline void ExpectBurierFaultRows(const BurierRows& rows) {
   const testing_support::FaultTool copy = CopyRows(rows);
@@ -85,6 +103,10 @@ inline void ExpectBurierFaultRows(const BurierRows& rows) {
   testing_support::ExpectFaultRows(in_place);
 
   // The image keeps its old bytes.
+  if (const char* why = testing_support::Lacks(testing_support::Need::kFileSizeLimit)) {
+    std::cerr << "note: row skipped (a disk that fills while the area is written): " << why << "\n";
+    return;
+  }
   for (const long long limit : rows.in_place_limits) {
     SCOPED_TRACE(limit);
     testing_support::TempDir dir;

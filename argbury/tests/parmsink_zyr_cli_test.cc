@@ -132,9 +132,7 @@ TEST(ParmsinkZyrCli, UsageAndVersion) {
                "ZYR-SDK Development Tool - parmsink.ZYR - Bury argument strings\nBuild 20080919\n", "");
 }
 
-// The faults an image, a copy or the disk can bring: a clear message, status
-// 2, and neither the copy's old file nor the image itself damaged.
-TEST(ParmsinkZyrCli, FaultRows) {
+argbury_test::BurierRows Rows() {
   argbury_test::BurierRows rows;
   rows.program = PARMSINK_ZYR_PATH;
   rows.image = Image(0x2000);
@@ -144,7 +142,13 @@ TEST(ParmsinkZyrCli, FaultRows) {
   rows.truncated = rows.image.substr(0, kArea + 0x80);  // the area runs past the end
   rows.truncated_err = "bad argument mark position.\n";
   rows.in_place_limits = {0xE80, 0xE00};  // inside the area, at its start
-  argbury_test::ExpectBurierFaultRows(rows);
+  return rows;
 }
+
+TEST(ParmsinkZyrCli, OutputRows) { argbury_test::ExpectBurierOutputRows(Rows()); }
+
+// The faults an image, a copy or the disk can bring: a clear message, status
+// 2, and neither the copy's old file nor the image itself damaged.
+TEST(ParmsinkZyrCli, FaultRows) { argbury_test::ExpectBurierFaultRows(Rows()); }
 
 }  // namespace

@@ -149,6 +149,7 @@ TEST(SignmergeCli, ReportsAFailedSaveAndKeepsTheOldOutput) {
   EXPECT_EQ(dir.Read("out.srl/x"), "x");
 
   // Standard output that fails: the copy is not kept, and an older one stays.
+  if (const char* why = testing_support::Lacks(testing_support::Need::kDeviceFiles)) GTEST_SKIP() << why;
   testing_support::RunOptions full;
   full.stdout_path = "/dev/full";
   for (const bool old_output : {false, true}) {
@@ -176,6 +177,22 @@ TEST(SignmergeCli, UsageNamesTheInvocation) {
               "signmerge [INPUT file] [SIGN file] [OUTPUT file]\n"
               "signmerge -D [INPUT file] [OUTPUT file]\n");
   }
+}
+
+TEST(SignmergeCli, OutputRows) {
+  const std::string rom = Rom(kRecorded);
+  const std::string sign = Sign();
+  testing_support::OutputTool tool;
+  tool.program = SIGNMERGE_PATH;
+  tool.inputs = {{"in.srl", rom}, {"game.sgn", sign}};
+  tool.args = [](const std::string& output) { return std::vector<std::string>{"in.srl", "game.sgn", output}; };
+  tool.expected = rom + sign.substr(0, 136);
+  tool.success_out_of = [](const std::string& output) { return "attach success! " + output + "\n"; };
+  tool.open_failure_status = 255;
+  tool.open_failure_err = [](const std::string& output) {
+    return "save error! " + output + " \nattach error " + output + "!\n";
+  };
+  testing_support::ExpectPlainOutputRows(tool);
 }
 
 TEST(SignmergeCli, FaultRows) {

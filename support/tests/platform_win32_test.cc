@@ -34,7 +34,7 @@ TEST(PlatformWin32, PathHelpersKnowDrivesSharesAndBothSeparators) {
     EXPECT_TRUE(support::IsAbsolutePath(path)) << path;
   }
   for (const char* path : {"x", "\\x", "/x", "C:x", ""}) EXPECT_FALSE(support::IsAbsolutePath(path)) << path;
-  EXPECT_EQ(support::JoinPath("a", "b"), "a\\b");
+  EXPECT_EQ(support::JoinPath("a", "b"), "a/b");
   EXPECT_EQ(support::JoinPath("a/b", "c"), "a/b/c");
   EXPECT_EQ(support::JoinPath("a\\", "b"), "a\\b");
   EXPECT_EQ(support::JoinPath("C:", "b"), "C:b");

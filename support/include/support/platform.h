@@ -164,7 +164,8 @@ bool IsAbsolutePath(const std::string& path);
 std::string AbsolutePath(const std::string& path);
 
 /// `folder` and `name` joined with the system's separator (on Windows the
-/// one `folder` uses, a backslash when it has none).
+/// one `folder` uses; a slash, which Windows takes as well, when it has
+/// none, so that a relative path reads as it does on other systems).
 std::string JoinPath(const std::string& folder, const std::string& name);
 
 // Scratch files (aescli sets standard input aside in one when it must know

@@ -26,9 +26,12 @@ struct OutputTool {
   /// The arguments that make the program write `expected` to `output`.
   std::function<std::vector<std::string>(const std::string& output)> args;
   std::string expected;
-  /// Standard output of a successful run, apart from the output itself.
+  /// Standard output of a successful run, apart from the output itself;
+  /// success_out_of, when set, gives it for the output as named.
   std::string success_out;
-  /// Standard output and error of a run whose output cannot be opened.
+  std::function<std::string(const std::string& output)> success_out_of;
+  /// Exit status, standard output and error of a run whose output cannot be opened.
+  int open_failure_status = 1;
   std::string open_failure_out;
   std::function<std::string(const std::string& output)> open_failure_err;
   /// Inputs (under the same names) whose output takes long enough to write
@@ -47,10 +50,20 @@ struct User {
 /// no such users).
 std::optional<User> RowUser();
 
+/// Gives `path` (a link itself, not what it names) and, when it is a
+/// folder, everything in it to `user`; false when that fails.
+bool GiveAllTo(const std::string& path, const User& user);
+
 /// Runs every row for `tool`, each in a fresh folder, as an unprivileged
 /// user when the test runs as root (rows that need another user are skipped,
 /// with a note, when there is none).
 void ExpectOutputRows(const OutputTool& tool);
+
+/// The rows of ExpectOutputRows that outputs named as users name them meet
+/// on every system: an existing output replaced, a read-only one refused, an
+/// absolute path (a drive letter and backslashes on Windows) and a name
+/// outside ASCII. `large_inputs` is not used.
+void ExpectPlainOutputRows(const OutputTool& tool);
 
 /// The faults a tool must meet with a clear message, its documented status
 /// and no damage to an existing output.

@@ -83,14 +83,15 @@ struct RunOptions {
 
 /// What some rows need beyond files, pipes and exit statuses.
 enum class Need {
-  kSignals,        // sending a signal (signal_when_output, signal_when_created)
-  kUsers,          // running as another user (uid, gid), file owners
-  kFileSizeLimit,  // file_size_limit
-  kDeviceFiles,    // /dev/full, /dev/stdout, /dev/fd/N, FIFOs, chmod'ed folders
-  kSymlinks,       // making symbolic links
-  kAnyFileName,    // file names with characters Windows refuses ('*', '?', a line break...)
-  kLibraryPath,    // a library path of the user's (LD_LIBRARY_PATH) searched before the program's folder
-  kShell,          // /bin/sh, for redirections
+  kSignals,          // sending a signal (signal_when_output, signal_when_created)
+  kUsers,            // running as another user (uid, gid), file owners
+  kFileSizeLimit,    // file_size_limit
+  kDeviceFiles,      // /dev/full, /dev/stdout, /dev/fd/N, FIFOs, chmod'ed folders
+  kSymlinks,         // making symbolic links
+  kAnyFileName,      // file names with characters Windows refuses ('*', '?', a line break...)
+  kLibraryPath,      // a library path of the user's (LD_LIBRARY_PATH) searched before the program's folder
+  kShell,            // /bin/sh, for redirections
+  kLongCommandLine,  // a command line of more than 32767 characters (Windows's limit)
 };
 
 /// Why this system cannot run a row that needs `need` (for GTEST_SKIP()),
@@ -145,6 +146,11 @@ class HeldFifo {
  private:
   int fd_ = -1;
 };
+
+/// `text` as this system's text streams write it: each LF as CR LF on
+/// Windows, unchanged elsewhere (for what follows binary data on a standard
+/// output read with RunOptions::binary_stdout).
+std::string WrittenAsText(const std::string& text);
 
 /// Reads a file whole (empty string when it is missing).
 std::string ReadFileOrEmpty(const std::string& path);
