@@ -19,18 +19,12 @@ endforeach()
 
 # find_package(kelvane), as a Windows project finds it: kelvane_DIR names the
 # package whatever root the toolchain searches.
-run_step("configure the host program" ${CMAKE_COMMAND} -S "${CONSUMER_SOURCE}" -B "${WORK_DIR}/cmake-build"
-  -G "${GENERATOR}" "-DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN}" "-Dkelvane_DIR=${prefix}/lib/cmake/kelvane"
-  # The host's own C++ runtime inside it, as the kit's programs have theirs.
-  -DCMAKE_EXE_LINKER_FLAGS=-static)
-run_step("build the host program" ${CMAKE_COMMAND} --build "${WORK_DIR}/cmake-build")
+# The host's own C++ runtime inside it, as the kit's programs have theirs.
+build_host_program("${CONSUMER_SOURCE}" "${WORK_DIR}/cmake-build" "-DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN}"
+  "-Dkelvane_DIR=${prefix}/lib/cmake/kelvane" -DCMAKE_EXE_LINKER_FLAGS=-static)
 # A Windows program finds its DLLs in its own folder first.
 file(COPY "${prefix}/bin/libkelvane.dll" DESTINATION "${WORK_DIR}/cmake-build")
-run_step("run the host program" ${EMULATOR} "${WORK_DIR}/cmake-build/kelvane_consumer.exe")
-string(REPLACE "\r\n" "\n" step_output "${step_output}")
-if(NOT step_output STREQUAL "ok 3\n")
-  message(FATAL_ERROR "host program printed: ${step_output}")
-endif()
+run_host_program("run the host program" "ok 3\n" ${EMULATOR} "${WORK_DIR}/cmake-build/kelvane_consumer.exe")
 
 # Only the library's own classes are exported: every name in the DLL's
 # export table is in the namespace Kelvane.

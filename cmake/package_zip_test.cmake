@@ -45,12 +45,7 @@ endif()
 
 file(GLOB programs RELATIVE "${kit}/bin" "${kit}/bin/*.exe")
 string(REPLACE ".exe" "" programs "${programs}")
-string(REPLACE "," ";" REQUIRED_PROGRAMS "${REQUIRED_PROGRAMS}")
-foreach(program IN LISTS REQUIRED_PROGRAMS)
-  if(NOT program IN_LIST programs)
-    message(FATAL_ERROR "the kit lacks the program ${program} (it has: ${programs})")
-  endif()
-endforeach()
+require_programs("${programs}" kit)
 if("bootcast" IN_LIST programs AND NOT EXISTS "${kit}/bin/ISDRAVO.DLL")
   message(FATAL_ERROR "the kit lacks bin/ISDRAVO.DLL beside bootcast")
 endif()
@@ -58,22 +53,13 @@ if("bootcast.ZYR" IN_LIST programs AND NOT EXISTS "${kit}/bin/ISZYR.DLL")
   message(FATAL_ERROR "the kit lacks bin/ISZYR.DLL beside bootcast.ZYR")
 endif()
 
-# How each program shows that it started: its usage or version line, which
-# names it; aescli has no usage and answers a run without options with its
-# own line.
-set(args_huetile -h)
-set(args_bootcast --version)
-set(text_aescli "cipher mode not specified")
 set(clean_env ${CMAKE_COMMAND} -E env --unset=WINEPATH)
 foreach(program IN LISTS programs)
   if(NOT EXISTS "${kit}/share/doc/halvorne-tools/${program}.1.txt")
     message(FATAL_ERROR "${program} has no manual page in the kit")
   endif()
-  set(expected "${program}")
-  if(DEFINED text_${program})
-    set(expected "${text_${program}}")
-  endif()
-  execute_process(COMMAND ${clean_env} ${EMULATOR} "${kit}/bin/${program}.exe" ${args_${program}}
+  program_start(${program} args expected)
+  execute_process(COMMAND ${clean_env} ${EMULATOR} "${kit}/bin/${program}.exe" ${args}
     WORKING_DIRECTORY "${WORK_DIR}" INPUT_FILE /dev/null
     RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
   string(FIND "${out}${err}" "${expected}" found)
@@ -98,14 +84,8 @@ endif()
 
 # A host program against the kit's library: its CMake package and import
 # library, the DLL beside the program.
-run_step("configure the host program" ${CMAKE_COMMAND} -S "${HOST_SOURCE}" -B "${WORK_DIR}/host-build"
-  -G "${GENERATOR}" "-DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN}" "-Dkelvane_DIR=${kit}/lib/cmake/kelvane"
-  -DCMAKE_EXE_LINKER_FLAGS=-static)
-run_step("build the host program" ${CMAKE_COMMAND} --build "${WORK_DIR}/host-build")
+build_host_program("${HOST_SOURCE}" "${WORK_DIR}/host-build" "-DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN}"
+  "-Dkelvane_DIR=${kit}/lib/cmake/kelvane" -DCMAKE_EXE_LINKER_FLAGS=-static)
 file(COPY "${kit}/bin/libkelvane.dll" DESTINATION "${WORK_DIR}/host-build")
-run_step("run the host program" ${clean_env} ${EMULATOR} "${WORK_DIR}/host-build/kelvane_consumer.exe")
-string(REPLACE "\r\n" "\n" step_output "${step_output}")
-if(NOT step_output STREQUAL "ok 3\n")
-  message(FATAL_ERROR "host program printed: ${step_output}")
-endif()
+run_host_program("run the host program" "ok 3\n" ${clean_env} ${EMULATOR} "${WORK_DIR}/host-build/kelvane_consumer.exe")
 message(STATUS "package test passed: ${zips}")

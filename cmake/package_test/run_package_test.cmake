@@ -121,12 +121,7 @@ endforeach()
 # The programs: whatever the package holds in bin/, and at least those the
 # build makes.
 file(GLOB programs RELATIVE "${usr}/bin" "${usr}/bin/*")
-string(REPLACE "," ";" REQUIRED_PROGRAMS "${REQUIRED_PROGRAMS}")
-foreach(program IN LISTS REQUIRED_PROGRAMS)
-  if(NOT program IN_LIST programs)
-    message(FATAL_ERROR "the package lacks the program ${program} (it has: ${programs})")
-  endif()
-endforeach()
+require_programs("${programs}" package)
 if(programs STREQUAL "")
   message(FATAL_ERROR "the package holds no program")
 endif()
@@ -145,24 +140,14 @@ if("bootcast.ZYR" IN_LIST programs)
   require_library(ISZYR.DLL)
 endif()
 
-# How each program shows that it started: its usage or version line, which
-# names it; aescli has no usage and answers a run without options with its
-# own line.
-set(args_huetile -h)
-set(args_bootcast --version)
-set(text_aescli "cipher mode not specified")
-
 # Nothing from the build tree may be picked up.
 set(clean_env ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH --unset=LD_PRELOAD)
 foreach(program IN LISTS programs)
   if(NOT EXISTS "${usr}/share/man/man1/${program}.1.gz")
     message(FATAL_ERROR "${program} has no manual page in the package")
   endif()
-  set(expected "${program}")
-  if(DEFINED text_${program})
-    set(expected "${text_${program}}")
-  endif()
-  execute_process(COMMAND ${clean_env} "${usr}/bin/${program}" ${args_${program}}
+  program_start(${program} args expected)
+  execute_process(COMMAND ${clean_env} "${usr}/bin/${program}" ${args}
     WORKING_DIRECTORY "${WORK_DIR}"
     INPUT_FILE /dev/null
     RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -194,19 +179,11 @@ if("bootcast" IN_LIST programs)
 endif()
 
 # A host program against the packaged library: find_package...
-set(flags "")
-if(SANITIZE)
-  set(flags "-fsanitize=${SANITIZE}")
-endif()
-run_step("configure the host program" ${CMAKE_COMMAND} -S "${HOST_SOURCE}" -B "${WORK_DIR}/host-build"
-  -G "${GENERATOR}" -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_PREFIX_PATH=${usr}
-  -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF -DCMAKE_FIND_USE_SYSTEM_PACKAGE_REGISTRY=OFF
+sanitizer_flags(flags)
+build_host_program("${HOST_SOURCE}" "${WORK_DIR}/host-build" -DCMAKE_CXX_COMPILER=${CXX}
+  -DCMAKE_PREFIX_PATH=${usr} -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF -DCMAKE_FIND_USE_SYSTEM_PACKAGE_REGISTRY=OFF
   "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_EXE_LINKER_FLAGS=${flags}")
-run_step("build the host program" ${CMAKE_COMMAND} --build "${WORK_DIR}/host-build")
-run_step("run the host program" ${clean_env} "${WORK_DIR}/host-build/package_host")
-if(NOT step_output STREQUAL "ok\n")
-  message(FATAL_ERROR "host program printed: ${step_output}")
-endif()
+run_host_program("run the host program" "ok\n" ${clean_env} "${WORK_DIR}/host-build/package_host")
 file(READ "${WORK_DIR}/host-build/CMakeCache.txt" cache)
 foreach(package kelvane halvorne-tools)
   string(FIND "${cache}" "${package}_DIR:PATH=${libdir}/cmake/${package}" found)
@@ -227,10 +204,7 @@ if(PKG_CONFIG)
   separate_arguments(extra UNIX_COMMAND "${flags}")
   run_step("compile with pkg-config" ${CXX} ${extra} "${HOST_SOURCE}/package_host.cc"
     -o "${WORK_DIR}/pc_host" ${pc_flags} "-Wl,-rpath,${libdir}")
-  run_step("run the pkg-config host program" ${clean_env} "${WORK_DIR}/pc_host")
-  if(NOT step_output STREQUAL "ok\n")
-    message(FATAL_ERROR "pkg-config host program printed: ${step_output}")
-  endif()
+  run_host_program("run the pkg-config host program" "ok\n" ${clean_env} "${WORK_DIR}/pc_host")
 else()
   message(STATUS "pkg-config not installed: only the CMake package was tried")
 endif()

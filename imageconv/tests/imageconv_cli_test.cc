@@ -124,17 +124,8 @@ void ExpectCompiles(const TempDir& dir, const std::string& source) {
 // A path whose comment would end early, or open another, if written as it is.
 const char kCommentPath[] = "art*/*tile.ppm";
 
-const char kUsage[] =
-    "Usage: huetile [-a labelname] [-b] [-c [4|8]] [-p] [-i] ppmfile outputfile \n"
-    "\n"
-    "  - Read [ppmfile] and convert it to [outputfile]\n"
-    "\n"
-    "          -a labelname : output as C source code         \n"
-    "          -b           : output as binary file   (default:binary)\n"
-    "          -c 4 or 8    : color mode 4bit or 8bit (default:8bit  )\n"
-    "          -p           : output palette data    \n"
-    "          -i           : output color index data\n"
-    "\n";
+// huetile's usage text, as it stands in its golden file.
+const std::string kUsage = ReadFileOrEmpty(TEST_DATA_DIR "/huetile_usage.txt");
 
 // Inputs every converter refuses, each with the reason it gives before the
 // cannot-convert message.

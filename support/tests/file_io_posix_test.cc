@@ -127,28 +127,6 @@ TEST(OutputFile, WritesNamedDescriptorsAndRefusesReadOnlyOnes) {
   close(fds[1]);
 }
 
-// A file with a second name is written in place, but only once the run
-// commits: what fails or is abandoned before leaves both names as they were.
-TEST(OutputFile, AFileWrittenInPlaceChangesOnlyAtCommit) {
-  TempDir dir;
-  dir.Write("linked", std::string("the old bytes"));
-  ASSERT_EQ(link(dir.File("linked").c_str(), dir.File("second").c_str()), 0);
-  {
-    support::OutputFile out;
-    ASSERT_EQ(out.Open(dir.File("linked")), WriteStatus::kOk);
-    ASSERT_TRUE(out.Write("new", 3));
-    EXPECT_EQ(dir.Read("second"), "the old bytes");
-    out.Abandon();
-  }
-  EXPECT_EQ(dir.Read("second"), "the old bytes");
-  support::OutputFile out;
-  ASSERT_EQ(out.Open(dir.File("linked")), WriteStatus::kOk);
-  ASSERT_TRUE(out.Write("new", 3) && out.Write(" bytes", 6));
-  EXPECT_EQ(out.Commit(), WriteStatus::kOk);
-  EXPECT_EQ(dir.Read("second"), "new bytes");
-  EXPECT_EQ(dir.List(), (std::vector<std::string>{"linked", "second"}));
-}
-
 TEST(OutputFile, TellsWhichOutputsAreWrittenInPlace) {
   TempDir dir;
   dir.Write("single", std::string("old"));

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "support/c_text.h"
+#include "support/output_file.h"
+#include "testing/run_program.h"
 
 namespace {
 
@@ -14,6 +18,29 @@ TEST(Platform, SharedLibraryTellsWhyItCannotLoad) {
   EXPECT_FALSE(library.Load("libno-such-library.so", "../lib", &why));
   EXPECT_NE(why.find("libno-such-library.so"), std::string::npos) << why;
   EXPECT_EQ(library.Find("anything"), nullptr);
+}
+
+// A file with a second name is written in place, but only once the run
+// commits: what is abandoned before leaves both names as they were.
+TEST(OutputFile, AFileWrittenInPlaceChangesOnlyAtCommit) {
+  testing_support::TempDir dir;
+  dir.Write("linked", std::string("the old bytes"));
+  std::filesystem::create_hard_link(dir.File("linked"), dir.File("second"));
+  {
+    support::OutputFile out;
+    ASSERT_EQ(out.Open(dir.File("linked")), support::WriteStatus::kOk);
+    EXPECT_FALSE(out.writes_through());
+    ASSERT_TRUE(out.Write("new", 3));
+    EXPECT_EQ(dir.Read("second"), "the old bytes");
+    out.Abandon();
+  }
+  EXPECT_EQ(dir.Read("second"), "the old bytes");
+  support::OutputFile out;
+  ASSERT_EQ(out.Open(dir.File("linked")), support::WriteStatus::kOk);
+  ASSERT_TRUE(out.Write("new", 3) && out.Write(" bytes", 6));
+  EXPECT_EQ(out.Commit(), support::WriteStatus::kOk);
+  EXPECT_EQ(dir.Read("second"), "new bytes");
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"linked", "second"}));
 }
 
 // The two layouts the tools write, whole and in pieces of every split.

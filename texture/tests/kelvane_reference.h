@@ -122,24 +122,6 @@ inline void MedianCut(std::vector<Rgb>& out, const std::vector<Rgb>& colours) {
   }
 }
 
-/// Conversion of an opaque image without transparency to `entries` colours:
-/// the palette and the index of every texel.
-inline void ConvertOpaque(const std::vector<Rgb>& texels, unsigned int entries, std::vector<Rgb>* palette,
-                          std::vector<unsigned char>* indices) {
-  std::vector<Rgb> work = texels;
-  for (Rgb& c : work) c = Rgb{LowerBit5(c.r), LowerBit5(c.g), LowerBit5(c.b)};
-  std::vector<Rgb> distinct = CutCommon(work);
-  if (distinct.size() <= entries) {
-    *palette = distinct;
-  } else {
-    std::vector<Rgb> out(entries, Rgb{0, 0, 0});
-    MedianCut(out, work);
-    *palette = CutCommon(out);
-  }
-  indices->clear();
-  for (const Rgb& c : texels) indices->push_back(static_cast<unsigned char>(FindNear(*palette, c, -1)));
-}
-
 /// The settings that the conversion to palette types reads.
 struct Settings {
   bool use_transparency = false;
@@ -200,6 +182,13 @@ inline void Convert(const std::vector<Rgb>& texels, std::vector<unsigned char>* 
       indices->push_back(static_cast<unsigned char>(FindNear(*palette, texels[i], excluded)));
     }
   }
+}
+
+/// Conversion of an opaque image without transparency to `entries` colours:
+/// the palette and the index of every texel.
+inline void ConvertOpaque(const std::vector<Rgb>& texels, unsigned int entries, std::vector<Rgb>* palette,
+                          std::vector<unsigned char>* indices) {
+  Convert(texels, nullptr, entries, Settings{}, palette, indices);
 }
 
 }  // namespace reference

@@ -12,20 +12,12 @@ foreach(component kelvane kelvane-dev)
     --component ${component})
 endforeach()
 
-set(flags "")
-if(SANITIZE)
-  set(flags "-fsanitize=${SANITIZE}")
-endif()
+sanitizer_flags(flags)
 
 # find_package(kelvane)
-run_step("configure the host program" ${CMAKE_COMMAND} -S "${CONSUMER_SOURCE}" -B "${WORK_DIR}/cmake-build"
-  -G "${GENERATOR}" -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_PREFIX_PATH=${prefix}
-  "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_EXE_LINKER_FLAGS=${flags}")
-run_step("build the host program" ${CMAKE_COMMAND} --build "${WORK_DIR}/cmake-build")
-run_step("run the host program" "${WORK_DIR}/cmake-build/kelvane_consumer")
-if(NOT step_output STREQUAL "ok 3\n")
-  message(FATAL_ERROR "host program printed: ${step_output}")
-endif()
+build_host_program("${CONSUMER_SOURCE}" "${WORK_DIR}/cmake-build" -DCMAKE_CXX_COMPILER=${CXX}
+  -DCMAKE_PREFIX_PATH=${prefix} "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_EXE_LINKER_FLAGS=${flags}")
+run_host_program("run the host program" "ok 3\n" "${WORK_DIR}/cmake-build/kelvane_consumer")
 file(GLOB libs "${prefix}/lib*/libkelvane.so" "${prefix}/lib*/*/libkelvane.so")
 list(GET libs 0 library)
 get_filename_component(libdir "${library}" DIRECTORY)
@@ -47,19 +39,13 @@ if(PKG_CONFIG)
   if(status EQUAL 0 OR NOT err MATCHES "libkelvane\\.so\\.1")
     message(FATAL_ERROR "host program without rpath: status ${status}, ${err}")
   endif()
-  run_step("run it with LD_LIBRARY_PATH" ${CMAKE_COMMAND} -E env "LD_LIBRARY_PATH=${pc_libdir}"
+  run_host_program("run it with LD_LIBRARY_PATH" "ok 3\n" ${CMAKE_COMMAND} -E env "LD_LIBRARY_PATH=${pc_libdir}"
     "${WORK_DIR}/pc_consumer_plain")
-  if(NOT step_output STREQUAL "ok 3\n")
-    message(FATAL_ERROR "host program with LD_LIBRARY_PATH printed: ${step_output}")
-  endif()
   # The README's way: an rpath from pkg-config's libdir.
   run_step("compile with pkg-config" ${CXX} ${extra} "${CONSUMER_SOURCE}/kelvane_consumer_main.cc"
     -o "${WORK_DIR}/pc_consumer" ${pc_flags} "-Wl,-rpath,${pc_libdir}")
-  run_step("run the pkg-config host program" ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH
+  run_host_program("run the pkg-config host program" "ok 3\n" ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH
     "${WORK_DIR}/pc_consumer")
-  if(NOT step_output STREQUAL "ok 3\n")
-    message(FATAL_ERROR "pkg-config host program printed: ${step_output}")
-  endif()
 else()
   message(STATUS "kelvane consumer test skipped: no pkg-config")
 endif()
