@@ -7,6 +7,29 @@ namespace support {
 
 OutputFile::~OutputFile() { Abandon(); }
 
+WriteStatus OutputFile::Open(const std::string& path) {
+  Abandon();
+  failed_ = false;
+  if (path.empty()) return WriteStatus::kCannotOpen;
+  return OpenNamed(path);
+}
+
+WriteStatus OutputFile::OpenStaged(const std::string& target) {
+  // Opened now, so that a file the user may not write fails here, but left
+  // as it is until Commit().
+  const WriteStatus opened = OpenThrough(target, true);
+  if (opened != WriteStatus::kOk) return opened;
+  stage_fd_ = OpenStageDescriptor();
+  // No room to stage the bytes: they go straight into the emptied file, as
+  // they come, or the file is not opened at all.
+  if (stage_fd_ < 0 && !EmptyTarget()) {
+    CloseDescriptor(fd_);
+    fd_ = -1;
+    return WriteStatus::kCannotOpen;
+  }
+  return WriteStatus::kOk;
+}
+
 bool OutputFile::Write(const void* data, size_t size) {
   if (fd_ < 0 || failed_) return false;
   if (!WriteAllTo(stage_fd_ >= 0 ? stage_fd_ : fd_, data, size)) failed_ = true;

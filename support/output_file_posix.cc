@@ -236,31 +236,17 @@ bool CopyStage(int from, int to) {
 
 }  // namespace
 
-WriteStatus OutputFile::OpenThrough(const std::string& target, int flags) {
-  fd_ = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | flags);
+WriteStatus OutputFile::OpenThrough(const std::string& target, bool) {
+  fd_ = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
   return fd_ < 0 ? WriteStatus::kCannotOpen : WriteStatus::kOk;
 }
 
-WriteStatus OutputFile::OpenStaged(const std::string& target) {
-  // Opened now, so that a file the user may not write fails here, but left
-  // as it is until Commit().
-  const WriteStatus opened = OpenThrough(target, 0);
-  if (opened != WriteStatus::kOk) return opened;
-  stage_fd_ = OpenStage();
-  if (stage_fd_ < 0 && ftruncate(fd_, 0) != 0) {
-    // No room to stage the bytes: they go straight into the file, as they come.
-    close(fd_);
-    fd_ = -1;
-    return WriteStatus::kCannotOpen;
-  }
-  return WriteStatus::kOk;
-}
+int OutputFile::OpenStageDescriptor() { return OpenStage(); }
 
-WriteStatus OutputFile::Open(const std::string& path) {
-  Abandon();
-  failed_ = false;
+bool OutputFile::EmptyTarget() { return ftruncate(fd_, 0) == 0; }
+
+WriteStatus OutputFile::OpenNamed(const std::string& path) {
   InstallCleanupHandlers();
-  if (path.empty()) return WriteStatus::kCannotOpen;
   std::string target;
   if (!ResolveLinks(path, &target)) return WriteStatus::kCannotOpen;
   const int named = NamedDescriptor(target);
@@ -277,7 +263,7 @@ WriteStatus OutputFile::Open(const std::string& path) {
   const bool exists = stat(target.c_str(), &st) == 0;
   if (!exists && errno != ENOENT) return WriteStatus::kCannotOpen;  // a loop inside the path, say
   if (exists && S_ISDIR(st.st_mode)) return WriteStatus::kCannotOpen;
-  if (exists && !S_ISREG(st.st_mode)) return OpenThrough(target, 0);
+  if (exists && !S_ISREG(st.st_mode)) return OpenThrough(target, false);
   // A file the user may not write to is not replaced behind its back.
   if (exists && faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return WriteStatus::kCannotOpen;
   if (exists && !MayReplace(target, st)) return OpenStaged(target);

@@ -117,37 +117,24 @@ bool PutInPlace(const std::wstring& temp, const std::wstring& target) {
 
 }  // namespace
 
-WriteStatus OutputFile::OpenThrough(const std::string& target, int flags) {
-  // On Windows `flags` is the access to ask for beside writing.
-  const HANDLE h = CreateFileW(Wide(target).c_str(), GENERIC_WRITE | static_cast<DWORD>(flags),
+WriteStatus OutputFile::OpenThrough(const std::string& target, bool staged) {
+  // A file written in place from a stage is opened for reading as well.
+  const HANDLE h = CreateFileW(Wide(target).c_str(), GENERIC_WRITE | (staged ? GENERIC_READ : 0u),
                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) return WriteStatus::kCannotOpen;
   fd_ = DescriptorOf(h);
   return fd_ < 0 ? WriteStatus::kCannotOpen : WriteStatus::kOk;
 }
 
-WriteStatus OutputFile::OpenStaged(const std::string& target) {
-  // Opened now, so that a file the user may not write fails here, but left
-  // as it is until Commit().
-  const WriteStatus opened = OpenThrough(target, GENERIC_READ);
-  if (opened != WriteStatus::kOk) return opened;
-  // The bytes of an output written in place wait here until Commit().
+int OutputFile::OpenStageDescriptor() {
   const HANDLE stage = static_cast<HANDLE>(win32::OpenNamelessTemp());
-  if (stage != INVALID_HANDLE_VALUE) stage_fd_ = DescriptorOf(stage);
-  if (stage_fd_ < 0 && !SetEndOfFile(HandleOf(fd_))) {
-    // No room to stage the bytes, and the file cannot be emptied either.
-    _close(fd_);
-    fd_ = -1;
-    return WriteStatus::kCannotOpen;
-  }
-  return WriteStatus::kOk;
+  return stage == INVALID_HANDLE_VALUE ? -1 : DescriptorOf(stage);
 }
 
-WriteStatus OutputFile::Open(const std::string& path) {
-  Abandon();
-  failed_ = false;
+bool OutputFile::EmptyTarget() { return SetEndOfFile(HandleOf(fd_)) != 0; }
+
+WriteStatus OutputFile::OpenNamed(const std::string& path) {
   InstallCleanupHandler();
-  if (path.empty()) return WriteStatus::kCannotOpen;
   std::wstring target = Wide(path);
   bool exists = false;
   // Opened for no access at all, to learn what the name stands for.
@@ -157,7 +144,7 @@ WriteStatus OutputFile::Open(const std::string& path) {
     const DWORD error = GetLastError();
     // A device (CON, a serial port) opens only when access is asked for;
     // anything else that is there but cannot be looked at is not replaced.
-    if (error != ERROR_FILE_NOT_FOUND) return error == ERROR_PATH_NOT_FOUND ? WriteStatus::kCannotOpen : OpenThrough(path, 0);
+    if (error != ERROR_FILE_NOT_FOUND) return error == ERROR_PATH_NOT_FOUND ? WriteStatus::kCannotOpen : OpenThrough(path, false);
   } else {
     exists = true;
     BY_HANDLE_FILE_INFORMATION info = {};
@@ -165,7 +152,7 @@ WriteStatus OutputFile::Open(const std::string& path) {
     if (disk) target = FinalName(probe, target);
     CloseHandle(probe);
     // NUL, the console and pipes get the bytes as they come.
-    if (!disk) return OpenThrough(path, 0);
+    if (!disk) return OpenThrough(path, false);
     if ((info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
       return WriteStatus::kCannotOpen;
     }

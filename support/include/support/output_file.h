@@ -67,10 +67,18 @@ class OutputFile {
   bool writes_through() const { return temp_path_.empty() && stage_fd_ < 0 && fd_ >= 0; }
 
  private:
-  WriteStatus OpenThrough(const std::string& target, int flags);
   WriteStatus OpenStaged(const std::string& target);
   // What each system does its own way (output_file_<system>.cc); the rest
   // of the writer's life is shared (output_file.cc).
+  /// Opens a non-empty `path` (see Open()), the cleanup handlers installed.
+  WriteStatus OpenNamed(const std::string& path);
+  /// Opens an existing `target` to write into as it is; `staged`: for bytes
+  /// staged until Commit() (the file is then read too where a system needs it).
+  WriteStatus OpenThrough(const std::string& target, bool staged);
+  /// A nameless file for the staged bytes (-1 when there is none).
+  static int OpenStageDescriptor();
+  /// Empties the file opened in place.
+  bool EmptyTarget();
   static bool WriteAllTo(int fd, const void* data, size_t size);
   static bool CloseDescriptor(int fd);
   /// Copies the staged bytes into the file written in place.
