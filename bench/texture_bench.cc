@@ -48,11 +48,17 @@ bool ReadPpm(const std::string& path, Image* image) {
   return true;
 }
 
+// An empty size x size image named `name`, for the generators below.
+Image Square(const std::string& name, unsigned int size) {
+  Image out;
+  out.name = name;
+  out.width = out.height = size;
+  return out;
+}
+
 // Bilinear upscale with a little noise, so the large image keeps many colours.
 Image Upscale(const Image& source, unsigned int size) {
-  Image out;
-  out.name = "upscaled-" + std::to_string(size) + "-" + source.name;
-  out.width = out.height = size;
+  Image out = Square("upscaled-" + std::to_string(size) + "-" + source.name, size);
   std::mt19937 random(1);
   std::uniform_int_distribution<int> noise(-2, 2);
   for (unsigned int y = 0; y < size; ++y) {
@@ -82,9 +88,7 @@ Image Upscale(const Image& source, unsigned int size) {
 }
 
 Image Generate(unsigned int size) {
-  Image out;
-  out.name = "generated-" + std::to_string(size);
-  out.width = out.height = size;
+  Image out = Square("generated-" + std::to_string(size), size);
   std::mt19937 random(2);
   for (unsigned int y = 0; y < size; ++y) {
     for (unsigned int x = 0; x < size; ++x) {
@@ -98,9 +102,7 @@ Image Generate(unsigned int size) {
 
 // Nearly every texel a new colour: the worst case of the per-colour search.
 Image ManyColours(unsigned int size) {
-  Image out;
-  out.name = "many-colours-" + std::to_string(size);
-  out.width = out.height = size;
+  Image out = Square("many-colours-" + std::to_string(size), size);
   std::mt19937 random(3);
   for (unsigned int i = 0; i < size * size; ++i) {
     const uint32_t v = random();
