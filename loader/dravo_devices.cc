@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "support/format_text.h"
+
 namespace loader {
 
 void DecodeDravoDevice(uint32_t id, DravoDevice* device) {
@@ -52,16 +54,16 @@ int SelectDravoDevice(const DravoDeviceTable& table, int kind_filter, int32_t se
 std::string DravoDeviceListing(const DravoDeviceTable& table) {
   const auto line = [](int i, const DravoDevice& d) {
     switch (d.kind) {
-      case kKindVktUsb: return FormatText("%3d: [VKTUSB]  IS-VKT-EMU(USB) serial:%8d\n", i, d.serial);
+      case kKindVktUsb: return support::FormatText("%3d: [VKTUSB]  IS-VKT-EMU(USB) serial:%8d\n", i, d.serial);
       case kKindVktScsi:
-        return FormatText("%3d: [VKTSCSI]  IS-VKT-EMULATOR serial(host-id):%02d%02d\n", i, d.host_id, d.serial);
-      case kKindDravoUsb: return FormatText("%3d: [DRAVOUSB]  IS-DRAVO-EMULATOR serial:%08d\n", i, d.serial);
-      case kKindDravoUic: return FormatText("%3d: [DRAVOUIC]  IS-DRAVO-UIC serial: %08d\n", i, d.serial);
-      case kKindUnknown: return FormatText("%3d: unknown device %x\n", i, d.id);
+        return support::FormatText("%3d: [VKTSCSI]  IS-VKT-EMULATOR serial(host-id):%02d%02d\n", i, d.host_id, d.serial);
+      case kKindDravoUsb: return support::FormatText("%3d: [DRAVOUSB]  IS-DRAVO-EMULATOR serial:%08d\n", i, d.serial);
+      case kKindDravoUic: return support::FormatText("%3d: [DRAVOUIC]  IS-DRAVO-UIC serial: %08d\n", i, d.serial);
+      case kKindUnknown: return support::FormatText("%3d: unknown device %x\n", i, d.id);
     }
     return std::string("Illegal device\n");
   };
-  return DeviceLines<DravoDevice>(table, line) + FormatText("%d device(s) found.\n", table.count);
+  return DeviceLines<DravoDevice>(table, line) + support::FormatText("%d device(s) found.\n", table.count);
 }
 
 }  // namespace loader

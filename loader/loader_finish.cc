@@ -1,6 +1,5 @@
 #include "loader_finish.h"
 
-#include <cstdarg>
 #include <cstdio>
 
 #include "support/file_io.h"
@@ -15,19 +14,6 @@ std::atomic<bool> g_user_break{false};
 
 TextSink StandardOutput() {
   return [](const char* text, size_t length) { std::fwrite(text, 1, length, stdout); };
-}
-
-std::string FormatText(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list again;
-  va_copy(again, args);
-  const int length = std::vsnprintf(nullptr, 0, format, args);
-  va_end(args);
-  std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-  if (length > 0) std::vsnprintf(&text[0], text.size() + 1, format, again);
-  va_end(again);
-  return text;
 }
 
 int Reporter::Fail(const char* message, int status) const {

@@ -72,9 +72,6 @@ using TextSink = std::function<void(const char* text, size_t length)>;
 /// Writes to standard output.
 TextSink StandardOutput();
 
-/// The text printf would write for `format`.
-std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
 /// The loader's own text and its error path: every error is printed as
 /// "*** <tool>: Error: <message>\n" and ends the run with its status.
 class Reporter {

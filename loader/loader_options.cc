@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "support/format_text.h"
 #include "support/text_parse.h"
 
 namespace loader {
@@ -165,7 +166,7 @@ std::string SettingsEcho(const RunSettings& s) {
 }
 
 std::string InputSizeLine(uint64_t size) {
-  return FormatText("\nInput file size: %d (0x%x) byte\n", static_cast<int>(size), static_cast<unsigned>(size));
+  return support::FormatText("\nInput file size: %d (0x%x) byte\n", static_cast<int>(size), static_cast<unsigned>(size));
 }
 
 bool OpenImage(const std::string& path, support::File::Mode mode, support::File* image) {

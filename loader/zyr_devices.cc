@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "support/format_text.h"
+
 namespace loader {
 
 int ZyrKindFromName(const char* name) {
@@ -57,13 +59,13 @@ std::string ZyrDeviceListing(const ZyrDeviceTable& table) {
   const auto line = [](int i, const ZyrDevice& d) {
     // Both known kinds are shown under the debugger's name.
     if (d.kind == kZyrKindEmulator || d.kind == kZyrKindDebugger) {
-      return FormatText("%3d: [IS-ZYR-DEBUGGER] serial:%8d\n", i, d.serial);
+      return support::FormatText("%3d: [IS-ZYR-DEBUGGER] serial:%8d\n", i, d.serial);
     }
-    if (d.kind == kZyrKindUnknown) return FormatText("%3d: unknown device %x:%x\n", i, d.id.kind_code, d.id.serial);
+    if (d.kind == kZyrKindUnknown) return support::FormatText("%3d: unknown device %x:%x\n", i, d.id.kind_code, d.id.serial);
     return std::string("Illegal device\n");
   };
   return DeviceLines<ZyrDevice>(table, line) +
-         FormatText("Found %d device%s.\n", table.count, table.count > 1 ? "s" : "");
+         support::FormatText("Found %d device%s.\n", table.count, table.count > 1 ? "s" : "");
 }
 
 }  // namespace loader

@@ -1,5 +1,6 @@
 #include "zyr_run.h"
 
+#include "support/format_text.h"
 #include "zyr_devices.h"
 
 namespace loader {
@@ -81,16 +82,16 @@ ZyrRelay& TheZyrRelay() {
 }
 
 std::string ZyrLastErrorLine(const ZyrApi& api) {
-  return FormatText("last error=%lx\n", static_cast<unsigned long>(api.get_last_error()));
+  return support::FormatText("last error=%lx\n", static_cast<unsigned long>(api.get_last_error()));
 }
 
 int ShowZyrDebuggerVersion(const ZyrApi& api, const Reporter& reporter) {
   int32_t major = 0, minor = 0, part3 = 0, part4 = 0;
   if (api.get_version(&major, &minor, &part3, &part4) != 0) {
-    reporter.Write(FormatText("*** %s: %s version is %d.%d.%04d.%04d\n", reporter.tool_name(), kZyrDebuggerName,
+    reporter.Write(support::FormatText("*** %s: %s version is %d.%d.%04d.%04d\n", reporter.tool_name(), kZyrDebuggerName,
                               major, minor, part3, part4));
   } else {
-    reporter.Write(FormatText("*** %s: failed to get %s version.\n", reporter.tool_name(), kZyrDebuggerName));
+    reporter.Write(support::FormatText("*** %s: failed to get %s version.\n", reporter.tool_name(), kZyrDebuggerName));
   }
   return kStatusDebuggerVersion;
 }
