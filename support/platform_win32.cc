@@ -86,6 +86,17 @@ uint64_t SizeOf(const BY_HANDLE_FILE_INFORMATION& info) {
   return (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
 }
 
+// Where a positional read or write of a piece starts: `done` bytes after
+// `*offset` (unused when there is no offset).
+OVERLAPPED OverlappedAt(const uint64_t* offset, size_t done) {
+  OVERLAPPED at = {};
+  if (offset != nullptr) {
+    at.Offset = static_cast<DWORD>(*offset + done);
+    at.OffsetHigh = static_cast<DWORD>((*offset + done) >> 32);
+  }
+  return at;
+}
+
 // Reads at the handle's position, or at `*offset` when given. A pipe whose
 // writer has gone reads as the end of the data.
 long long ReadHandle(HANDLE h, void* data, size_t size, const uint64_t* offset) {
@@ -93,11 +104,7 @@ long long ReadHandle(HANDLE h, void* data, size_t size, const uint64_t* offset) 
   while (got < size) {
     const DWORD piece = static_cast<DWORD>(std::min(size - got, kMaxPiece));
     DWORD n = 0;
-    OVERLAPPED at = {};
-    if (offset != nullptr) {
-      at.Offset = static_cast<DWORD>(*offset + got);
-      at.OffsetHigh = static_cast<DWORD>((*offset + got) >> 32);
-    }
+    OVERLAPPED at = OverlappedAt(offset, got);
     if (!ReadFile(h, static_cast<uint8_t*>(data) + got, piece, &n, offset != nullptr ? &at : nullptr)) {
       const DWORD error = GetLastError();
       if (error == ERROR_HANDLE_EOF || error == ERROR_BROKEN_PIPE) break;
@@ -114,11 +121,7 @@ bool WriteHandle(HANDLE h, const void* data, size_t size, const uint64_t* offset
   while (done < size) {
     const DWORD piece = static_cast<DWORD>(std::min(size - done, kMaxPiece));
     DWORD n = 0;
-    OVERLAPPED at = {};
-    if (offset != nullptr) {
-      at.Offset = static_cast<DWORD>(*offset + done);
-      at.OffsetHigh = static_cast<DWORD>((*offset + done) >> 32);
-    }
+    OVERLAPPED at = OverlappedAt(offset, done);
     if (!WriteFile(h, static_cast<const uint8_t*>(data) + done, piece, &n, offset != nullptr ? &at : nullptr) ||
         n == 0) {
       return false;
