@@ -1,18 +1,14 @@
-// What the Windows files of the platform layer share: the tools speak UTF-8,
-// the system's wide functions UTF-16. Not part of the interface.
+// What the Windows files of the platform layer share, beside the UTF-8 and
+// UTF-16 conversions (support/wide_text.h). Not part of the interface.
 #pragma once
 
 #include <cstddef>
 #include <string>
 
+#include "support/wide_text.h"
+
 namespace support {
 namespace win32 {
-
-/// `text` (UTF-8) as UTF-16 for the system's wide functions.
-std::wstring Wide(const std::string& text);
-
-/// `text` (UTF-16) as UTF-8.
-std::string Utf8(const std::wstring& text);
 
 /// The system's own words for error `code`, on one line.
 std::string ErrorText(unsigned long code);

@@ -22,10 +22,6 @@ uint64_t InodeOf(const std::string& path) {
   return support::StatFile(path, &identity) == support::FileKind::kMissing ? 0 : identity.index;
 }
 
-fs::path PathOf(const std::string& utf8) {
-  return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
-}
-
 bool IsLink(const std::string& path) {
   std::error_code ec;
   return fs::is_symlink(fs::symlink_status(PathOf(path), ec));
@@ -60,9 +56,7 @@ using rows::NamesOf;
 using rows::OutputRow;
 using rows::Row;
 
-std::string SuccessOut(const OutputTool& tool, const std::string& output) {
-  return tool.success_out_of ? tool.success_out_of(output) : tool.success_out;
-}
+using rows::SuccessOut;
 
 void DescriptorRows(const OutputTool& tool, const std::optional<User>& user) {
   if (!Can(Need::kDeviceFiles, "descriptors named as paths")) return;
@@ -140,7 +134,7 @@ void PlainRows(const OutputTool& tool, const std::optional<User>& user) {
     SCOPED_TRACE("a read-only output");
     OutputRow row(tool, user, tool.inputs);
     row.Put("out", kOldOutput);
-    ASSERT_TRUE(rows::MakeReadOnly(row.dir().File("out")));
+    ASSERT_TRUE(rows::SetMode(row.dir().File("out"), 0444));
     row.ExpectOpenFailure(row.Run("out"), "out");
     EXPECT_EQ(row.dir().Read("out"), kOldOutput);
     EXPECT_EQ(row.dir().List(), NamesOf(tool.inputs, {"out"}));
@@ -264,7 +258,7 @@ void FaultRow(const FaultTool& tool, const std::optional<User>& user, Fault faul
       if (fault == Fault::kInputIsFolder) {
         row.Put(tool.input + "/keep", "kept\n");
       } else if (fault == Fault::kInputIsFifo) {
-        ASSERT_TRUE(rows::MakeFifo(row.dir().File(tool.input)));
+        ASSERT_TRUE(MakeFifo(row.dir().File(tool.input)));
         row.Own(row.dir().File(tool.input));
         feeder.emplace(row.dir().File(tool.input), input_bytes);
       } else if (fault == Fault::kInputTruncated) {
@@ -397,8 +391,7 @@ bool GiveAllTo(const std::string& path, const User& user) {
   std::error_code ec;
   if (fs::is_directory(fs::symlink_status(PathOf(path), ec))) {
     for (const auto& entry : fs::recursive_directory_iterator(PathOf(path), ec)) {
-      const std::u8string name = entry.path().u8string();
-      if (!rows::GiveTo(std::string(name.begin(), name.end()), user)) return false;
+      if (!rows::GiveTo(Utf8Of(entry.path()), user)) return false;
     }
     if (ec) return false;
   }

@@ -16,14 +16,10 @@ bool GiveTo(const std::string& path, const User& user) { return lchown(path.c_st
 
 bool SetMode(const std::string& path, unsigned mode) { return chmod(path.c_str(), static_cast<mode_t>(mode)) == 0; }
 
-bool MakeReadOnly(const std::string& path) { return chmod(path.c_str(), 0444) == 0; }
-
 bool OwnedByRootWithMode(const std::string& path, unsigned mode) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && st.st_uid == 0 && (st.st_mode & 07777) == mode;
 }
-
-bool MakeFifo(const std::string& path) { return mkfifo(path.c_str(), 0666) == 0; }
 
 PipeFeeder::PipeFeeder(std::string path, std::string bytes) : path_(std::move(path)), bytes_(std::move(bytes)) {
   thread_ = std::thread([this] {

@@ -23,12 +23,8 @@ using testing_support::RunsAsRoot;  // the rows then run as RowUser()
 bool GiveTo(const std::string& path, const User& user);
 /// Sets the permission bits of `path` (on Windows only the write bit of a file counts).
 bool SetMode(const std::string& path, unsigned mode);
-/// Takes away every write permission of the file `path`.
-bool MakeReadOnly(const std::string& path);
 /// Whether `path` belongs to root and has the permission bits `mode`.
 bool OwnedByRootWithMode(const std::string& path, unsigned mode);
-/// Makes a named pipe at `path`.
-bool MakeFifo(const std::string& path);
 
 /// Feeds `bytes` into the named pipe `path` from a thread of its own, for as
 /// long as the row runs; a program that never opens the pipe does not keep
@@ -50,6 +46,12 @@ inline std::vector<std::string> NamesOf(const FileList& files, std::vector<std::
   for (const auto& file : files) more.push_back(file.first);
   std::sort(more.begin(), more.end());
   return more;
+}
+
+/// Standard output of a successful run of `tool` that wrote `output`, the
+/// output itself apart.
+inline std::string SuccessOut(const OutputTool& tool, const std::string& output) {
+  return tool.success_out_of ? tool.success_out_of(output) : tool.success_out;
 }
 
 using ArgsFor = std::function<std::vector<std::string>(const std::string& output)>;
@@ -107,7 +109,7 @@ class OutputRow : public Row {
   /// `r` is the last run's.
   void ExpectSuccess(const RunResult& r) {
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, tool_.success_out_of ? tool_.success_out_of(output_) : tool_.success_out);
+    EXPECT_EQ(r.out, SuccessOut(tool_, output_));
     EXPECT_EQ(r.err, "");
   }
   void ExpectOpenFailure(const RunResult& r, const std::string& output) {

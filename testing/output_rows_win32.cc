@@ -11,7 +11,7 @@ bool GiveTo(const std::string&, const User&) { return false; }
 
 bool SetMode(const std::string& path, unsigned mode) {
   namespace fs = std::filesystem;
-  const fs::path name(std::u8string(reinterpret_cast<const char8_t*>(path.data()), path.size()));
+  const fs::path name = PathOf(path);
   std::error_code ec;
   // Folders have no write bit on Windows; a file's is its read-only attribute.
   if (fs::is_directory(name, ec)) return true;
@@ -19,11 +19,7 @@ bool SetMode(const std::string& path, unsigned mode) {
   return !ec;
 }
 
-bool MakeReadOnly(const std::string& path) { return SetMode(path, 0444); }
-
 bool OwnedByRootWithMode(const std::string&, unsigned) { return false; }
-
-bool MakeFifo(const std::string&) { return false; }
 
 PipeFeeder::PipeFeeder(std::string path, std::string bytes) : path_(std::move(path)), bytes_(std::move(bytes)) {}
 

@@ -12,10 +12,6 @@ namespace testing_support {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// Names are UTF-8 on every system; a path made from a plain string would
-// take them in the system's code page on Windows.
 fs::path PathOf(const std::string& utf8) {
   return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
 }
@@ -24,8 +20,6 @@ std::string Utf8Of(const fs::path& path) {
   const std::u8string text = path.u8string();
   return std::string(reinterpret_cast<const char*>(text.data()), text.size());
 }
-
-}  // namespace
 
 TempDir::~TempDir() {
   std::error_code ec;
@@ -38,6 +32,11 @@ TempDir::~TempDir() {
 }
 
 std::string TempDir::File(const std::string& name) const { return path_ + "/" + name; }
+
+bool TempDir::Exists(const std::string& name) const {
+  std::error_code ec;
+  return fs::exists(fs::symlink_status(PathOf(File(name)), ec));
+}
 
 void TempDir::Write(const std::string& name, const std::string& bytes) const {
   fs::path p = PathOf(File(name));

@@ -28,10 +28,6 @@ TempDir::TempDir() {
   path_ = buf.data();
 }
 
-bool TempDir::Exists(const std::string& name) const {
-  struct stat st;
-  return lstat(File(name).c_str(), &st) == 0;
-}
 
 const char* Lacks(Need) { return nullptr; }
 

@@ -11,28 +11,14 @@
 #include <thread>
 
 #include "support/platform.h"
+#include "support/wide_text.h"
 
 namespace testing_support {
 
 namespace {
 
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
-
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int length =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), length, nullptr,
-                      nullptr);
-  return narrow;
-}
+using support::win32::Utf8;
+using support::win32::Wide;
 
 // One argument as the C library's command-line parser reads it back.
 void AppendQuoted(const std::wstring& arg, std::wstring* line) {
@@ -140,16 +126,11 @@ TempDir::TempDir() {
   throw std::runtime_error("cannot make a temporary folder");
 }
 
-bool TempDir::Exists(const std::string& name) const {
-  return GetFileAttributesW(Wide(File(name)).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 const char* Lacks(Need need) {
   switch (need) {
     case Need::kSignals:
       return "needs POSIX signals sent to a running program (Windows has none)";
-    case Need::kUsers:
-      return "needs POSIX users and file owners (Windows has access lists instead)";
     case Need::kFileSizeLimit:
       return "needs a POSIX file size limit (Windows has none)";
     case Need::kDeviceFiles:

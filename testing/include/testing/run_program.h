@@ -2,11 +2,17 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace testing_support {
+
+/// A path from UTF-8 text, and back: names are UTF-8 on every system, and a
+/// path made from a plain string would take them in Windows's code page.
+std::filesystem::path PathOf(const std::string& utf8);
+std::string Utf8Of(const std::filesystem::path& path);
 
 /// A fresh directory under the system's temporary folder, removed with all it
 /// holds when the object goes.
@@ -84,7 +90,6 @@ struct RunOptions {
 /// What some rows need beyond files, pipes and exit statuses.
 enum class Need {
   kSignals,          // sending a signal (signal_when_output, signal_when_created)
-  kUsers,            // running as another user (uid, gid), file owners
   kFileSizeLimit,    // file_size_limit
   kDeviceFiles,      // /dev/full, /dev/stdout, /dev/fd/N, FIFOs, chmod'ed folders
   kSymlinks,         // making symbolic links
