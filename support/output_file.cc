@@ -17,7 +17,7 @@ WriteStatus OutputFile::Open(const std::string& path) {
 WriteStatus OutputFile::OpenStaged(const std::string& target) {
   // Opened now, so that a file the user may not write fails here, but left
   // as it is until Commit().
-  const WriteStatus opened = OpenThrough(target, true);
+  const WriteStatus opened = OpenThrough(target);
   if (opened != WriteStatus::kOk) return opened;
   stage_fd_ = OpenStageDescriptor();
   // No room to stage the bytes: they go straight into the emptied file, as

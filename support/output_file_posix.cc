@@ -236,7 +236,7 @@ bool CopyStage(int from, int to) {
 
 }  // namespace
 
-WriteStatus OutputFile::OpenThrough(const std::string& target, bool) {
+WriteStatus OutputFile::OpenThrough(const std::string& target) {
   fd_ = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
   return fd_ < 0 ? WriteStatus::kCannotOpen : WriteStatus::kOk;
 }
@@ -263,7 +263,7 @@ WriteStatus OutputFile::OpenNamed(const std::string& path) {
   const bool exists = stat(target.c_str(), &st) == 0;
   if (!exists && errno != ENOENT) return WriteStatus::kCannotOpen;  // a loop inside the path, say
   if (exists && S_ISDIR(st.st_mode)) return WriteStatus::kCannotOpen;
-  if (exists && !S_ISREG(st.st_mode)) return OpenThrough(target, false);
+  if (exists && !S_ISREG(st.st_mode)) return OpenThrough(target);
   // A file the user may not write to is not replaced behind its back.
   if (exists && faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return WriteStatus::kCannotOpen;
   if (exists && !MayReplace(target, st)) return OpenStaged(target);

@@ -117,9 +117,8 @@ bool PutInPlace(const std::wstring& temp, const std::wstring& target) {
 
 }  // namespace
 
-WriteStatus OutputFile::OpenThrough(const std::string& target, bool staged) {
-  // A file written in place from a stage is opened for reading as well.
-  const HANDLE h = CreateFileW(Wide(target).c_str(), GENERIC_WRITE | (staged ? GENERIC_READ : 0u),
+WriteStatus OutputFile::OpenThrough(const std::string& target) {
+  const HANDLE h = CreateFileW(Wide(target).c_str(), GENERIC_WRITE,
                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) return WriteStatus::kCannotOpen;
   fd_ = DescriptorOf(h);
@@ -144,7 +143,7 @@ WriteStatus OutputFile::OpenNamed(const std::string& path) {
     const DWORD error = GetLastError();
     // A device (CON, a serial port) opens only when access is asked for;
     // anything else that is there but cannot be looked at is not replaced.
-    if (error != ERROR_FILE_NOT_FOUND) return error == ERROR_PATH_NOT_FOUND ? WriteStatus::kCannotOpen : OpenThrough(path, false);
+    if (error != ERROR_FILE_NOT_FOUND) return error == ERROR_PATH_NOT_FOUND ? WriteStatus::kCannotOpen : OpenThrough(path);
   } else {
     exists = true;
     BY_HANDLE_FILE_INFORMATION info = {};
@@ -152,7 +151,7 @@ WriteStatus OutputFile::OpenNamed(const std::string& path) {
     if (disk) target = FinalName(probe, target);
     CloseHandle(probe);
     // NUL, the console and pipes get the bytes as they come.
-    if (!disk) return OpenThrough(path, false);
+    if (!disk) return OpenThrough(path);
     if ((info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
       return WriteStatus::kCannotOpen;
     }

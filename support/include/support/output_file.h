@@ -72,9 +72,8 @@ class OutputFile {
   // of the writer's life is shared (output_file.cc).
   /// Opens a non-empty `path` (see Open()), the cleanup handlers installed.
   WriteStatus OpenNamed(const std::string& path);
-  /// Opens an existing `target` to write into as it is; `staged`: for bytes
-  /// staged until Commit() (the file is then read too where a system needs it).
-  WriteStatus OpenThrough(const std::string& target, bool staged);
+  /// Opens an existing `target` to write into as it is.
+  WriteStatus OpenThrough(const std::string& target);
   /// A nameless file for the staged bytes (-1 when there is none).
   static int OpenStageDescriptor();
   /// Empties the file opened in place.
