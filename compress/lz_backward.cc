@@ -1,6 +1,7 @@
 #include "lz_backward.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -41,16 +42,6 @@ inline uint32_t KeyHash(const uint8_t* end, int shift) {
   return static_cast<uint32_t>(mixed >> shift);
 }
 
-// The number of bits that can count to `value` (0 for 0).
-int BitWidth(uint32_t value) {
-  int bits = 0;
-  while (value != 0) {
-    ++bits;
-    value >>= 1;
-  }
-  return bits;
-}
-
 }  // namespace
 
 MatchFinder::MatchFinder(const uint8_t* source, int size)
@@ -60,9 +51,9 @@ MatchFinder::MatchFinder(const uint8_t* source, int size)
   // per position. Which positions share a hash changes only how many
   // candidates are compared, never which match wins.
   const uint32_t positions = size > 1 ? static_cast<uint32_t>(size) : 1;
-  const int hash_bits = std::min(kMaxHashBits, std::max(kMinHashBits, BitWidth(positions - 1)));
+  const int hash_bits = std::min(kMaxHashBits, std::max(kMinHashBits, static_cast<int>(std::bit_width(positions - 1))));
   hash_shift_ = 64 - hash_bits;
-  const size_t ring = std::min<size_t>(kMaxRing, size_t{1} << BitWidth(positions - 1));
+  const size_t ring = std::min<size_t>(kMaxRing, size_t{1} << static_cast<int>(std::bit_width(positions - 1)));
   ring_mask_ = ring - 1;
   const size_t heads = size_t{1} << hash_bits;
   table_.assign(kLevels * (heads + ring), -1);

@@ -29,14 +29,12 @@ int FileFailure(InputStatus status, const char* path, const InputFailure& failur
     case InputStatus::kCannotSeek:
       *messages += support::FormatText("cant seek file: %s\n", path);
       break;
-    case InputStatus::kNoMemory:
-      *messages += support::FormatText("cant alloc memory: %zu bytes\n", failure.size);
-      break;
     case InputStatus::kShortRead:
       *messages += support::FormatText("cant read from file: %s\n", path);
       break;
+    case InputStatus::kNoMemory:
     case InputStatus::kNoScratch:
-      *messages += "cant open temporary file\n";
+      *messages += StdinFailureMessage(status, failure);  // the same words for either source
       break;
   }
   return kExitFailure;
@@ -314,16 +312,11 @@ std::string CipherFailureMessage(const CipherResult& result, const Options& o) {
 }
 
 std::string CommitFailureMessage(support::WriteStatus status, const Options& o) {
-  switch (status) {
-    case support::WriteStatus::kOk:
-      return "";
-    case support::WriteStatus::kCannotOpen:
-      return support::FormatText("cant open file: %s\n", o.output);
-    case support::WriteStatus::kWriteError:
-    case support::WriteStatus::kCloseError:
-      return support::FormatText("cant write to file: %s\n", o.output);
-  }
-  return "";
+  if (status == support::WriteStatus::kOk) return "";
+  CipherResult failed;
+  failed.status =
+      status == support::WriteStatus::kCannotOpen ? CipherStatus::kCannotOpenOutput : CipherStatus::kWriteFailed;
+  return CipherFailureMessage(failed, o);
 }
 
 }  // namespace aescli

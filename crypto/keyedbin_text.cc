@@ -1,16 +1,12 @@
 #include "keyedbin_text.h"
 
-#include <cstdio>
+#include "support/format_text.h"
 
 namespace keyedbin {
 
 std::string ArrayHead(int width, const std::string& identifier, size_t count) {
-  char text[64];
-  std::snprintf(text, sizeof text, "#include <dravo.h>\n\nconst u%d ", 8 * width);
-  std::string head = text;
-  head += identifier;
-  std::snprintf(text, sizeof text, "[0x%lX] = {", static_cast<unsigned long>(count));
-  return head + text;
+  return support::FormatText("#include <dravo.h>\n\nconst u%d %s[0x%lX] = {", 8 * width, identifier.c_str(),
+                             static_cast<unsigned long>(count));
 }
 
 support::HexLayout ArrayLayout(int width) {

@@ -60,14 +60,14 @@ inline int CannotConvert(const char* path, const ppm::Problem& problem) {
   return CannotConvert(path);
 }
 
-/// A label must make C identifiers of the names built on it: refused (with
-/// the cannot-convert message for `path`) when it is not one, or a keyword.
-inline bool CheckLabel(const std::string& label, const char* path, int* status) {
+/// A label must make C identifiers of the names built on it: false, with a
+/// line that says why, when it is not one, or a keyword (the caller then
+/// gives the cannot-convert message).
+inline bool CheckLabel(const std::string& label) {
   const support::CNameStatus name = support::CheckCName(label);
   if (name == support::CNameStatus::kValid) return true;
   std::fprintf(stderr, "Error: label \"%s\" is %s\n", label.c_str(),
                name == support::CNameStatus::kKeyword ? "a C keyword" : "not a C identifier");
-  *status = CannotConvert(path);
   return false;
 }
 

@@ -32,8 +32,7 @@ int ParseArgs(int argc, char** argv, Options* options) {
 }
 
 int Run(const Options& options) {
-  int status = kExitFailure;
-  if (!converter_cli::CheckLabel(options.label, options.ppm_path, &status)) return status;
+  if (!converter_cli::CheckLabel(options.label)) return CannotConvert(options.ppm_path);
   ppm::Image image;
   if (ppm::LoadImage(options.ppm_path, &image) != ppm::LoadStatus::kOk) {
     return CannotConvert(options.ppm_path, image.problem);

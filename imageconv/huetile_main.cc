@@ -132,8 +132,7 @@ int CannotWriteOutput(const Options& options, int error) {
 }
 
 int Run(const Options& options) {
-  int status = kExitFailure;
-  if (!options.label.empty() && !converter_cli::CheckLabel(options.label, options.ppm_path, &status)) return status;
+  if (!options.label.empty() && !converter_cli::CheckLabel(options.label)) return CannotConvert(options.ppm_path);
   // Replacing the image with its own conversion would destroy it.
   if (support::IsSameRegularFile(options.output_path, options.ppm_path)) {
     fprintf(stderr, "Error: output file \"%s\" is the input file \"%s\"\n", options.output_path, options.ppm_path);
