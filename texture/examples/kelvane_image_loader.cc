@@ -78,6 +78,11 @@ LoadStatus Refuse(LoadStatus status, std::string* why, const std::string& reason
 
 }  // namespace
 
+bool IsPng(const std::vector<uint8_t>& bytes) {
+  static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  return bytes.size() >= 8 && std::memcmp(bytes.data(), kSignature, 8) == 0;
+}
+
 LoadStatus DecodePpm(const std::vector<uint8_t>& bytes, Image* image, std::string* why) {
   if (bytes.size() < 2 || bytes[0] != 'P' || bytes[1] < '1' || bytes[1] > '7') {
     return Refuse(LoadStatus::kNotAnImage, why, "it is neither a binary PPM (P6) nor a PNG image");

@@ -55,6 +55,7 @@ LoadStatus DecodePpm(const std::vector<uint8_t>& bytes, Image* image, std::strin
 /// or a transparency chunk fills `alpha` (left empty otherwise). A build
 /// without libpng refuses every PNG (kNotAnImage).
 LoadStatus DecodePng(const std::vector<uint8_t>& bytes, Image* image);
+/// Whether `bytes` start with the PNG signature (in any build).
 bool IsPng(const std::vector<uint8_t>& bytes);
 
 /// The binary PPM of an image (alpha is dropped).

@@ -76,10 +76,6 @@ bool WritePngRows(png_structp png, png_infop info, const Image& image, int colou
 
 }  // namespace
 
-bool IsPng(const std::vector<uint8_t>& bytes) {
-  return bytes.size() >= 8 && png_sig_cmp(bytes.data(), 0, 8) == 0;
-}
-
 LoadStatus DecodePng(const std::vector<uint8_t>& bytes, Image* image) {
   if (!IsPng(bytes)) return LoadStatus::kNotAnImage;
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);

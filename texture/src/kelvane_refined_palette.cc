@@ -92,8 +92,7 @@ struct Centre {
 };
 
 uint32_t PointDistance(const Point& p, const Centre& c) {
-  const int32_t dr = p.at[0] - c.at[0], dg = p.at[1] - c.at[1], db = p.at[2] - c.at[2];
-  return static_cast<uint32_t>(kWeight[0] * dr * dr + kWeight[1] * dg * dg + kWeight[2] * db * db);
+  return RefinedDistance(p.at[0], p.at[1], p.at[2], c.at[0], c.at[1], c.at[2]);
 }
 
 // The histogram's points, in cell order.
@@ -345,9 +344,7 @@ unsigned int RefinedSearch::Find(int32_t red, int32_t green, int32_t blue, int h
   uint32_t best = std::numeric_limits<uint32_t>::max();
   unsigned int best_index = 0;
   auto consider = [&](const Entry& e) {
-    const int32_t dr = red - e.red, dg = green - e.green, db = blue - e.blue;
-    const auto d = static_cast<uint32_t>(kRefinedWeightRed * dr * dr + kRefinedWeightGreen * dg * dg +
-                                         kRefinedWeightBlue * db * db);
+    const uint32_t d = RefinedDistance(red, green, blue, e.red, e.green, e.blue);
     if (d < best || (d == best && e.index < best_index)) {
       best = d;
       best_index = e.index;

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <typeinfo>
 #include <vector>
@@ -228,16 +227,9 @@ bool MapTexels(const CTexture& texture, const CColorPalette& palette, short excl
 
 }  // namespace
 
-CRefinedColorProcessor::CRefinedColorProcessor() : reference_(), refine_() {
-  std::memset(&refine_, 0, sizeof refine_);
-}
-CRefinedColorProcessor::CRefinedColorProcessor(const CRefinedColorProcessor& other)
-    : CColorProcessor(other), reference_(other.reference_), refine_(other.refine_) {}
-CRefinedColorProcessor& CRefinedColorProcessor::operator=(const CRefinedColorProcessor& other) {
-  reference_ = other.reference_;
-  refine_ = other.refine_;
-  return *this;
-}
+CRefinedColorProcessor::CRefinedColorProcessor() : reference_(), refine_() {}
+CRefinedColorProcessor::CRefinedColorProcessor(const CRefinedColorProcessor& other) = default;
+CRefinedColorProcessor& CRefinedColorProcessor::operator=(const CRefinedColorProcessor& other) = default;
 CRefinedColorProcessor::~CRefinedColorProcessor() = default;
 
 void CRefinedColorProcessor::SetConvertFactor(const void* factor) { reference_.SetConvertFactor(factor); }
