@@ -8,20 +8,16 @@
 namespace aes {
 namespace {
 
-void XorBlock(const uint8_t* a, const uint8_t* b, uint8_t* out) {
-  for (size_t i = 0; i < kBlockSize; ++i) out[i] = static_cast<uint8_t>(a[i] ^ b[i]);
-}
-
 void CtrStep(Context* ctx, const uint8_t* in, uint8_t* out) {
   uint8_t keystream[kBlockSize];
   EncryptBlock(*ctx, ctx->chain, keystream);
-  XorBlock(in, keystream, out);
+  XorBytes(in, keystream, kBlockSize, out);
   IncrementCounter(ctx->chain);
 }
 
 void CbcForwardStep(Context* ctx, const uint8_t* in, uint8_t* out) {
   uint8_t x[kBlockSize];
-  XorBlock(in, ctx->chain, x);
+  XorBytes(in, ctx->chain, kBlockSize, x);
   EncryptBlock(*ctx, x, out);
   std::memcpy(ctx->chain, out, kBlockSize);
 }
@@ -32,7 +28,7 @@ void CbcInverseStep(Context* ctx, const uint8_t* in, uint8_t* out) {
   std::memcpy(ctx->chain, in, kBlockSize);
   uint8_t plain[kBlockSize];
   DecryptBlock(ctx, in, plain);
-  XorBlock(plain, saved, out);
+  XorBytes(plain, saved, kBlockSize, out);
 }
 
 bool Run(Context* ctx, const uint8_t* in, uint8_t* out, size_t size, bool forward) {
@@ -75,9 +71,6 @@ void CtrRun(Context* ctx, const uint8_t* in, size_t size, uint8_t* out) {
 
 void ReverseBytes(uint8_t* data, size_t size) { std::reverse(data, data + size); }
 
-void Reversed(const uint8_t* in, size_t size, uint8_t* out) {
-  for (size_t i = 0; i < size; ++i) out[i] = in[size - 1 - i];
-}
 
 void ZeroTail(uint8_t* data, size_t size, size_t padded) {
   if (padded > size) std::memset(data + size, 0, padded - size);
@@ -106,18 +99,11 @@ class CbcMac {
     if (size == 0) return;
     Trace(tracer_, CcmTracePoint::kFormattedBytes, data, size);
     while (size > 0) {
-      if (fill_ == 0 && size >= kBlockSize && hw::Enabled()) {
+      if (fill_ == 0 && size >= kBlockSize) {
         const size_t blocks = size / kBlockSize;
-        hw::CbcMacBlocks(&ctx_, data, blocks);
+        CbcMacBlocks(&ctx_, data, blocks);
         data += blocks * kBlockSize;
         size -= blocks * kBlockSize;
-        continue;
-      }
-      if (fill_ == 0 && size >= kBlockSize) {
-        uint8_t discard[kBlockSize];
-        kCbcOps.forward(&ctx_, data, discard);
-        data += kBlockSize;
-        size -= kBlockSize;
         continue;
       }
       const size_t take = std::min(size, kBlockSize - fill_);
@@ -339,12 +325,32 @@ void ReverseBlocks(uint8_t* data, size_t size) {
   ReverseBytes(data + whole, size - whole);
 }
 
+void CopyMaybeReversed(const uint8_t* in, size_t size, bool reversed, uint8_t* out) {
+  if (reversed) {
+    std::reverse_copy(in, in + size, out);
+  } else {
+    std::memcpy(out, in, size);
+  }
+}
+
+void CbcMacBlocks(Context* ctx, const uint8_t* data, size_t blocks) {
+  if (hw::Enabled()) {
+    hw::CbcMacBlocks(ctx, data, blocks);
+    return;
+  }
+  for (size_t k = 0; k < blocks; ++k) {
+    uint8_t x[kBlockSize];
+    XorBytes(ctx->chain, data + k * kBlockSize, kBlockSize, x);
+    EncryptBlock(*ctx, x, ctx->chain);
+  }
+}
+
 void CtrCryptReversed(const uint8_t key[kKeySize], const uint8_t counter[kBlockSize], uint8_t* data,
                       size_t size) {
   uint8_t rkey[kKeySize];
   uint8_t rcounter[kBlockSize];
-  Reversed(key, kKeySize, rkey);
-  Reversed(counter, kBlockSize, rcounter);
+  CopyMaybeReversed(key, kKeySize, true, rkey);
+  CopyMaybeReversed(counter, kBlockSize, true, rcounter);
   ReverseBlocks(data, size);
   CtrCrypt(rkey, rcounter, data, size, data);
   ReverseBlocks(data, size);
@@ -358,8 +364,8 @@ bool CbcReversed(const uint8_t key[kKeySize], const uint8_t iv[kBlockSize], uint
   if (size % kBlockSize != 0) return false;
   uint8_t rkey[kKeySize];
   uint8_t riv[kBlockSize];
-  Reversed(key, kKeySize, rkey);
-  Reversed(iv, kBlockSize, riv);
+  CopyMaybeReversed(key, kKeySize, true, rkey);
+  CopyMaybeReversed(iv, kBlockSize, true, riv);
   ReverseBlocks(data, size);
   if (encrypt) {
     CbcEncrypt(rkey, riv, data, size, data);
@@ -392,8 +398,8 @@ CcmStatus CcmEncryptReversed(const uint8_t key[kKeySize], const uint8_t nonce[kN
   if (sizes != CcmStatus::kOk) return sizes;
   uint8_t rkey[kKeySize];
   uint8_t rnonce[kNonceSize];
-  Reversed(key, kKeySize, rkey);
-  Reversed(nonce, kNonceSize, rnonce);
+  CopyMaybeReversed(key, kKeySize, true, rkey);
+  CopyMaybeReversed(nonce, kNonceSize, true, rnonce);
   ZeroTail(data, payload_size, padded_payload);
   ReverseBlocks(data, padded_payload);
   ZeroTail(adata, adata_size, padded_adata);
@@ -418,11 +424,11 @@ CcmStatus CcmDecryptReversed(const uint8_t key[kKeySize], const uint8_t nonce[kN
   const CcmStatus sizes = CheckCcmSizes(padded_adata, padded_cipher, tag_size);
   if (sizes != CcmStatus::kOk) return sizes;
   uint8_t rtag[kBlockSize];
-  Reversed(tag, tag_size, rtag);  // before the padding below may overwrite it
+  CopyMaybeReversed(tag, tag_size, true, rtag);  // before the padding below may overwrite it
   uint8_t rkey[kKeySize];
   uint8_t rnonce[kNonceSize];
-  Reversed(key, kKeySize, rkey);
-  Reversed(nonce, kNonceSize, rnonce);
+  CopyMaybeReversed(key, kKeySize, true, rkey);
+  CopyMaybeReversed(nonce, kNonceSize, true, rnonce);
 
   if (padded_cipher != cipher_size) {
     // Rebuild the dropped ciphertext bytes: they are the end of the reversed

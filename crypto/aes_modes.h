@@ -139,6 +139,21 @@ constexpr size_t Pad16(size_t size) { return (size + 15) & ~size_t{15}; }
 /// one unit.
 void ReverseBlocks(uint8_t* data, size_t size);
 
+// Steps the whole-buffer modes and the streams share.
+
+/// out = a XOR b over `size` bytes (any of them may alias).
+inline void XorBytes(const uint8_t* a, const uint8_t* b, size_t size, uint8_t* out) {
+  for (size_t i = 0; i < size; ++i) out[i] = static_cast<uint8_t>(a[i] ^ b[i]);
+}
+
+/// Copies `size` bytes, in reverse order when `reversed` (`out` must not
+/// overlap `in`).
+void CopyMaybeReversed(const uint8_t* in, size_t size, bool reversed, uint8_t* out);
+
+/// Runs the CBC-MAC chain of `ctx` over `blocks` whole blocks, on the
+/// processor's AES instructions when they are there.
+void CbcMacBlocks(Context* ctx, const uint8_t* data, size_t blocks);
+
 // The reversed byte order convention. Key, IV/counter (16 bytes), nonce
 // (12 bytes) and tag (its whole length) are byte-reversed, and each data
 // buffer block by block, around the standard computation.

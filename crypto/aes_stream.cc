@@ -9,14 +9,6 @@
 namespace aes {
 namespace {
 
-void CopyMaybeReversed(const uint8_t* in, size_t size, bool reversed, uint8_t* out) {
-  if (reversed) {
-    std::reverse_copy(in, in + size, out);
-  } else {
-    std::memcpy(out, in, size);
-  }
-}
-
 void ReverseBlock(uint8_t* block) { std::reverse(block, block + kBlockSize); }
 
 // Key setup in the stream's convention: the key and the chaining block are
@@ -35,23 +27,6 @@ void SetUp(Context* ctx, const uint8_t key[kKeySize], const uint8_t block[kBlock
 void NextKeystream(Context* ctx, uint8_t keystream[kBlockSize]) {
   EncryptBlock(*ctx, ctx->chain, keystream);
   IncrementCounter(ctx->chain);
-}
-
-void XorInto(const uint8_t* a, const uint8_t* b, size_t size, uint8_t* out) {
-  for (size_t i = 0; i < size; ++i) out[i] = static_cast<uint8_t>(a[i] ^ b[i]);
-}
-
-// The CBC-MAC chain of `ctx` over `blocks` whole blocks.
-void MacBlocks(Context* ctx, const uint8_t* data, size_t blocks) {
-  if (hw::Enabled()) {
-    hw::CbcMacBlocks(ctx, data, blocks);
-    return;
-  }
-  for (size_t k = 0; k < blocks; ++k) {
-    uint8_t x[kBlockSize];
-    XorInto(ctx->chain, data + k * kBlockSize, kBlockSize, x);
-    EncryptBlock(*ctx, x, ctx->chain);
-  }
 }
 
 }  // namespace
@@ -73,7 +48,7 @@ void CtrStream::Process(const uint8_t* in, uint8_t* out, size_t size) {
       uint8_t keystream[kBlockSize];
       NextKeystream(&ctx_, keystream);
       if (reversed_) ReverseBlock(keystream);
-      XorInto(in + k * kBlockSize, keystream, kBlockSize, out + k * kBlockSize);
+      XorBytes(in + k * kBlockSize, keystream, kBlockSize, out + k * kBlockSize);
     }
   }
   const size_t tail = size % kBlockSize;
@@ -84,7 +59,7 @@ void CtrStream::Process(const uint8_t* in, uint8_t* out, size_t size) {
     NextKeystream(&ctx_, keystream);
     if (reversed_) std::reverse(keystream, keystream + tail);
     const size_t at = blocks * kBlockSize;
-    XorInto(in + at, keystream, tail, out + at);
+    XorBytes(in + at, keystream, tail, out + at);
     SecureWipe(keystream, sizeof(keystream));
   }
 }
@@ -139,7 +114,7 @@ CcmStream::CcmStream(const uint8_t key[kKeySize], const uint8_t nonce[kNonceSize
   const size_t prefix = CcmAdataPrefix(counted_adata, reversed, header.data() + kBlockSize);
   if (adata_size != 0) std::memcpy(header.data() + kBlockSize + prefix, adata, adata_size);
   if (reversed) ReverseBlocks(header.data() + kBlockSize, counted_adata);
-  MacBlocks(&mac_, header.data(), 1 + Pad16(prefix + counted_adata) / kBlockSize);
+  CbcMacBlocks(&mac_, header.data(), 1 + Pad16(prefix + counted_adata) / kBlockSize);
 
   if (reversed && !encrypt && text_size % kBlockSize != 0) {
     // The ciphertext bytes that encryption dropped are the end of the
@@ -169,8 +144,8 @@ void CcmStream::Blocks(const uint8_t* in, uint8_t* out, size_t blocks) {
     uint8_t result[kBlockSize];
     CopyMaybeReversed(in + k * kBlockSize, kBlockSize, reversed_, data);
     NextKeystream(&ctr_, keystream);
-    XorInto(data, keystream, kBlockSize, result);
-    MacBlocks(&mac_, encrypt_ ? data : result, 1);
+    XorBytes(data, keystream, kBlockSize, result);
+    CbcMacBlocks(&mac_, encrypt_ ? data : result, 1);
     CopyMaybeReversed(result, kBlockSize, reversed_, out + k * kBlockSize);
     SecureWipe(keystream, sizeof(keystream));
   }
@@ -188,8 +163,8 @@ void CcmStream::Tail(const uint8_t* in, uint8_t* out, size_t size) {
     uint8_t keystream[kBlockSize];
     NextKeystream(&ctr_, keystream);
     uint8_t result[kBlockSize] = {};
-    XorInto(block, keystream, size, result);
-    MacBlocks(&mac_, encrypt_ ? block : result, 1);
+    XorBytes(block, keystream, size, result);
+    CbcMacBlocks(&mac_, encrypt_ ? block : result, 1);
     std::memcpy(block, result, kBlockSize);
     SecureWipe(keystream, sizeof(keystream));
     SecureWipe(result, sizeof(result));
@@ -210,7 +185,7 @@ void CcmStream::MaskTag(const uint8_t* in, uint8_t* out) {
   CcmCounterBlock(nonce_, 0, counter);
   uint8_t mask[kBlockSize];
   EncryptBlock(ctr_, counter, mask);
-  XorInto(in, mask, tag_size_, out);
+  XorBytes(in, mask, tag_size_, out);
   SecureWipe(mask, sizeof(mask));
 }
 
