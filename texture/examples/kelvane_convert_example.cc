@@ -14,12 +14,12 @@
 // no path, and the library's results do not depend on the thread count.
 #include <kelvane/kelvane.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "kelvane_convert_args.h"
 #include "kelvane_data_decoder.h"
 #include "kelvane_image_loader.h"
 #include "support/file_io.h"
@@ -86,55 +86,6 @@ const char* const kHelp =
 const char* const kPngNote = "This build reads and writes PNG.\n";
 const char* const kNoPngNote = "This build was made without libpng: it reads and writes binary PPM only.\n";
 
-bool ParseType(const char* name, CTexture::tType* type) {
-  static const struct {
-    const char* name;
-    CTexture::tType type;
-  } kTypes[] = {{"palette4", CTexture::TYPE_PALETTE4},     {"a5i3", CTexture::TYPE_A5I3},
-                {"palette16", CTexture::TYPE_PALETTE16},   {"a3i5", CTexture::TYPE_A3I5},
-                {"palette256", CTexture::TYPE_PALETTE256}, {"tex4x4", CTexture::TYPE_TEX4X4},
-                {"direct", CTexture::TYPE_DIRECT}};
-  for (const auto& t : kTypes) {
-    if (std::strcmp(name, t.name) == 0) {
-      *type = t.type;
-      return true;
-    }
-  }
-  return false;
-}
-
-bool ParseAlgorithm(const char* name, CDefaultColorProcessor::tAlgorithm* algorithm) {
-  static const struct {
-    const char* name;
-    CDefaultColorProcessor::tAlgorithm algorithm;
-  } kAlgorithms[] = {{"hilow", CDefaultColorProcessor::ALGORITHM_HILOW},
-                     {"hilow-linear", CDefaultColorProcessor::ALGORITHM_HILOW_LINEAR},
-                     {"roundrobin", CDefaultColorProcessor::ALGORITHM_ROUNDROBIN},
-                     {"roundrobin-linear", CDefaultColorProcessor::ALGORITHM_ROUNDROBIN_LINEAR}};
-  for (const auto& a : kAlgorithms) {
-    if (std::strcmp(name, a.name) == 0) {
-      *algorithm = a.algorithm;
-      return true;
-    }
-  }
-  return false;
-}
-
-// "R,G,B", each a decimal number from 0 to 255.
-bool ParseTriple(const char* text, unsigned char out[3]) {
-  const std::string s = text;
-  size_t start = 0;
-  for (int i = 0; i < 3; ++i) {
-    const size_t comma = i < 2 ? s.find(',', start) : s.size();
-    if (comma == std::string::npos) return false;
-    long long value = 0;
-    if (!support::ParseDecimalStrict(s.substr(start, comma - start).c_str(), 0, 255, &value)) return false;
-    out[i] = static_cast<unsigned char>(value);
-    start = comma + 1;
-  }
-  return true;
-}
-
 int Usage() {
   std::fputs(kUsage, stderr);
   return kExitUsage;
@@ -175,17 +126,17 @@ int ParseArgs(int argc, char** argv, Options* o) {
       continue;
     }
     if (value == nullptr) return Usage();
-    if (std::strcmp(option, "--key") == 0 && ParseTriple(value, rgb)) {
+    if (std::strcmp(option, "--key") == 0 && kelvane_example::ParseRgbTriple(value, rgb)) {
       o->factor.useTransparency = true;
       o->factor.transparentRed = rgb[0];
       o->factor.transparentGreen = rgb[1];
       o->factor.transparentBlue = rgb[2];
-    } else if (std::strcmp(option, "--share") == 0 && ParseTriple(value, rgb)) {
+    } else if (std::strcmp(option, "--share") == 0 && kelvane_example::ParseRgbTriple(value, rgb)) {
       o->factor.sharePalette = true;
       o->factor.toleranceRed = rgb[0];
       o->factor.toleranceGreen = rgb[1];
       o->factor.toleranceBlue = rgb[2];
-    } else if (std::strcmp(option, "--algorithm") == 0 && ParseAlgorithm(value, &o->factor.algorithm)) {
+    } else if (std::strcmp(option, "--algorithm") == 0 && kelvane_example::ParseAlgorithmName(value, &o->factor.algorithm)) {
     } else if (std::strcmp(option, "--quality") == 0 &&
                (std::strcmp(value, "reference") == 0 || std::strcmp(value, "refined") == 0)) {
       o->refined = std::strcmp(value, "refined") == 0;
@@ -196,21 +147,13 @@ int ParseArgs(int argc, char** argv, Options* o) {
     }
     ++arg;
   }
-  if (argc - arg != 3 || !ParseType(argv[arg + 1], &o->type) || argv[arg][0] == '\0' || argv[arg + 2][0] == '\0') {
+  if (argc - arg != 3 || !kelvane_example::ParseTypeName(argv[arg + 1], &o->type) || argv[arg][0] == '\0' || argv[arg + 2][0] == '\0') {
     return Usage();
   }
   o->input = argv[arg];
   o->type_name = argv[arg + 1];
   o->preview = argv[arg + 2];
   return kGoOn;
-}
-
-// PNG when the name ends in ".png", in any case; binary PPM otherwise.
-bool NamesPng(const std::string& path) {
-  if (path.size() < 4) return false;
-  std::string extension = path.substr(path.size() - 4);
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension == ".png";
 }
 
 // The files a run writes: the data blocks the type has, then the preview.
@@ -250,7 +193,7 @@ bool OutputsAreSafe(const Options& o, const std::vector<Output>& outputs) {
       }
     }
   }
-  if (NamesPng(o.preview) && !kelvane_example::kPngSupported) {
+  if (kelvane_example::NamesPng(o.preview) && !kelvane_example::kPngSupported) {
     std::fprintf(stderr, "kelvane_convert: cannot write %s: PNG is not supported in this build (made without libpng)\n",
                  o.preview);
     return false;
@@ -402,25 +345,12 @@ int Run(const Options& o) {
     return kExitFailure;
   }
 
-  // The error is measured over the input's area, before transparent texels
-  // turn magenta.
-  double squared_error = 0;
-  for (unsigned int y = 0; y < input.height; ++y) {
-    for (unsigned int x = 0; x < input.width; ++x) {
-      const unsigned char* p = &preview.rgb[(size_t{y} * preview.width + x) * 3];
-      const unsigned char* q = &input.rgb[(size_t{y} * input.width + x) * 3];
-      for (int k = 0; k < 3; ++k) squared_error += (p[k] - q[k]) * double(p[k] - q[k]);
-    }
-  }
-  for (size_t i = 0; i < transparent.size(); ++i) {
-    if (transparent[i] == 0) continue;
-    preview.rgb[3 * i] = 255;
-    preview.rgb[3 * i + 1] = 0;
-    preview.rgb[3 * i + 2] = 255;
-  }
+  // The error is measured before transparent texels turn magenta.
+  const double squared_error = kelvane_example::SquaredError(preview, input);
+  kelvane_example::PaintTransparent(transparent, &preview);
 
   std::string picture;
-  if (!NamesPng(o.preview)) {
+  if (!kelvane_example::NamesPng(o.preview)) {
     picture = kelvane_example::EncodePpm(preview);
   } else if (!kelvane_example::EncodePng(preview, &picture)) {
     std::fprintf(stderr, "kelvane_convert: cannot encode the preview as PNG\n");

@@ -127,4 +127,25 @@ bool DecodeTextureData(const TextureData& data, bool index0_transparent, Image* 
   return true;
 }
 
+double SquaredError(const Image& decoded, const Image& original) {
+  double sum = 0;
+  for (unsigned int y = 0; y < original.height; ++y) {
+    for (unsigned int x = 0; x < original.width; ++x) {
+      const unsigned char* p = &decoded.rgb[(size_t{y} * decoded.width + x) * 3];
+      const unsigned char* q = &original.rgb[(size_t{y} * original.width + x) * 3];
+      for (int k = 0; k < 3; ++k) sum += (p[k] - q[k]) * double(p[k] - q[k]);
+    }
+  }
+  return sum;
+}
+
+void PaintTransparent(const std::vector<unsigned char>& transparent, Image* image) {
+  for (size_t i = 0; i < transparent.size(); ++i) {
+    if (transparent[i] == 0) continue;
+    image->rgb[3 * i] = 255;
+    image->rgb[3 * i + 1] = 0;
+    image->rgb[3 * i + 2] = 255;
+  }
+}
+
 }  // namespace kelvane_example

@@ -30,4 +30,13 @@ struct TextureData {
 bool DecodeTextureData(const TextureData& data, bool index0_transparent, Image* image,
                        std::vector<unsigned char>* transparent);
 
+/// The sum of squared channel differences between `decoded` and `original`
+/// over `original`'s area (`decoded` may be larger, as a texture grown to a
+/// near size is).
+double SquaredError(const Image& decoded, const Image& original);
+
+/// Paints every texel that `transparent` marks (1) magenta, as previews show
+/// transparency.
+void PaintTransparent(const std::vector<unsigned char>& transparent, Image* image);
+
 }  // namespace kelvane_example

@@ -1,6 +1,7 @@
 // The example's data decoder against the library's own decoding, on textures
 // written by the library's writer.
 #include "kelvane_data_decoder.h"
+#include "kelvane_convert_args.h"
 
 #include <gtest/gtest.h>
 
@@ -115,6 +116,37 @@ TEST(KelvaneDataDecoder, RefusesShortBlocks) {
   EXPECT_TRUE(kelvane_example::DecodeTextureData(data, false, &image, &clear));
   data.type = CTexture::TYPE_NONE;
   EXPECT_FALSE(kelvane_example::DecodeTextureData(data, false, &image, &clear));
+}
+
+// The converter's words for its settings, and the preview's measures.
+TEST(KelvaneConvertArgs, ReadsNamesColoursAndPreviewFormats) {
+  CTexture::tType type = CTexture::TYPE_NONE;
+  EXPECT_TRUE(kelvane_example::ParseTypeName("tex4x4", &type));
+  EXPECT_EQ(type, CTexture::TYPE_TEX4X4);
+  EXPECT_FALSE(kelvane_example::ParseTypeName("Tex4x4", &type));
+  Kelvane::CDefaultColorProcessor::tAlgorithm algorithm{};
+  EXPECT_TRUE(kelvane_example::ParseAlgorithmName("roundrobin-linear", &algorithm));
+  EXPECT_EQ(algorithm, Kelvane::CDefaultColorProcessor::ALGORITHM_ROUNDROBIN_LINEAR);
+  unsigned char rgb[3] = {};
+  EXPECT_TRUE(kelvane_example::ParseRgbTriple("0,128,255", rgb));
+  EXPECT_EQ(rgb[1], 128);
+  for (const char* bad : {"0,128", "0,128,256", "0,,1", "1,2,3,", " 1,2,3", "a,b,c"}) {
+    EXPECT_FALSE(kelvane_example::ParseRgbTriple(bad, rgb)) << bad;
+  }
+  EXPECT_TRUE(kelvane_example::NamesPng("out/Preview.PnG"));
+  EXPECT_FALSE(kelvane_example::NamesPng("png"));
+  EXPECT_FALSE(kelvane_example::NamesPng("preview.ppm"));
+
+  // A 1x1 original inside a 2x1 decoded image: only its texel counts.
+  kelvane_example::Image original, decoded;
+  original.width = original.height = 1;
+  original.rgb = {10, 20, 30};
+  decoded.width = 2;
+  decoded.height = 1;
+  decoded.rgb = {13, 20, 26, 200, 200, 200};
+  EXPECT_EQ(kelvane_example::SquaredError(decoded, original), 9.0 + 16.0);
+  kelvane_example::PaintTransparent({0, 1}, &decoded);
+  EXPECT_EQ(decoded.rgb, (std::vector<unsigned char>{13, 20, 26, 255, 0, 255}));
 }
 
 }  // namespace
