@@ -1,6 +1,6 @@
 #include "dependency_file.h"
 
-#include <algorithm>
+#include <unordered_set>
 
 namespace resparser {
 
@@ -39,12 +39,9 @@ bool DependencyRule(const std::string& target, const std::vector<std::string>& p
     return false;
   }
   rule += ':';
-  for (size_t i = 0; i < prerequisites.size(); ++i) {
-    const std::string& name = prerequisites[i];
-    if (std::find(prerequisites.begin(), prerequisites.begin() + static_cast<long>(i), name) !=
-        prerequisites.begin() + static_cast<long>(i)) {
-      continue;
-    }
+  std::unordered_set<std::string> named;
+  for (const std::string& name : prerequisites) {
+    if (!named.insert(name).second) continue;  // each file once, where it first stands
     rule += ' ';
     if (!AppendMakeName(name, &rule)) {
       *unwritable = name;

@@ -68,14 +68,15 @@ int ParseArgs(int argc, char** argv, Options* o) {
 }
 
 // Copies the files of BINARY entries and keeps their names, as the
-// description spells them, in the order they first come.
+// description spells them, in their order (the dependency rule names a file
+// once, however often it comes).
 class DiskFiles : public resparser::FileReader {
  public:
   resparser::FileStatus Copy(const std::string& name, support::CTextWriter* out) override {
     std::vector<uint8_t> data;
     switch (support::ReadWholeFile(name, &data)) {
       case support::ReadStatus::kOk:
-        Remember(name);
+        names_.push_back(name);
         out->Append(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
         return resparser::FileStatus::kOk;
       case support::ReadStatus::kCannotOpen:
@@ -90,12 +91,6 @@ class DiskFiles : public resparser::FileReader {
   const std::vector<std::string>& names() const { return names_; }
 
  private:
-  void Remember(const std::string& name) {
-    for (const std::string& known : names_) {
-      if (known == name) return;
-    }
-    names_.push_back(name);
-  }
   std::vector<std::string> names_;
 };
 
