@@ -120,31 +120,6 @@ endif()
 
 include(CPack)
 
-# The Windows kit's manual pages, as plain text: Windows has no man.
-find_program(PACKAGE_GROFF groff)
-if(WIN32 AND PACKAGE_GROFF)
-  tools_programs(text_pages)
-  set(text_files "")
-  foreach(page IN LISTS text_pages ITEMS kelvane)
-    set(section 1)
-    if(page STREQUAL "kelvane")
-      set(section 3)
-    endif()
-    set(text ${PROJECT_BINARY_DIR}/man-text/${page}.${section}.txt)
-    set(source ${PROJECT_SOURCE_DIR}/man/man${section}/${page}.${section})
-    add_custom_command(OUTPUT ${text}
-      COMMAND ${CMAKE_COMMAND} -DGROFF=${PACKAGE_GROFF} -DPAGE=${source} -DOUT=${text}
-              -P ${PROJECT_SOURCE_DIR}/cmake/man_to_text.cmake
-      DEPENDS ${source} ${PROJECT_SOURCE_DIR}/cmake/man_to_text.cmake
-      COMMENT "Rendering ${page}(${section}) as text" VERBATIM)
-    list(APPEND text_files ${text})
-  endforeach()
-  add_custom_target(man_text ALL DEPENDS ${text_files})
-  install(FILES ${text_files} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/halvorne-tools COMPONENT man)
-elseif(WIN32)
-  message(STATUS "groff not found: the Windows kit goes without its manual pages as text")
-endif()
-
 # The package test: cpack into a scratch folder, the three packages unpacked
 # into one scratch root, every program started from there, a host program
 # built against the library, lintian on each package. Every program of the
