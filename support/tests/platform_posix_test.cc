@@ -13,24 +13,6 @@ using support::File;
 using testing_support::TempDir;
 namespace fs = std::filesystem;
 
-TEST(Platform, OneFileIsTheSameUnderEveryName) {
-  TempDir dir;
-  dir.Write("a.bin", "abc");
-  dir.Write("b.bin", "abc");
-  const std::string a = dir.File("a.bin");
-  fs::create_hard_link(a, dir.File("hard"));
-  fs::create_symlink("a.bin", dir.File("soft"));
-  fs::create_directory(dir.File("sub"));
-  for (const std::string& name : {a, dir.path() + "/./a.bin", dir.path() + "/sub/../a.bin", dir.File("hard"),
-                                  dir.File("soft")}) {
-    EXPECT_TRUE(support::IsSameRegularFile(a, name)) << name;
-  }
-  EXPECT_FALSE(support::IsSameRegularFile(a, dir.File("b.bin")));
-  EXPECT_FALSE(support::IsSameRegularFile(a, dir.File("missing")));
-  EXPECT_FALSE(support::IsSameRegularFile(dir.File("sub"), dir.File("sub")));
-  EXPECT_FALSE(support::IsSameRegularFile("/dev/null", "/dev/null"));
-}
-
 TEST(Platform, OpensFilesByKindAndReadsAndWritesAtOffsets) {
   TempDir dir;
   dir.Write("a", "0123456789");

@@ -20,6 +20,33 @@ TEST(Platform, SharedLibraryTellsWhyItCannotLoad) {
   EXPECT_EQ(library.Find("anything"), nullptr);
 }
 
+// Every spelling of a path and every link to a file name the same file;
+// folders and devices are never "the same regular file".
+TEST(Platform, OneFileIsTheSameUnderEveryName) {
+  testing_support::TempDir dir;
+  dir.Write("a.bin", "abc");
+  dir.Write("b.bin", "abc");
+  const std::string a = dir.File("a.bin");
+  std::filesystem::create_hard_link(testing_support::PathOf(a), testing_support::PathOf(dir.File("hard")));
+  std::filesystem::create_directory(testing_support::PathOf(dir.File("sub")));
+  std::vector<std::string> names{a, dir.path() + "/sub/../a.bin", dir.File("hard")};
+#ifdef _WIN32
+  names.push_back(support::JoinPath(support::AbsolutePath(dir.path()), "a.bin"));
+  names.push_back(dir.path() + "\\.\\a.bin");
+  const char* const device = "NUL";
+#else
+  std::filesystem::create_symlink("a.bin", dir.File("soft"));
+  names.push_back(dir.path() + "/./a.bin");
+  names.push_back(dir.File("soft"));
+  const char* const device = "/dev/null";
+#endif
+  for (const std::string& name : names) EXPECT_TRUE(support::IsSameRegularFile(a, name)) << name;
+  EXPECT_FALSE(support::IsSameRegularFile(a, dir.File("b.bin")));
+  EXPECT_FALSE(support::IsSameRegularFile(a, dir.File("missing")));
+  EXPECT_FALSE(support::IsSameRegularFile(dir.File("sub"), dir.File("sub")));
+  EXPECT_FALSE(support::IsSameRegularFile(device, device));
+}
+
 // A file with a second name is written in place, but only once the run
 // commits: what is abandoned before leaves both names as they were.
 TEST(OutputFile, AFileWrittenInPlaceChangesOnlyAtCommit) {

@@ -12,12 +12,9 @@
 namespace {
 
 using support::File;
+using testing_support::PathOf;
 using testing_support::TempDir;
 namespace fs = std::filesystem;
-
-fs::path PathOf(const std::string& utf8) {
-  return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
-}
 
 TEST(PlatformWin32, PathHelpersKnowDrivesSharesAndBothSeparators) {
   const struct {
@@ -41,24 +38,6 @@ TEST(PlatformWin32, PathHelpersKnowDrivesSharesAndBothSeparators) {
   EXPECT_EQ(support::AbsolutePath("x"), support::JoinPath(support::CurrentFolder(), "x"));
   EXPECT_TRUE(support::IsAbsolutePath(support::AbsolutePath("\\x")));
   EXPECT_TRUE(support::IsAbsolutePath(support::ProgramFolder())) << support::ProgramFolder();
-}
-
-TEST(PlatformWin32, OneFileIsTheSameUnderEveryName) {
-  TempDir dir;
-  dir.Write("a.bin", "abc");
-  dir.Write("b.bin", "abc");
-  const std::string a = dir.File("a.bin");
-  fs::create_hard_link(PathOf(a), PathOf(dir.File("hard")));
-  fs::create_directory(PathOf(dir.File("sub")));
-  const std::string backslashed = support::JoinPath(support::AbsolutePath(dir.path()), "a.bin");
-  for (const std::string& name : {a, backslashed, dir.path() + "\\.\\a.bin", dir.path() + "/sub/../a.bin",
-                                  dir.File("hard")}) {
-    EXPECT_TRUE(support::IsSameRegularFile(a, name)) << name;
-  }
-  EXPECT_FALSE(support::IsSameRegularFile(a, dir.File("b.bin")));
-  EXPECT_FALSE(support::IsSameRegularFile(a, dir.File("missing")));
-  EXPECT_FALSE(support::IsSameRegularFile(dir.File("sub"), dir.File("sub")));
-  EXPECT_FALSE(support::IsSameRegularFile("NUL", "NUL"));
 }
 
 // Files are binary: a 0x1A byte is data and a line end stays as it is, for
