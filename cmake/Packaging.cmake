@@ -129,37 +129,33 @@ find_program(PACKAGE_DPKG dpkg)
 find_program(PACKAGE_SHLIBDEPS dpkg-shlibdeps)
 find_program(PACKAGE_PKG_CONFIG pkg-config)
 find_program(PACKAGE_LINTIAN lintian)
+# What the package test needs on either system.
+set(package_test_args
+  -DBUILD_DIR=${PROJECT_BINARY_DIR}
+  -DWORK_DIR=${PROJECT_BINARY_DIR}/package-test
+  -DCPACK=${CMAKE_CPACK_COMMAND}
+  -DVERSION=${PROJECT_VERSION}
+  -DGENERATOR=${CMAKE_GENERATOR}
+  -DREQUIRED_PROGRAMS=${package_programs})
 if(WIN32)
   # The Windows kit, unpacked into an empty folder and run under the test emulator.
   add_test(NAME package_zip
-    COMMAND ${CMAKE_COMMAND}
-      -DBUILD_DIR=${PROJECT_BINARY_DIR}
-      -DWORK_DIR=${PROJECT_BINARY_DIR}/package-test
+    COMMAND ${CMAKE_COMMAND} ${package_test_args}
       -DHOST_SOURCE=${PROJECT_SOURCE_DIR}/texture/tests/consumer
-      -DCPACK=${CMAKE_CPACK_COMMAND}
-      -DVERSION=${PROJECT_VERSION}
-      -DGENERATOR=${CMAKE_GENERATOR}
       -DTOOLCHAIN=${CMAKE_TOOLCHAIN_FILE}
       "-DEMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}"
-      -DREQUIRED_PROGRAMS=${package_programs}
       -P ${PROJECT_SOURCE_DIR}/cmake/package_zip_test.cmake)
   set_tests_properties(package_zip PROPERTIES LABELS package TIMEOUT 600)
 elseif(PACKAGE_DPKG AND PACKAGE_SHLIBDEPS)
   add_test(NAME package_deb
-    COMMAND ${CMAKE_COMMAND}
-      -DBUILD_DIR=${PROJECT_BINARY_DIR}
-      -DWORK_DIR=${PROJECT_BINARY_DIR}/package-test
+    COMMAND ${CMAKE_COMMAND} ${package_test_args}
       -DHOST_SOURCE=${PROJECT_SOURCE_DIR}/cmake/package_test/host
-      -DCPACK=${CMAKE_CPACK_COMMAND}
       -DDPKG=${PACKAGE_DPKG}
       -DLINTIAN=${PACKAGE_LINTIAN}
-      -DVERSION=${PROJECT_VERSION}
       -DLIBRARY_PACKAGE=${package_library}
       -DCXX=${CMAKE_CXX_COMPILER}
-      -DGENERATOR=${CMAKE_GENERATOR}
       -DSANITIZE=${TOOLS_SANITIZE}
       -DPKG_CONFIG=${PACKAGE_PKG_CONFIG}
-      -DREQUIRED_PROGRAMS=${package_programs}
       -P ${PROJECT_SOURCE_DIR}/cmake/package_test/run_package_test.cmake)
   set_tests_properties(package_deb PROPERTIES LABELS package TIMEOUT 600)
 else()
